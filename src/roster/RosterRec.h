@@ -1,0 +1,18 @@
+#pragma once
+#include <QList>
+#include <QString>
+
+// One member of the roster, built from a data row of the roster table.
+struct TRosterRec
+{
+    QString Name;            // 'DOE, JOHN Q.'
+    QString SSN;             // nine letters/digits, nine blanks, or empty
+    QString Gender;          // "M", "F" or other text upper-cased
+    QString Rank;
+    QString Organization;
+    bool Selected = false;
+    int FormIndex = 0;       // custody-document sheet, assigned when printing
+    QString SpecimenNumber;  // assigned when printing
+};
+
+using TRosterRecs = QList<TRosterRec>;
