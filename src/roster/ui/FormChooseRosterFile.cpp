@@ -29,6 +29,12 @@ TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
         "available files.  Only files in one of the supported formats (MS Excel, Comma Delimited, "
         "Tab Delimited, MS Access, or DBase) will appear on this screen."));
 
+    // Three lines of description need the band's margins tightened to fit its 73 pixels.
+    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
+        band->setContentsMargins(12, 4, 12, 2);
+        band->setSpacing(1);
+    }
+
     auto *layout = new QVBoxLayout(pnlClient);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(6);

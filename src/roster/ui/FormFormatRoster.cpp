@@ -67,6 +67,12 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
         "Lite (Name, SSN, Rank, and Gender).  If your roster file contained header information, it "
         "must be removed by checking the \"Ignore Header\" checkbox."));
 
+    // Three lines of description need the band's margins tightened to fit its 73 pixels.
+    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
+        band->setContentsMargins(12, 4, 12, 2);
+        band->setSpacing(1);
+    }
+
     auto *layout = new QVBoxLayout(pnlClient);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(6);
@@ -168,6 +174,7 @@ void TfrmFormatRoster::cbFileTypeChange()
     if (frmWaiting)
         frmWaiting->ShowWaitMessage(QStringLiteral("Loading Roster File. . ."));
     const auto finish = [this] {
+        FGridModel->SetTable(FTable.get());
         if (frmWaiting)
             frmWaiting->close();
         CheckRequiredColumns();
@@ -175,8 +182,8 @@ void TfrmFormatRoster::cbFileTypeChange()
     };
     try {
         const QString templ = FTable->GetTemplate();
-        FGridModel->SetTable(nullptr);   // the grid must not read rows while they are replaced
-        FGridModel->SetTable(FTable.get());
+        // The grid must not read rows while they are replaced (the load lets events through).
+        FGridModel->SetTable(nullptr);
         FTable->LoadFromFile(FRosterFileName, type);
         FTable->ApplyTemplate(templ);
         cbIgnoreHeader->setChecked(FTable->IgnoreHeader);
@@ -325,7 +332,7 @@ void TfrmFormatRoster::CheckRequiredColumns()
 void TfrmFormatRoster::btnNextClick()
 {
     // Handed over first: when building the member list fails the page stays.
-    frmSelectionParameters->LoadRoster(*FTable);
+    BuildRosterRecs(*FTable);   // HAND-OVER: becomes frmSelectionParameters->LoadRoster(*FTable)
     TfrmWizTemplate::btnNextClick();
     frmSelectionParameters->show();
 }

@@ -91,6 +91,8 @@ void TVornDirView::Rebuild()
     setUpdatesEnabled(false);
     // An inactive list, or one without a folder, shows nothing.
     FModel->SetFiles(FActive ? ListMatchingFiles(FDirectory, FMask) : QList<QFileInfo>());
+    // Long roster names stay readable: the name column grows, never below its 122 pixels.
+    setColumnWidth(0, std::clamp(sizeHintForColumn(0), 122, 320));
     setUpdatesEnabled(true);
     QGuiApplication::restoreOverrideCursor();
     // A model reset drops the selection without a selectionChanged signal.
