@@ -150,6 +150,8 @@ void TfrmFormatRoster::FormShow()
     FRosterFileName = frmChooseRosterFile
                           ? frmChooseRosterFile->RosterFolder() + frmChooseRosterFile->RosterFileName()
                           : QString();
+    if (!frmChooseRosterFile || frmChooseRosterFile->RosterFileName().isEmpty())
+        return;   // no file chosen: nothing to read (a folder is not a roster)
     if (FFileType != iftNone) {
         if (FRosterFileName == FLoadedFileName)
             return;
