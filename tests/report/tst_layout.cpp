@@ -2,6 +2,8 @@
 #include "report/DisplayFormat.h"
 #include "report/Engine.h"
 
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -203,6 +205,61 @@ private slots:
         QCOMPARE(longText->Lines.join(' ').simplified(), texts[1].simplified());
         QCOMPARE(cmds[1]->mmTop - cmds[0]->mmTop, 10000);   // first band kept its static height
         QVERIFY(cmds[1]->mmHeight > 5000);
+    }
+    void picturesTakeTheirSizeRule()
+    {
+        QTemporaryDir dir;
+        const QString svg = dir.filePath("form.svg");
+        QFile f(svg);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<svg xmlns='http://www.w3.org/2000/svg' width='100mm' height='50mm' viewBox='0 0 100 50'>"
+                "<rect x='1' y='1' width='98' height='48' fill='none' stroke='black'/></svg>");
+        f.close();
+        TppReport report;
+        TppBand *style = report.PageStyle();
+        auto *natural = addImage(style, "imgNatural", 0, 0, 10000, 10000, svg, false, false);
+        natural->AutoSize = true;
+        addImage(style, "imgStretched", 0, 60000, 150000, 20000, svg, true, false);
+        addImage(style, "imgAspect", 0, 90000, 150000, 20000, svg, true, true);
+        QVERIFY(!addImage(style, "imgMissing", 0, 0, 1000, 1000, dir.filePath("none.svg"))->Picture);
+        const TppDocument doc = report.GeneratePages();
+        auto size = [&](const QString &name) {
+            const TppDrawCommand *c = commandsOf(doc.Pages[0], name).value(0);
+            return c ? QSize(c->mmWidth, c->mmHeight) : QSize();
+        };
+        QCOMPARE(size("imgNatural"), QSize(100000, 50000));
+        QCOMPARE(size("imgStretched"), QSize(150000, 20000));
+        QCOMPARE(size("imgAspect"), QSize(40000, 20000));
+        QCOMPARE(size("imgMissing"), QSize());
+        // the page style sits inside the margins
+        QCOMPARE(commandsOf(doc.Pages[0], "imgStretched").first()->mmTop, 6350 + 60000);
+    }
+    void pdfPagesHaveTheReportsPaper()
+    {
+        QTemporaryDir dir;
+        TppReport report;
+        report.PrinterSetup.Orientation = poLandscape;
+        TppJITPipeline p;
+        p.RecordCount = 3;
+        report.SetDataPipeline(&p);
+        report.Detail()->mmHeight = 150000;   // one band a page
+        addLabel(report.Detail(), "lblText", 0, 0, 80000, 6000, "SPECIMEN CUSTODY DOCUMENT", ppFont("Arial", 12));
+        const TppDocument doc = report.GeneratePages();
+        QCOMPARE(doc.PageCount(), 3);
+        QCOMPARE(doc.Pages[0].mmWidth, 279401);
+        QCOMPARE(doc.Pages[0].mmHeight, 215900);
+        const QString file = dir.filePath("out.pdf");
+        QVERIFY(ExportToPdf(doc, file));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString pdf = QString::fromLatin1(f.readAll());
+        QCOMPARE(pdf.count(QRegularExpression("/Type\\s*/Page\\b")), 3);
+        // US Letter across: 792 by 612 points
+        const QRegularExpressionMatch box = QRegularExpression("/MediaBox\\s*\\[\\s*0\\s+0\\s+([\\d.]+)\\s+([\\d.]+)").match(pdf);
+        QVERIFY(box.hasMatch());
+        QVERIFY(std::abs(box.captured(1).toDouble() - 792) < 1);
+        QVERIFY(std::abs(box.captured(2).toDouble() - 612) < 1);
+        QVERIFY(pdf.contains("/FontFile2"));   // text stays text, with its font embedded
     }
 };
 
