@@ -1,0 +1,463 @@
+#include "batch/BatchRun.h"
+
+#include "app/Exceptions.h"
+#include "app/ServiceUtilsUnit.h"
+#include "products/PrintProducts.h"
+#include "report/Engine.h"
+#include "report/ReportModel.h"
+#include "roster/FormatRoster.h"
+#include "roster/ImportFileReader.h"
+#include "roster/ImportTable.h"
+#include "selection/RandomSource.h"
+#include "selection/SelectionParameters.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <QTextStream>
+#include <optional>
+
+namespace {
+
+[[noreturn]] void fail(const QString &message) { throw Exception(message); }
+
+struct Options
+{
+    QString roster;
+    std::optional<TImportFileType> type;
+    QString table;
+    QStringList columns;
+    bool ignoreHeader = false;
+    QString location;
+    QString premise = QStringLiteral("IR");
+    QString probability;
+    QString count;
+    QString select;
+    std::optional<quint32> seed;
+    QString sort;
+    bool groupByGender = false;
+    TPrintInputs inputs;
+    bool productsGiven = false;
+    QString labelStart = QStringLiteral("1");
+    QString outDir;
+    bool list = false;
+    bool help = false;
+};
+
+const QMap<QString, TImportFileType> &typeNames()
+{
+    static const QMap<QString, TImportFileType> names = {
+        {QStringLiteral("excel"), iftExcel}, {QStringLiteral("comma"), iftCommaText},
+        {QStringLiteral("tab"), iftTabText}, {QStringLiteral("access"), iftAccess},
+        {QStringLiteral("dbase"), iftDBase}};
+    return names;
+}
+
+const QMap<QString, TImportFieldKind> &kindNames()
+{
+    static const QMap<QString, TImportFieldKind> names = {
+        {QStringLiteral("last"), fkLastName}, {QStringLiteral("first"), fkFirstName},
+        {QStringLiteral("initial"), fkInitial}, {QStringLiteral("ssn"), fkSSN},
+        {QStringLiteral("rank"), fkRank}, {QStringLiteral("gender"), fkGender},
+        {QStringLiteral("org"), fkOrganization}, {QStringLiteral("skip"), fkDoNotImport}};
+    return names;
+}
+
+Options parse(const QStringList &args)
+{
+    Options o;
+    o.inputs.CollectionDate = QDate::currentDate();
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        auto value = [&]() -> QString {
+            if (i + 1 >= args.size())
+                fail(QStringLiteral("Option %1 needs a value").arg(a));
+            return args.at(++i);
+        };
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--type")) {
+            const QString t = value().toLower();
+            if (!typeNames().contains(t))
+                fail(QStringLiteral("Unknown file type '%1' (excel, comma, tab, access or dbase)").arg(t));
+            o.type = typeNames().value(t);
+        } else if (a == QLatin1String("--table")) {
+            o.table = value();
+        } else if (a == QLatin1String("--columns")) {
+            o.columns = value().split(QLatin1Char(','));
+        } else if (a == QLatin1String("--ignore-header")) {
+            o.ignoreHeader = true;
+        } else if (a == QLatin1String("--location")) {
+            o.location = value();
+        } else if (a == QLatin1String("--premise")) {
+            o.premise = value();
+        } else if (a == QLatin1String("--probability")) {
+            o.probability = value();
+        } else if (a == QLatin1String("--count")) {
+            o.count = value();
+        } else if (a == QLatin1String("--select")) {
+            o.select = value();
+        } else if (a == QLatin1String("--seed")) {
+            const QString s = value();
+            bool ok = false;
+            const qulonglong seed = s.toULongLong(&ok);
+            if (!ok || seed > 0xFFFFFFFFull)
+                fail(QStringLiteral("'%1' is not a valid seed (0 to 4294967295)").arg(s));
+            o.seed = quint32(seed);
+        } else if (a == QLatin1String("--sort")) {
+            o.sort = value();
+        } else if (a == QLatin1String("--group-by-gender")) {
+            o.groupByGender = true;
+        } else if (a == QLatin1String("--bac")) {
+            o.inputs.BAC = value();
+        } else if (a == QLatin1String("--uic")) {
+            o.inputs.UIC = value();
+        } else if (a == QLatin1String("--block1")) {
+            o.inputs.Block1 = value();
+        } else if (a == QLatin1String("--block2")) {
+            o.inputs.Block2 = value();
+        } else if (a == QLatin1String("--date")) {
+            const QString d = value();
+            o.inputs.CollectionDate = QDate::fromString(d, Qt::ISODate);
+            if (!o.inputs.CollectionDate.isValid())
+                fail(QStringLiteral("'%1' is not a valid date (YYYY-MM-DD)").arg(d));
+        } else if (a == QLatin1String("--batch")) {
+            o.inputs.StartingBatch = value();
+        } else if (a == QLatin1String("--products")) {
+            o.productsGiven = true;
+            for (const QString &p : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const QString name = p.trimmed().toLower();
+                if (name == QLatin1String("notification"))
+                    o.inputs.NotificationCopy = true;
+                else if (name == QLatin1String("working"))
+                    o.inputs.WorkingCopy = true;
+                else if (name == QLatin1String("register"))
+                    o.inputs.TestingRegister = true;
+                else if (name == QLatin1String("front"))
+                    o.inputs.Front2624 = true;
+                else if (name == QLatin1String("back"))
+                    o.inputs.Back2624 = true;
+                else if (name == QLatin1String("labels"))
+                    o.inputs.BottleLabels = true;
+                else
+                    fail(QStringLiteral("Unknown product '%1'").arg(p));
+            }
+        } else if (a == QLatin1String("--label-start")) {
+            o.labelStart = value();
+        } else if (a == QLatin1String("--out")) {
+            o.outDir = value();
+        } else if (a == QLatin1String("--list")) {
+            o.list = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            fail(QStringLiteral("Unknown option %1 (see --help)").arg(a));
+        } else if (o.roster.isEmpty()) {
+            o.roster = a;
+        } else {
+            fail(QStringLiteral("Only one roster file may be given"));
+        }
+    }
+    if (!o.productsGiven) {
+        o.inputs.NotificationCopy = o.inputs.WorkingCopy = o.inputs.TestingRegister = true;
+        o.inputs.Front2624 = o.inputs.Back2624 = o.inputs.BottleLabels = true;
+    }
+    return o;
+}
+
+// The page limits the edits impose, as errors rather than silent cuts.
+void checkInputs(const Options &o)
+{
+    auto tooLong = [](const QString &caption, const QString &text, int max) {
+        if (text.size() > max)
+            fail(QStringLiteral("%1 '%2' is longer than %3 characters").arg(caption, text).arg(max));
+    };
+    tooLong(ServiceUtils->BacCaption, o.inputs.BAC, 4);
+    tooLong(ServiceUtils->UicCaption, o.inputs.UIC, 5);
+    tooLong(QStringLiteral("Block 1"), o.inputs.Block1, 255);
+    tooLong(QStringLiteral("Block 2"), o.inputs.Block2, 255);
+}
+
+TImportTable loadRoster(const Options &o)
+{
+    if (o.roster.isEmpty())
+        fail(QStringLiteral("No roster file given (see --help)"));
+    TImportFileType type = o.type.value_or(FileTypeOfExtension(o.roster));
+    if (type == iftNone)
+        type = iftExcel;   // the file-type box's first entry, as the wizard leaves it
+    if (!QFileInfo(o.roster).isFile())
+        fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
+
+    const QString wanted = o.table;
+    SetTableChooser([wanted](const QStringList &tables, QString &chosen) {
+        if (!wanted.isEmpty()) {
+            for (const QString &t : tables)
+                if (t.compare(wanted, Qt::CaseInsensitive) == 0) {
+                    chosen = t;
+                    return true;
+                }
+            fail(QStringLiteral("The database has no table '%1'; its tables are: %2")
+                     .arg(wanted, tables.join(QStringLiteral(", "))));
+        }
+        if (tables.size() == 1) {
+            chosen = tables.first();
+            return true;
+        }
+        fail(QStringLiteral("The database has several tables; choose one with --table: %1")
+                 .arg(tables.join(QStringLiteral(", "))));
+    });
+
+    TImportTable table;
+    if (!table.LoadFromFile(o.roster, type))
+        fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
+    table.IgnoreHeader = o.ignoreHeader;
+
+    if (o.columns.size() > table.FieldCount())
+        fail(QStringLiteral("--columns names %1 columns but the roster has %2")
+                 .arg(o.columns.size()).arg(table.FieldCount()));
+    for (int c = 0; c < o.columns.size(); ++c) {
+        const QString k = o.columns.at(c).trimmed().toLower();
+        if (!kindNames().contains(k))
+            fail(QStringLiteral("Unknown column kind '%1' (last, first, initial, ssn, rank, gender, org or skip)")
+                     .arg(o.columns.at(c)));
+        table.SetFieldKind(c, kindNames().value(k));
+    }
+    const QString missing = MissingColumnsText(table, ServiceUtils);
+    if (!missing.isEmpty())
+        fail(missing);
+    return table;
+}
+
+// The premise entry whose code is given, -1 when none.
+int premiseIndex(const QString &code)
+{
+    const QStringList &entries = PremiseEntries();
+    for (int i = 0; i < entries.size(); ++i)
+        if (PremiseCodeOf(entries.at(i)) == code.toUpper())
+            return i;
+    return -1;
+}
+
+QString checkLocation(const QString &code)
+{
+    if (code.isEmpty()) {
+        if (ServiceUtils->LocationCodeRequired)
+            fail(QStringLiteral("A collection location is REQUIRED."));
+        return QString();
+    }
+    for (const QString &entry : LocationEntries())
+        if (LocationCodeOf(entry) == code.toUpper())
+            return LocationCodeOf(entry);
+    fail(QStringLiteral("'%1' is not a collection location code").arg(code));
+}
+
+void applySort(TMemberList &list, const QString &sort)
+{
+    if (sort.isEmpty())
+        return;
+    const QStringList parts = sort.toLower().split(QLatin1Char(':'));
+    static const QStringList columns = {QStringLiteral("name"), QStringLiteral("ssn"), QStringLiteral("rank")};
+    const int column = int(columns.indexOf(parts.first()));
+    const bool descending = parts.size() == 2 && parts.at(1) == QLatin1String("desc");
+    if (column < 0 || parts.size() > 2 || (parts.size() == 2 && !descending))
+        fail(QStringLiteral("'%1' is not a valid sort (name, ssn or rank, optionally :desc)").arg(sort));
+    // Header clicks as a user makes them: the first click on another column sorts it
+    // ascending; a click on the sorted column reverses it.
+    if (list.SortColumn != column || !list.SortAscending)
+        list.SortByColumn(column);
+    if (list.SortColumn == column && !list.SortAscending)
+        list.SortByColumn(column);
+    if (descending)
+        list.SortByColumn(column);
+}
+
+void draw(TMemberList &list, const Options &o, int premise)
+{
+    SetFixedRandomSeed(o.seed);
+    if (premise == 0) {
+        if (!o.probability.isEmpty() && !o.count.isEmpty())
+            fail(QStringLiteral("Give either --probability or --count, not both"));
+        if (!o.count.isEmpty()) {
+            SelectByCount(list, o.count);
+        } else {
+            const QString text = o.probability.isEmpty()
+                                     ? QString::number(ServiceUtils->DefaultTestValue)
+                                     : o.probability;
+            // Read in the C locale, drawn as the wizard draws in the user's.
+            const double p = StrToFloat(text, QLocale::c());
+            QLocale system = QLocale::system();
+            system.setNumberOptions(QLocale::OmitGroupSeparator);
+            SelectByProbability(list, system.toString(p, 'g', 17), RankProbabilityOf(ServiceUtils));
+        }
+    } else if (premise == 1) {
+        list.SelectAll();
+    } else {
+        for (const QString &r : o.select.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const int row = StrToInt(r.trimmed());
+            if (row < 1 || row > list.MemberCount())
+                fail(QStringLiteral("Data row %1 is not in the roster (1 to %2)").arg(row).arg(list.MemberCount()));
+            list.SelectMember(row - 1);
+        }
+    }
+}
+
+class TListMembers : public TSelectedMembers
+{
+public:
+    TListMembers(TMemberList &list, QString premise, QString location)
+        : m_list(list), m_premise(std::move(premise)), m_location(std::move(location)) {}
+    int SelectedCount() const override { return m_list.SelectedCount; }
+    TRosterRec GetSelectedMember(int n) const override { return m_list.GetSelectedMember(n); }
+    void SetMemberPrintInfo(int n, int formIndex, const QString &specimen) override
+    {
+        m_list.SetMemberPrintInfo(n, formIndex, specimen);
+    }
+    QString PremiseCode() const override { return m_premise; }
+    QString LocationCode() const override { return m_location; }
+
+private:
+    TMemberList &m_list;
+    QString m_premise;
+    QString m_location;
+};
+
+void writeList(const TPrintProducts &print, const TListMembers &members, std::FILE *out)
+{
+    QTextStream s(out);
+    for (int n = 0; n < members.SelectedCount(); ++n) {
+        const TRosterRec m = members.GetSelectedMember(n);
+        const QString batch = m.FormIndex >= 0 && m.FormIndex < print.Forms().size()
+                                  ? print.Forms().at(m.FormIndex).BatchNumber : QString();
+        s << batch << '\t' << m.SpecimenNumber << '\t' << m.Name << '\t' << m.SSN << '\t'
+          << m.Rank << '\t' << m.Gender << '\t' << m.Organization << '\n';
+    }
+}
+
+// Each product goes to its own file: the preview handler exports what the report generated.
+TProductPrinters filePrinters(const QString &dir, int labelStart)
+{
+    static QString current;
+    SetPreviewHandler([](TppReport &, TppDocument &document) {
+        QString error;
+        if (!ExportToPdf(document, current, &error))
+            fail(QStringLiteral("Cannot write '%1': %2").arg(current, error));
+    });
+    SetLabelStartPosition(labelStart);
+    const TProductPrinters real = DefaultProductPrinters();
+    auto to = [dir](const char *name) { current = QDir(dir).filePath(QLatin1String(name)); };
+    TProductPrinters p;
+    p.NotificationCopy = [=](TppJITPipeline *h) { to("notification-copy.pdf"); real.NotificationCopy(h); };
+    p.WorkingCopy = [=](TppJITPipeline *h) { to("working-copy.pdf"); real.WorkingCopy(h); };
+    p.TestingRegister = [=](TppJITPipeline *h) { to("testing-register.pdf"); real.TestingRegister(h); };
+    p.Front2624 = [=](TppJITPipeline *f, TppJITPipeline *m) { to("dd2624-front.pdf"); real.Front2624(f, m); };
+    p.Back2624 = [=](int sheets, const TDD2624BackLines &l) { to("dd2624-back.pdf"); real.Back2624(sheets, l); };
+    p.BottleLabels = [=](TppJITPipeline *h, int count) {
+        to("bottle-labels.pdf");
+        return real.BottleLabels(h, count);
+    };
+    return p;
+}
+
+} // namespace
+
+QString BatchUsage()
+{
+    return QStringLiteral(R"(Usage: corvane-batch ROSTER [options]
+
+Runs one urinalysis test without the wizard: reads the roster, maps its columns, draws or
+takes the members, numbers them and writes the products as PDF files.
+
+Roster:
+  --type excel|comma|tab|access|dbase   file type (default: from the extension: .xls excel,
+                                         .csv/.txt comma, .mdb access, .dbf dbase; else excel)
+  --table NAME                           Access table (default: the only user table; with
+                                         several the error lists them)
+  --columns K1,K2,...                    field kind per column, left to right: last, first,
+                                         initial, ssn, rank, gender, org, skip; trailing columns
+                                         not named are skipped. SSN, last name, rank and gender
+                                         are required.
+  --ignore-header                        the first row is a header
+Test:
+  --location CODE                        two-letter collection location code (required; one of
+                                         the 272 the wizard lists, e.g. US; ZZ is temporary)
+  --premise CODE                         IR (default), IU, CO, PO, VO, RO, AO, MO, IO, NO or OO
+  --probability P | --count K            for IR: testing probability in per cent (read in the C
+                                         locale, like 12.5; default 10) or a total number
+  --select R1,R2,...                     1-based data rows to test, for the premises chosen by
+                                         hand (all but IR and IU)
+  --seed S                               seed of the random source, 0 to 4294967295 (default:
+                                         the clock, as the wizard); a fixed seed repeats a draw
+  --sort name|ssn|rank[:desc]            display order before the draw and the numbering; after
+                                         loading the list is by name ascending. The column is
+                                         sorted ascending as its header click does; :desc clicks
+                                         it once more.
+  --group-by-gender                      members whose gender is F first, and a new sheet at
+                                         each change of gender
+Products:
+  --bac TEXT --uic TEXT                  BAC (at most 4 characters, upper case) and UIC (at
+                                         most 5)
+  --block1 TEXT --block2 TEXT            the custody document's two free-text blocks (at most
+                                         255 characters each)
+  --date YYYY-MM-DD                      collection date (default: today)
+  --batch TEXT                           starting batch number (default 0001)
+  --products LIST                        comma list of notification, working, register, front,
+                                         back, labels (default: all six)
+  --label-start P                        first label position (1 to 10) on the first label
+                                         sheet (default 1)
+  --out DIR                              write the products into DIR: notification-copy.pdf,
+                                         working-copy.pdf, testing-register.pdf, dd2624-front.pdf,
+                                         dd2624-back.pdf, bottle-labels.pdf
+  --list                                 print the numbered selection, one tab-separated line a
+                                         member: batch, specimen, name, SSN, rank, gender,
+                                         organization
+  --help                                 this text
+
+Every error prints the message the wizard would show on standard error and exits with
+status 2; nothing is written then. The program needs no display.
+)");
+}
+
+int RunBatch(const QStringList &args, std::FILE *out)
+{
+    Options o = parse(args);
+    if (o.help) {
+        std::fputs(qPrintable(BatchUsage()), out);
+        return 0;
+    }
+    checkInputs(o);
+    o.inputs.BAC = o.inputs.BAC.toUpper();
+
+    const int premise = premiseIndex(o.premise);
+    if (premise < 0)
+        fail(QStringLiteral("'%1' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)")
+                 .arg(o.premise));
+    const QString location = checkLocation(o.location);
+    if (premise != 0 && (!o.probability.isEmpty() || !o.count.isEmpty()))
+        fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
+    if (premise <= 1 && !o.select.isEmpty())
+        fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
+    if (!o.outDir.isEmpty() && !QDir(o.outDir).exists() && !QDir().mkpath(o.outDir))
+        fail(QStringLiteral("Cannot create the folder '%1'").arg(o.outDir));
+    const int labelStart = StrToInt(o.labelStart);
+
+    const TImportTable table = loadRoster(o);
+    TMemberList list;
+    list.LoadRoster(table);
+    applySort(list, o.sort);
+    list.SetGroupByGender(o.groupByGender);
+    o.inputs.GroupByGender = o.groupByGender;
+    draw(list, o, premise);
+
+    TListMembers members(list, PremiseCodeOf(PremiseEntries().at(premise)), location);
+    TPrintProducts print(members, *ServiceUtils);
+    print.Inputs = o.inputs;
+    print.NumberMembers();
+    if (o.list)
+        writeList(print, members, out);
+    if (!o.outDir.isEmpty()) {
+        if (members.SelectedCount() == 0)
+            fail(QStringLiteral("No members selected, products may not be printed."));
+        print.Print(filePrinters(o.outDir, labelStart));
+    }
+    return 0;
+}

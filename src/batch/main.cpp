@@ -1,0 +1,36 @@
+// corvane-batch: one test from roster to products without the wizard, over the same core.
+#include "batch/BatchRun.h"
+
+#include "app/Exceptions.h"
+#include "app/ServiceUtilsUnit.h"
+#include "app/VORNUtils.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    // Fonts and PDF output need a GUI application, never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-batch"));
+
+    QStringList args = app.arguments();
+    args.removeFirst();
+
+    ServiceUtils = new TArmyUtils;
+    int status = 0;
+    try {
+        status = RunBatch(args, stdout);
+    } catch (const Exception &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(ErrorBoxText(e.message())));
+        status = 2;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(ErrorBoxText(QString::fromUtf8(e.what()))));
+        status = 2;
+    }
+    delete ServiceUtils;
+    ServiceUtils = nullptr;
+    return status;
+}
