@@ -2,6 +2,8 @@
 #include "selection/RandomSource.h"
 
 #include "app/Exceptions.h"
+#include "app/ServiceUtilsUnit.h"
+#include "roster/ImportTable.h"
 #include "app/VORNUtils.h"
 
 #include <QLocale>
@@ -24,6 +26,11 @@ void TMemberList::LoadMembers(TRosterRecs members)
         DisplayOrder[i] = i;
     InvalidateIndex();
     SortByColumn(0);
+}
+
+void TMemberList::LoadRoster(const TImportTable &table)
+{
+    LoadMembers(BuildRosterRecs(table));
 }
 
 void TMemberList::EnsureIndex() const
@@ -592,4 +599,11 @@ void SelectByProbability(TMemberList &list, const QString &countText,
         if (u * 100.0 <= q)
             list.SelectMember(i);
     }
+}
+
+TRankProbability RankProbabilityOf(const TServiceUtils *profile)
+{
+    if (!profile)
+        return {};
+    return [profile](double p, const QString &rank) { return profile->RankProbability(p, rank); };
 }

@@ -6,6 +6,9 @@
 #include <QStringList>
 #include <functional>
 
+class TImportTable;
+class TServiceUtils;
+
 // The member list of a test: the roster records, the order in which every list shows
 // them, the sort state and the selection. The testing-parameters page owns one and the
 // other pages reach it through that page; the headless program uses it directly.
@@ -38,6 +41,8 @@ public:
     // Replaces the members (all deselected), resets the display order to roster order
     // and then applies the column-click rule for Name, as a roster hand-over does.
     void LoadMembers(TRosterRecs members);
+    // The same, with the members built from the roster table (one per data row).
+    void LoadRoster(const TImportTable &table);
 
     int MemberCount() const { return int(Members.size()); }
     // Member index of the n-th member of a list kind, -1 when there is none.
@@ -100,3 +105,5 @@ using TRankProbability = std::function<double(double percent, const QString &ran
 // then one draw per member in roster order. rankProbability may be empty (q = p).
 void SelectByProbability(TMemberList &list, const QString &countText,
                          const TRankProbability &rankProbability = {});
+// The profile's rank-minimum rule as a TRankProbability (empty for no profile).
+TRankProbability RankProbabilityOf(const TServiceUtils *profile);
