@@ -63,6 +63,7 @@ TProductPrinters DefaultProductPrinters()
         // One page per sheet, its members below the sheet's line.
         report->AddGroup(QStringLiteral("Group1"), QStringLiteral("ID"), btDataField, true);
         report->Detail()->PrintHeight = phDynamic;
+        report->Detail()->mmHeight = 12000;
         TppSubReport *members = addSubReport(report->Detail(), QStringLiteral("srHistory"), 0, 6000,
                                              200000, 5000);
         members->SetDataPipeline(formMembers);
