@@ -152,7 +152,7 @@ TfrmPrintProducts::TfrmPrintProducts(QWidget *parent)
     Printers = DefaultProductPrinters();
     m_products = std::make_unique<TPrintProducts>(*m_members, *ServiceUtils);
     buildControls();
-    resize(692, 540);
+    resize(704, 540);
     CentreOnScreen(this);
 }
 
