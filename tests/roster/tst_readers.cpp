@@ -381,6 +381,36 @@ private slots:
         }
     }
 
+    void excelRowOneGapAndColumnOneHole()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("excel-gaps.xls"), iftExcel));
+        // the empty third cell of row 1 limits every row to two columns
+        QCOMPARE(t.FieldCount(), 2);
+        // the first row with an empty first cell ends the data
+        QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "FIRST"}, {"DOE", "JOHN"}, {"ROE", "JANE"}, {"POE", "EDGAR"}}));
+    }
+
+    void excelCellTypes()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("excel-types.xls"), iftExcel));
+        QCOMPARE(t.FieldCount(), 8);
+        QCOMPARE(t.RowCount(), 3);
+        const QLocale locale = QLocale::system();
+        QCOMPARE(t.GetCell(1, 0), QString("padded"));
+        QCOMPARE(t.GetCell(1, 1), locale.toString(3.25));
+        QCOMPARE(t.GetCell(1, 3), locale.toString(QDate(2020, 5, 17), QLocale::ShortFormat) + " "
+                                      + locale.toString(QTime(13, 45), QLocale::LongFormat));
+        QCOMPARE(t.GetCell(1, 4), QString("98765432101"));
+        QCOMPARE(t.GetCell(1, 5), QString("-7"));
+        QCOMPARE(t.GetCell(1, 6), locale.toString(QDate(2001, 2, 3), QLocale::ShortFormat));
+        QCOMPARE(t.GetCell(1, 7), QString());
+        QCOMPARE(t.GetCell(2, 1), locale.toString(0.1));
+        QCOMPARE(t.GetCell(2, 3), QString());
+        QCOMPARE(t.GetCell(2, 5), locale.toString(-2.5));
+    }
+
     void dbaseRoster()
     {
         TImportTable t;
