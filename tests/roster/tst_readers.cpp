@@ -529,6 +529,7 @@ private slots:
         QTest::newRow("roster-truncated.xls") << "roster-truncated.xls" << int(iftExcel);
         QTest::newRow("roster-garbage.dbf") << "roster-garbage.dbf" << int(iftDBase);
         QTest::newRow("roster-truncated.mdb") << "roster-truncated.mdb" << int(iftAccess);
+        QTest::newRow("roster-nullmap.mdb") << "roster-nullmap.mdb" << int(iftAccess);
         QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
         QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
         QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);
@@ -559,6 +560,27 @@ private slots:
         for (int r = 0; r < t.RowCount(); ++r)
             for (int c = 0; c < t.FieldCount(); ++c)
                 QVERIFY(t.GetCell(r, c).size() <= t.GetFieldWidth(c));
+    }
+
+    void databaseThatCrashesTheLibrary()
+    {
+        // This damaged table makes the database library dereference a null pointer while
+        // fetching rows; the reading must fail with a message, not take the program down.
+        ChooserScope scope([](const QStringList &, QString &chosen) {
+            chosen = "Roster";
+            return true;
+        });
+        const QString path = testing_registry::dataPath("damaged/roster-nullmap.mdb");
+        TImportTable t;
+        try {
+            t.LoadFromFile(path, iftAccess);
+            QFAIL("a damaged database read as sound");
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+        }
+        // the same reader still works afterwards
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess));
+        QCOMPARE(t.RowCount(), 35);
     }
 
     void truncatedDBaseKeepsWhatItHas()
