@@ -33,7 +33,11 @@ QVariant TImportGridModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !FTable || !index.isValid())
         return {};
-    return FTable->GetCell(index.row(), index.column());
+    try {
+        return FTable->GetCell(index.row(), index.column());
+    } catch (...) {
+        return {};   // nothing may escape into the view's event handling
+    }
 }
 
 QVariant TImportGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -41,10 +45,27 @@ QVariant TImportGridModel::headerData(int section, Qt::Orientation orientation, 
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || !FTable ||
         section >= FTable->FieldCount())
         return {};
-    return FTable->GetFieldTitle(section);
+    try {
+        return FTable->GetFieldTitle(section);
+    } catch (...) {
+        return {};
+    }
 }
 
 namespace {
+
+// Painting must never throw into Qt's event dispatch; a cell that cannot be drawn stays blank.
+void SafeDraw(const TImportGrid::DrawCellFn &draw, QPainter *painter, const QRect &rect, int col, int row)
+{
+    if (!draw)
+        return;
+    painter->save();
+    try {
+        draw(painter, rect, col, row);
+    } catch (...) {
+    }
+    painter->restore();
+}
 
 class TGridHeader : public QHeaderView
 {
@@ -54,11 +75,7 @@ public:
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
     {
-        if (FGrid->DrawCell) {
-            painter->save();
-            FGrid->DrawCell(painter, rect, logicalIndex, 0);
-            painter->restore();
-        }
+        SafeDraw(FGrid->DrawCell, painter, rect, logicalIndex, 0);
     }
     void paintEvent(QPaintEvent *event) override
     {
@@ -81,11 +98,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        if (FGrid->DrawCell) {
-            painter->save();
-            FGrid->DrawCell(painter, option.rect, index.column(), index.row() + 1);
-            painter->restore();
-        }
+        SafeDraw(FGrid->DrawCell, painter, option.rect, index.column(), index.row() + 1);
     }
 
 private:
