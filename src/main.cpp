@@ -3,6 +3,7 @@
 #include "app/ui/AppStartup.h"
 #include "app/ui/FormSplashUSA.h"
 #include "roster/ui/FormChooseRosterFile.h"
+#include "roster/ui/FormSelectTable.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // The pages hide instead of closing; only the main window's close ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallTableChooser();   // the database reader asks the user for a table
 
     ServiceUtils = new TArmyUtils;
     int result = 1;
