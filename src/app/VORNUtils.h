@@ -17,3 +17,16 @@ inline const QString AppTitle = QStringLiteral("Corvane Lite - USA");
 
 extern QString EditionSuffix;   // "L" once the print-products page has been shown
 extern QString AppRootDir;      // parent of the program's folder, set when page 1 is created
+
+#include <QObject>
+
+// Clears the reference first, then lets the form destroy itself once the events already
+// queued for it have been handled.
+template <class TForm>
+void ReleaseForm(TForm *&form)
+{
+    QObject *doomed = form;
+    form = nullptr;
+    if (doomed)
+        doomed->deleteLater();
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <QWidget>
+
+class QLabel;
+
+// The borderless please-wait window shown around long work.
+class TfrmWaiting : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TfrmWaiting(QWidget *parent = nullptr);
+
+    QLabel *pnlMessage;
+
+    // Shows the message and lets the window paint before the caller's long work starts.
+    // The caller closes the window when the work ends, also when it fails.
+    void ShowWaitMessage(const QString &message);
+};
+
+extern TfrmWaiting *frmWaiting;

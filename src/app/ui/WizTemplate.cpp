@@ -1,0 +1,199 @@
+#include "WizTemplate.h"
+
+#include "AppStartup.h"
+#include "Dialogs.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont ArialPixels(int pixels, bool bold = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// Button pictures are drawn from SVG so they stay sharp at any device pixel ratio.
+QIcon ButtonPicture(const QString &name, qreal ratio)
+{
+    QSvgRenderer renderer(QStringLiteral(":/app/ui/resources/%1.svg").arg(name));
+    QPixmap pixmap(QSize(16, 16) * ratio);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter);
+    }
+    pixmap.setDevicePixelRatio(ratio);
+    return QIcon(pixmap);
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFixedSize(91, 25);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmWizTemplate"));
+    setWindowTitle(QStringLiteral("Corvane Lite"));
+    setFont(ArialPixels(13));
+    setFixedSize(ClientWidth, ClientHeight);
+
+    auto *formLayout = new QVBoxLayout(this);
+    formLayout->setContentsMargins(0, 0, 0, 0);
+    formLayout->setSpacing(0);
+
+    pnlDescription = new QFrame(this);
+    pnlDescription->setObjectName(QStringLiteral("pnlDescription"));
+    pnlDescription->setFixedHeight(73);
+    pnlDescription->setAutoFillBackground(true);
+    QPalette band = pnlDescription->palette();
+    band.setColor(QPalette::Window, QColor(128, 128, 128));
+    band.setColor(QPalette::WindowText, Qt::white);
+    pnlDescription->setPalette(band);
+    auto *bandLayout = new QVBoxLayout(pnlDescription);
+    bandLayout->setContentsMargins(12, 6, 12, 6);
+    bandLayout->setSpacing(4);
+    lblTitle = new QLabel(pnlDescription);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setFont(ArialPixels(16, true));
+    lblDescription = new QLabel(pnlDescription);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+    lblDescription->setFont(ArialPixels(13));
+    lblDescription->setWordWrap(true);
+    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    bandLayout->addWidget(lblTitle);
+    bandLayout->addWidget(lblDescription, 1);
+    formLayout->addWidget(pnlDescription);
+
+    pnlMain = new QFrame(this);
+    pnlMain->setObjectName(QStringLiteral("pnlMain"));
+    pnlMain->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto *mainLayout = new QVBoxLayout(pnlMain);
+    mainLayout->setContentsMargins(1, 1, 1, 1);
+    mainLayout->setSpacing(0);
+    pnlClient = new QWidget(pnlMain);
+    pnlClient->setObjectName(QStringLiteral("pnlClient"));
+    mainLayout->addWidget(pnlClient, 1);
+
+    pnlButtons = new QFrame(pnlMain);
+    pnlButtons->setObjectName(QStringLiteral("pnlButtons"));
+    pnlButtons->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlButtons->setFixedHeight(39);
+    auto *buttonLayout = new QHBoxLayout(pnlButtons);
+    buttonLayout->setContentsMargins(6, 6, 8, 6);
+    buttonLayout->setSpacing(6);
+    buttonLayout->addStretch(1);
+    btnPrevious = MakeButton(pnlButtons, "btnPrevious", QStringLiteral("Previous"));
+    btnNext = MakeButton(pnlButtons, "btnNext", QStringLiteral("Next"));
+    btnFinish = MakeButton(pnlButtons, "btnFinish", QStringLiteral("Finish"));
+    btnCancel = MakeButton(pnlButtons, "btnCancel", QStringLiteral("Cancel"));
+    const qreal ratio = devicePixelRatioF();
+    btnPrevious->setIcon(ButtonPicture(QStringLiteral("previous"), ratio));
+    btnNext->setIcon(ButtonPicture(QStringLiteral("next"), ratio));
+    btnNext->setLayoutDirection(Qt::RightToLeft);   // the arrow follows the text
+    btnFinish->setIcon(ButtonPicture(QStringLiteral("finish"), ratio));
+    for (QPushButton *button : {btnPrevious, btnNext, btnFinish, btnCancel})
+        buttonLayout->addWidget(button);
+    setTabOrder(btnPrevious, btnNext);
+    setTabOrder(btnNext, btnFinish);
+    setTabOrder(btnFinish, btnCancel);
+    mainLayout->addWidget(pnlButtons);
+
+    pnlStatus = new QLabel(pnlMain);
+    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus->setFixedHeight(16);
+    pnlStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pnlStatus->setIndent(3);
+    QFont statusFont(QStringLiteral("Tahoma"));
+    statusFont.setPixelSize(11);
+    pnlStatus->setFont(statusFont);
+    mainLayout->addWidget(pnlStatus);
+    formLayout->addWidget(pnlMain, 1);
+
+    connect(btnPrevious, &QPushButton::clicked, this, [this] { RunAction([this] { btnPreviousClick(); }, this); });
+    connect(btnNext, &QPushButton::clicked, this, [this] { RunAction([this] { btnNextClick(); }, this); });
+    connect(btnFinish, &QPushButton::clicked, this, [this] { RunAction([this] { btnFinishClick(); }, this); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { RunAction([this] { btnCancelClick(); }, this); });
+
+    CentreOnScreen(this);
+}
+
+void TfrmWizTemplate::btnPreviousClick() { hide(); }
+void TfrmWizTemplate::btnNextClick() { hide(); }
+void TfrmWizTemplate::btnFinishClick() { hide(); }
+
+void TfrmWizTemplate::btnCancelClick()
+{
+    AskCloseApplication(this);
+}
+
+void TfrmWizTemplate::FormClose()
+{
+    CloseMainForm(this);
+}
+
+void TfrmWizTemplate::closeEvent(QCloseEvent *event)
+{
+    RunAction([this] { FormClose(); }, this);
+    event->accept();
+    if (this == MainForm())
+        MainFormClosed();
+}
+
+void TfrmWizTemplate::keyPressEvent(QKeyEvent *event)
+{
+    // Cancel is the page's cancel button: Escape presses it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (btnCancel->isEnabled())
+            btnCancel->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AskCloseApplication(QWidget *parent)
+{
+    if (MessageDlg(CloseQuestion, mtConfirmation, mbYesNo, parent) == mrYes) {
+        if (QWidget *main = MainForm())
+            main->close();
+    }
+}
+
+void CloseMainForm(QWidget *closingForm)
+{
+    QWidget *main = MainForm();
+    if (main && main != closingForm)
+        main->close();
+}
+
+void CentreOnScreen(QWidget *form)
+{
+    const QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    form->move(area.center() - QPoint(form->width() / 2, form->height() / 2));
+}

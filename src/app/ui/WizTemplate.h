@@ -1,0 +1,56 @@
+#pragma once
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// The frame of the wizard pages: title band, work area, Previous / Next / Finish / Cancel
+// and a status line. Pages put their controls into pnlClient (the part of pnlMain above the
+// button bar) and replace the virtual handlers they need.
+class TfrmWizTemplate : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TfrmWizTemplate(QWidget *parent = nullptr);
+
+    QFrame *pnlDescription;
+    QLabel *lblTitle;
+    QLabel *lblDescription;
+    QFrame *pnlMain;
+    QWidget *pnlClient;     // the pages' own controls go here
+    QFrame *pnlButtons;
+    QPushButton *btnPrevious;
+    QPushButton *btnNext;
+    QPushButton *btnFinish;
+    QPushButton *btnCancel;
+    QLabel *pnlStatus;
+
+    static constexpr int ClientWidth = 692;
+    static constexpr int ClientHeight = 473;
+
+protected:
+    // The three button handlers only hide the page; a page's replacement calls them first.
+    virtual void btnPreviousClick();
+    virtual void btnNextClick();
+    virtual void btnFinishClick();
+    // Asks the close question; Yes closes the main window.
+    virtual void btnCancelClick();
+    // Runs whenever the page closes: a page other than the main window takes it along.
+    virtual void FormClose();
+
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// The close question of every page.
+inline const QString CloseQuestion =
+    QStringLiteral("Are you sure you wish to close Corvane Lite?  All data will be lost.");
+
+// Asks the close question; on Yes closes the main window (which ends the program).
+void AskCloseApplication(QWidget *parent);
+// Closes the main window from any other page.
+void CloseMainForm(QWidget *closingForm);
+
+// Centres a top-level window on the screen it will appear on.
+void CentreOnScreen(QWidget *form);
