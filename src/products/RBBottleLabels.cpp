@@ -26,6 +26,7 @@ constexpr int RightColumn = 110490;   // 4.35 in
 constexpr int ColumnWidth = 101600;   // 4.00 in
 constexpr int RowPitch = 50800;       // 2 in
 constexpr int RowOffset = 13970;      // 0.55 in, below the first row
+constexpr int TapeSlack = 20;
 
 QColor WindowText()
 {
@@ -98,7 +99,10 @@ TrptBottleLabels::TrptBottleLabels()
     };
 
     ppShape1 = addShape(d, QStringLiteral("ppShape1"), 7144, 3703, 11377, 44186);
-    ppLabel1 = addLabel(d, QStringLiteral("ppLabel1"), 8731, 17992, 8467, 9525, QStringLiteral("Tape Here"), tapeFont);
+    // "Tape" fills its box to the pixel on a printer; measured exactly it is a hair wider,
+    // so the box gets that hair rather than breaking the word
+    ppLabel1 = addLabel(d, QStringLiteral("ppLabel1"), 8731, 17992, 8467 + TapeSlack, 9525,
+                        QStringLiteral("Tape Here"), tapeFont);
     ppLabel1->WordWrap = true;
     lblOB = rotated(QStringLiteral("lblOB"), 20373, 3704, 3704, 20638, QStringLiteral("OB:________"), black8);
     lblVersion = rotated(QStringLiteral("lblVersion"), 20373, 27781, 3704, 20638, QStringLiteral("Version: 25"), black8);
@@ -113,7 +117,8 @@ TrptBottleLabels::TrptBottleLabels()
     lblTestInfo = rotated(QStringLiteral("lblTestInfo"), 68527, 3704, 3704, 20638, QString(), text8);
     brcdTestInfo = barcode(QStringLiteral("brcdTestInfo"), 72761, 3703, 4763, 31221);
     ppShape2 = addShape(d, QStringLiteral("ppShape2"), 81492, 3703, 10848, 44186);
-    ppLabel2 = addLabel(d, QStringLiteral("ppLabel2"), 82815, 17992, 8467, 9525, QStringLiteral("Tape Here"), tapeFont);
+    ppLabel2 = addLabel(d, QStringLiteral("ppLabel2"), 82815, 17992, 8467 + TapeSlack, 9525,
+                        QStringLiteral("Tape Here"), tapeFont);
     ppLabel2->WordWrap = true;
 }
 
