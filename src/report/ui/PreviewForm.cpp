@@ -1,0 +1,326 @@
+#include "report/ui/PreviewForm.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStyleOptionGraphicsItem>
+#include <QToolBar>
+#include <cmath>
+#include <deque>
+
+std::function<bool(QPrinter &, QWidget *)> TppPreviewForm::PrintDialogHook;
+std::function<QString(QWidget *)> TppPreviewForm::SaveFileDialogHook;
+
+namespace {
+constexpr int kPageGap = 16;
+constexpr int kImageCacheSize = 8;
+double pagePixels(int mm) { return mm * ppScreenDpi / 25400.0; }
+}
+
+// One page of the scene; renders its page into an image only when painted, and keeps it in a
+// small shared cache so memory does not grow with the page count.
+class TppPageItem : public QGraphicsItem
+{
+public:
+    TppPageItem(const TppPage *page, std::deque<TppPageItem *> *cache) : m_page(page), m_cache(cache) {}
+    QRectF boundingRect() const override
+    {
+        return QRectF(0, 0, pagePixels(m_page->mmWidth), pagePixels(m_page->mmHeight));
+    }
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *widget) override
+    {
+        const QRectF r = boundingRect();
+        const double scale = painter->worldTransform().m11() * (widget ? widget->devicePixelRatioF() : 1.0);
+        const double dpi = ppScreenDpi * scale;
+        if (m_image.isNull() || std::fabs(m_dpi - dpi) > 1e-6) {
+            m_image = RenderPageToImage(*m_page, dpi, TppDeviceKind::Screen);
+            m_image.setDevicePixelRatio(scale);
+            m_dpi = dpi;
+            remember();
+        }
+        painter->fillRect(r.translated(3, 3), QColor(0, 0, 0, 60));
+        painter->drawImage(r, m_image);
+        painter->setPen(QPen(Qt::darkGray, 0));
+        painter->drawRect(r);
+    }
+    void drop() { m_image = QImage(); }
+    bool rendered() const { return !m_image.isNull(); }
+
+private:
+    void remember()
+    {
+        auto it = std::find(m_cache->begin(), m_cache->end(), this);
+        if (it != m_cache->end())
+            m_cache->erase(it);
+        m_cache->push_back(this);
+        while (m_cache->size() > kImageCacheSize) {
+            m_cache->front()->drop();
+            m_cache->pop_front();
+        }
+    }
+    const TppPage *m_page;
+    std::deque<TppPageItem *> *m_cache;
+    QImage m_image;
+    double m_dpi = 0;
+};
+
+static std::deque<TppPageItem *> &cacheFor(QObject *owner)
+{
+    static QHash<QObject *, std::deque<TppPageItem *>> caches;
+    return caches[owner];
+}
+
+TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget *parent)
+    : QMainWindow(parent), m_report(report), m_document(std::move(document))
+{
+    setObjectName(QStringLiteral("ppPreviewForm"));
+    setWindowTitle(QStringLiteral("Print Preview"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto *bar = addToolBar(QStringLiteral("Preview"));
+    bar->setObjectName(QStringLiteral("tbPreview"));
+    bar->setMovable(false);
+    auto addAction = [&](const QString &name, const QString &text, auto slot) {
+        QAction *a = bar->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    addAction(QStringLiteral("actPrint"), tr("Print"), [this] { Print(); });
+    addAction(QStringLiteral("actSavePdf"), tr("Save as PDF"), [this] { SaveAsPdf(); });
+    bar->addSeparator();
+    m_zoomBox = new QComboBox(bar);
+    m_zoomBox->setObjectName(QStringLiteral("cmbxZoom"));
+    m_zoomBox->addItems({QStringLiteral("Whole Page"), QStringLiteral("Page Width"), QStringLiteral("25%"),
+                         QStringLiteral("50%"), QStringLiteral("75%"), QStringLiteral("100%"),
+                         QStringLiteral("150%"), QStringLiteral("200%"), QStringLiteral("400%")});
+    m_zoomBox->setCurrentText(QStringLiteral("100%"));
+    connect(m_zoomBox, &QComboBox::textActivated, this, [this](const QString &t) {
+        if (t == QLatin1String("Whole Page"))
+            ZoomToWholePage();
+        else if (t == QLatin1String("Page Width"))
+            ZoomToPageWidth();
+        else
+            SetZoomPercentage(QString(t).remove('%').toInt());
+    });
+    bar->addWidget(m_zoomBox);
+    bar->addSeparator();
+    addAction(QStringLiteral("actFirstPage"), tr("First"), [this] { FirstPage(); });
+    addAction(QStringLiteral("actPriorPage"), tr("Prior"), [this] { PriorPage(); });
+    m_pageEdit = new QSpinBox(bar);
+    m_pageEdit->setObjectName(QStringLiteral("edtPage"));
+    m_pageEdit->setRange(1, std::max(1, PageCount()));
+    connect(m_pageEdit, &QSpinBox::editingFinished, this, [this] { GotoPage(m_pageEdit->value()); });
+    bar->addWidget(m_pageEdit);
+    m_pageCount = new QLabel(QStringLiteral(" of %1 ").arg(PageCount()), bar);
+    m_pageCount->setObjectName(QStringLiteral("lblPageCount"));
+    bar->addWidget(m_pageCount);
+    addAction(QStringLiteral("actNextPage"), tr("Next"), [this] { NextPage(); });
+    addAction(QStringLiteral("actLastPage"), tr("Last"), [this] { LastPage(); });
+    bar->addSeparator();
+    addAction(QStringLiteral("actClose"), tr("Close"), [this] { close(); });
+
+    m_scene = new QGraphicsScene(this);
+    m_scene->setBackgroundBrush(QColor(128, 128, 128));
+    m_view = new QGraphicsView(m_scene, this);
+    m_view->setObjectName(QStringLiteral("gvPages"));
+    m_view->setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
+    m_view->setCacheMode(QGraphicsView::CacheNone);
+    m_view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setCentralWidget(m_view);
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageLabel(); });
+    layoutPages();
+    if (m_report) {
+        m_zoom = m_report->PreviewFormSettings.ZoomPercentage;
+        m_zoomBox->setCurrentText(QStringLiteral("%1%").arg(m_zoom));
+    }
+    applyZoom();
+}
+
+TppPreviewForm::~TppPreviewForm()
+{
+    m_scene->clear();
+    cacheFor(this).clear();
+}
+
+void TppPreviewForm::layoutPages()
+{
+    m_scene->clear();
+    m_items.clear();
+    cacheFor(this).clear();
+    double y = kPageGap;
+    double width = 0;
+    for (const TppPage &page : m_document.Pages) {
+        auto *item = new TppPageItem(&page, &cacheFor(this));
+        item->setPos(kPageGap, y);
+        m_scene->addItem(item);
+        m_items.append(item);
+        y += pagePixels(page.mmHeight) + kPageGap;
+        width = std::max(width, pagePixels(page.mmWidth));
+    }
+    m_scene->setSceneRect(0, 0, width + 2 * kPageGap, y);
+    m_pageEdit->setRange(1, std::max(1, PageCount()));
+    m_pageCount->setText(QStringLiteral(" of %1 ").arg(PageCount()));
+}
+
+int TppPreviewForm::CurrentPage() const
+{
+    if (m_items.isEmpty())
+        return 0;
+    const QPointF top = m_view->mapToScene(QPoint(m_view->viewport()->width() / 2, 1));
+    // pages are stacked: find the last one starting above the view's top edge (binary search)
+    int lo = 0, hi = int(m_items.size()) - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (m_items[mid]->pos().y() - kPageGap / 2.0 <= top.y())
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo + 1;
+}
+
+void TppPreviewForm::GotoPage(int page)
+{
+    if (m_items.isEmpty())
+        return;
+    page = std::clamp(page, 1, int(m_items.size()));
+    const QPointF pos = m_items[page - 1]->pos();
+    const QPoint vp = m_view->mapFromScene(QPointF(pos.x(), pos.y() - kPageGap / 2.0));
+    m_view->verticalScrollBar()->setValue(m_view->verticalScrollBar()->value() + vp.y());
+    updatePageLabel();
+}
+
+void TppPreviewForm::updatePageLabel()
+{
+    const QSignalBlocker block(m_pageEdit);
+    m_pageEdit->setValue(CurrentPage());
+}
+
+void TppPreviewForm::SetZoomPercentage(int percent)
+{
+    if (percent <= 0)
+        return;
+    const int page = CurrentPage();
+    m_zoom = percent;
+    applyZoom();
+    GotoPage(page);
+}
+
+void TppPreviewForm::applyZoom()
+{
+    m_view->setTransform(QTransform::fromScale(m_zoom / 100.0, m_zoom / 100.0));
+    const QString text = QStringLiteral("%1%").arg(m_zoom);
+    if (m_zoomBox->findText(text) >= 0)
+        m_zoomBox->setCurrentText(text);
+}
+
+void TppPreviewForm::ZoomToPageWidth()
+{
+    if (m_document.Pages.empty())
+        return;
+    const double w = pagePixels(m_document.Pages.front().mmWidth) + 2 * kPageGap;
+    SetZoomPercentage(std::max(10, int(m_view->viewport()->width() * 100.0 / w)));
+}
+
+void TppPreviewForm::ZoomToWholePage()
+{
+    if (m_document.Pages.empty())
+        return;
+    const TppPage &p = m_document.Pages.front();
+    const double zx = m_view->viewport()->width() * 100.0 / (pagePixels(p.mmWidth) + 2 * kPageGap);
+    const double zy = m_view->viewport()->height() * 100.0 / (pagePixels(p.mmHeight) + 2 * kPageGap);
+    SetZoomPercentage(std::max(10, int(std::min(zx, zy))));
+}
+
+int TppPreviewForm::RenderedPageCount() const
+{
+    int n = 0;
+    for (auto *item : m_items)
+        n += item->rendered();
+    return n;
+}
+
+void TppPreviewForm::Print()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(m_document.DocumentName);
+    printer.setFromTo(1, std::max(1, PageCount()));
+    bool ok;
+    if (PrintDialogHook) {
+        ok = PrintDialogHook(printer, this);
+    } else {
+        QPrintDialog dialog(&printer, this);
+        dialog.setMinMax(1, std::max(1, PageCount()));
+        ok = dialog.exec() == QDialog::Accepted;
+    }
+    if (!ok)
+        return;
+    const int from = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 0;
+    const int to = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
+    if (m_report) {
+        // the run is repeated for the printer device, as the report's handlers expect
+        const QString saved = m_report->DeviceType;
+        m_report->DeviceType = QStringLiteral("Printer");
+        TppDocument doc = m_report->GeneratePages();
+        m_report->DeviceType = saved;
+        PrintToPrinter(doc, printer, from, to);
+    } else {
+        PrintToPrinter(m_document, printer, from, to);
+    }
+}
+
+void TppPreviewForm::SaveAsPdf()
+{
+    QString fileName;
+    if (SaveFileDialogHook)
+        fileName = SaveFileDialogHook(this);
+    else
+        fileName = QFileDialog::getSaveFileName(this, tr("Save as PDF"), m_document.DocumentName + ".pdf",
+                                                tr("PDF files (*.pdf)"));
+    if (!fileName.isEmpty())
+        SaveAsPdf(fileName);
+}
+
+bool TppPreviewForm::SaveAsPdf(const QString &fileName)
+{
+    return ExportToPdf(m_document, fileName);
+}
+
+void TppPreviewForm::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
+void TppPreviewForm::Execute(TppReport &report, TppDocument &document)
+{
+    TppPreviewForm form(&report, std::move(document));
+    QEventLoop loop;
+    connect(&form, &TppPreviewForm::closed, &loop, &QEventLoop::quit);
+    form.setWindowModality(Qt::ApplicationModal);
+    if (report.PreviewFormSettings.Maximized)
+        form.showMaximized();
+    else
+        form.show();
+    form.SetZoomPercentage(report.PreviewFormSettings.ZoomPercentage);
+    form.FirstPage();
+    loop.exec();
+}
+
+void InstallPreviewWindow()
+{
+    SetPreviewHandler([](TppReport &report, TppDocument &document) { TppPreviewForm::Execute(report, document); });
+}

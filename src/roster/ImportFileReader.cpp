@@ -1,0 +1,280 @@
+#include "roster/ImportFileReader.h"
+#include "roster/TextCodecs.h"
+#include "app/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLocale>
+
+#include <cmath>
+#include <cstring>
+
+// ---------------------------------------------------------------------------------------
+// Shared import procedure
+
+namespace {
+// The hourglass for the whole import, restored however it ends.
+class BusyCursor
+{
+public:
+    BusyCursor()
+    {
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            m_set = true;
+        }
+    }
+    ~BusyCursor()
+    {
+        if (m_set)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    bool m_set = false;
+};
+
+QString TrimmedString(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 32)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 32)
+        --e;
+    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
+}
+
+std::string_view TrimmedBytes(std::string_view s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+        --e;
+    return s.substr(b, e - b);
+}
+
+TTableChooser &ChooserSlot()
+{
+    static TTableChooser chooser;
+    return chooser;
+}
+} // namespace
+
+void SetTableChooser(TTableChooser chooser) { ChooserSlot() = std::move(chooser); }
+const TTableChooser &TableChooser() { return ChooserSlot(); }
+
+TImportFileReader::TImportFileReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+    : OnFieldCount(std::move(onFieldCount)), OnRecord(std::move(onRecord))
+{
+}
+
+TImportFileReader::~TImportFileReader() = default;
+
+bool TImportFileReader::Import(const QString &fileName)
+{
+    BusyCursor busy;
+    QStringList values;
+    if (!Open(fileName))
+        return false;
+    try {
+        if (OnFieldCount)
+            OnFieldCount(FieldCount());
+        int count = 0;
+        while (!Eof()) {
+            values.clear();
+            ReadRecord(values);
+            if (OnRecord)
+                OnRecord(values);
+            if (++count % 20 == 0 && QCoreApplication::instance())
+                QCoreApplication::processEvents();
+        }
+    } catch (...) {
+        Close();
+        throw;
+    }
+    Close();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Text files
+
+TImportTextFileReader::~TImportTextFileReader() = default;
+
+bool TImportTextFileReader::Open(const QString &fileName)
+{
+    QFileInfo info(fileName);
+    if (!info.exists() || info.isDir())
+        return false;
+    FFile.setFileName(fileName);
+    if (!FFile.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, FFile.errorString()));
+    FSize = FFile.size();
+    FData = nullptr;
+    if (FSize > 0) {
+        if (uchar *mapped = FFile.map(0, FSize)) {
+            FData = reinterpret_cast<const char *>(mapped);
+        } else {
+            FBuffer = FFile.readAll();
+            FData = FBuffer.constData();
+            FSize = FBuffer.size();
+        }
+    }
+    if (FData) {
+        if (const void *z = memchr(FData, 26, size_t(FSize)))
+            FSize = static_cast<const char *>(z) - FData;
+    }
+    FStart = 0;
+    if (FSize >= 3 && memcmp(FData, "\xEF\xBB\xBF", 3) == 0) {
+        FStart = 3;
+        FUtf8 = true;
+    } else {
+        FUtf8 = IsValidUtf8(FData + FStart, FSize - FStart);
+    }
+    FPos = FStart;
+    return true;
+}
+
+void TImportTextFileReader::Close()
+{
+    FFile.close();   // also unmaps
+    FBuffer.clear();
+    FData = nullptr;
+    FSize = FPos = FStart = 0;
+}
+
+bool TImportTextFileReader::Eof()
+{
+    return FPos >= FSize;
+}
+
+void TImportTextFileReader::Rewind()
+{
+    FPos = FStart;
+}
+
+std::string_view TImportTextFileReader::ReadLineBytes()
+{
+    if (FPos >= FSize)
+        return {};
+    const char *begin = FData + FPos;
+    const size_t left = size_t(FSize - FPos);
+    const char *nl = static_cast<const char *>(memchr(begin, '\n', left));
+    const size_t len = nl ? size_t(nl - begin) : left;
+    FPos += qsizetype(len) + (nl ? 1 : 0);
+    std::string_view line(begin, len);
+    if (line.find('\r') == std::string_view::npos)
+        return line;
+    FLine.clear();
+    for (char c : line) {
+        if (c != '\r')
+            FLine.push_back(c);
+    }
+    return FLine;
+}
+
+QString TImportTextFileReader::Decode(std::string_view bytes) const
+{
+    if (FUtf8)
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    return DecodeWindows1252(bytes);
+}
+
+QString TImportTextFileReader::DecodeTrimmed(std::string_view bytes) const
+{
+    return Decode(TrimmedBytes(bytes));
+}
+
+QString TImportTextFileReader::ReadLine()
+{
+    return Decode(ReadLineBytes());
+}
+
+// ---------------------------------------------------------------------------------------
+// Fixed-width text
+
+int TImportFixedTextReader::FieldCount()
+{
+    return int(ColumnStarts.size());
+}
+
+void TImportFixedTextReader::ReadRecord(QStringList &values)
+{
+    const QString line = ReadLine();
+    if (line.isEmpty())
+        return;
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < ColumnStarts.size(); ++i) {
+        const qsizetype p = ColumnStarts[i];
+        const qsizetype len = i + 1 < ColumnStarts.size() ? ColumnStarts[i + 1] - p - 1 : n - p;
+        if (p >= 0 && len > 0 && n >= p + len)
+            values.append(TrimmedString(line.mid(p, len)));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Delimited text
+
+TImportDelimetedTextReader::TImportDelimetedTextReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount,
+                                                       char delimiter)
+    : TImportTextFileReader(std::move(onRecord), std::move(onFieldCount)), Delimiter(delimiter)
+{
+}
+
+int TImportDelimetedTextReader::FieldCount()
+{
+    const std::string_view line = ReadLineBytes();
+    int count = 0;
+    if (!line.empty()) {
+        bool quoted = false;
+        count = 1;
+        for (char c : line) {
+            if (c == '"')
+                quoted = !quoted;
+            else if (c == Delimiter && !quoted)
+                ++count;
+        }
+    }
+    Rewind();
+    return count;
+}
+
+void TImportDelimetedTextReader::ReadRecord(QStringList &values)
+{
+    const std::string_view line = ReadLineBytes();
+    if (line.empty())
+        return;
+    if (line.find('"') == std::string_view::npos) {
+        // No quotes: each value is a slice of the line.
+        size_t start = 0;
+        for (;;) {
+            const size_t d = line.find(Delimiter, start);
+            if (d == std::string_view::npos) {
+                values.append(DecodeTrimmed(line.substr(start)));
+                break;
+            }
+            values.append(DecodeTrimmed(line.substr(start, d - start)));
+            start = d + 1;
+        }
+        return;
+    }
+    bool quoted = false;
+    FValue.clear();
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == Delimiter && !quoted) {
+            values.append(DecodeTrimmed(FValue));
+            FValue.clear();
+        } else {
+            FValue.push_back(c);
+        }
+    }
+    values.append(DecodeTrimmed(FValue));
+}

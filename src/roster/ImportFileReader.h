@@ -1,0 +1,189 @@
+#pragma once
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+using TFieldCountEvent = std::function<void(int count)>;
+using TRecordEvent = std::function<void(const QStringList &values)>;
+
+// Asks the user which table of a database to import. Returns false when cancelled.
+// The user interface installs one; without it a database of exactly one table uses that
+// table and one of several tables is refused with a message listing them.
+using TTableChooser = std::function<bool(const QStringList &tables, QString &chosen)>;
+void SetTableChooser(TTableChooser chooser);
+const TTableChooser &TableChooser();
+
+// Turns one roster source into a stream of records of trimmed strings. Each format supplies
+// the five primitives; Import drives them the same way for all.
+class TImportFileReader
+{
+public:
+    TImportFileReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
+    virtual ~TImportFileReader();
+    TImportFileReader(const TImportFileReader &) = delete;
+    TImportFileReader &operator=(const TImportFileReader &) = delete;
+
+    // True when the source was opened and read to its end; errors while reading pass on
+    // after the source has been closed.
+    bool Import(const QString &fileName);
+
+    TFieldCountEvent OnFieldCount;
+    TRecordEvent OnRecord;
+
+protected:
+    virtual bool Open(const QString &fileName) = 0;
+    virtual void Close() = 0;
+    virtual int FieldCount() = 0;
+    virtual void ReadRecord(QStringList &values) = 0;
+    virtual bool Eof() = 0;
+};
+
+// A text file read line by line. A line ends at LF (a CR before it, or any lone CR, is
+// dropped); Ctrl-Z ends the text. UTF-8 (with or without byte-order mark) is decoded as
+// such, anything else as Windows-1252.
+class TImportTextFileReader : public TImportFileReader
+{
+public:
+    using TImportFileReader::TImportFileReader;
+    ~TImportTextFileReader() override;
+
+protected:
+    bool Open(const QString &fileName) override;
+    void Close() override;
+    bool Eof() override;
+
+    // The next line's bytes, line break and CRs removed; valid until the next call.
+    std::string_view ReadLineBytes();
+    QString ReadLine();
+    void Rewind();
+    QString Decode(std::string_view bytes) const;
+    // Trimmed (codes 0-32) and decoded.
+    QString DecodeTrimmed(std::string_view bytes) const;
+
+private:
+    QFile FFile;
+    QByteArray FBuffer;          // file contents when it could not be mapped
+    const char *FData = nullptr;
+    qsizetype FSize = 0;         // up to the first Ctrl-Z
+    qsizetype FStart = 0;        // after a byte-order mark
+    qsizetype FPos = 0;
+    bool FUtf8 = true;
+    std::string FLine;           // a line that held CRs
+};
+
+class TImportFixedTextReader : public TImportTextFileReader
+{
+public:
+    using TImportTextFileReader::TImportTextFileReader;
+    QList<int> ColumnStarts;
+
+protected:
+    int FieldCount() override;
+    void ReadRecord(QStringList &values) override;
+};
+
+class TImportDelimetedTextReader : public TImportTextFileReader
+{
+public:
+    TImportDelimetedTextReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount, char delimiter);
+    char Delimiter;
+
+protected:
+    int FieldCount() override;
+    void ReadRecord(QStringList &values) override;
+
+private:
+    std::string FValue;
+};
+
+class TImportTabTextReader : public TImportDelimetedTextReader
+{
+public:
+    TImportTabTextReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+        : TImportDelimetedTextReader(std::move(onRecord), std::move(onFieldCount), '\t') {}
+};
+
+class TImportCommaTextReader : public TImportDelimetedTextReader
+{
+public:
+    TImportCommaTextReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+        : TImportDelimetedTextReader(std::move(onRecord), std::move(onFieldCount), ',') {}
+};
+
+// One table of an Access (Jet 3/4) database. The database library is not safe on hostile
+// files, so where the platform allows it the file is read by a child process.
+class TImportAccessReader : public TImportFileReader
+{
+public:
+    TImportAccessReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
+    ~TImportAccessReader() override;
+
+    // The user tables of a database (system tables left out). Raises on a damaged file.
+    static QStringList TableNames(const QString &fileName);
+
+protected:
+    bool Open(const QString &fileName) override;
+    void Close() override;
+    int FieldCount() override;
+    void ReadRecord(QStringList &values) override;
+    bool Eof() override;
+
+public:
+    struct Source;   // the open table (child process or in-process)
+private:
+    std::unique_ptr<Source> Table;
+};
+
+// The first worksheet of an Excel 97-2003 workbook.
+class TImportExcelReader : public TImportFileReader
+{
+public:
+    using TImportFileReader::TImportFileReader;
+    ~TImportExcelReader() override;
+
+    // A cell as the user sees it: integers without decimals, dates in the short date format.
+    QString CellText(int row, int col) const;   // 1-based
+
+protected:
+    bool Open(const QString &fileName) override;
+    void Close() override;
+    int FieldCount() override;
+    void ReadRecord(QStringList &values) override;
+    bool Eof() override;
+
+private:
+    const void *Workbook = nullptr;
+    QString FFileName;
+    unsigned FRows = 0;
+    unsigned short FColumns = 0;
+    int CurrentRow = 1;
+    int ColumnCount = 0;
+};
+
+// A dBase table; deleted records are left out.
+class TImportDBaseReader : public TImportFileReader
+{
+public:
+    using TImportFileReader::TImportFileReader;
+    ~TImportDBaseReader() override;
+
+protected:
+    bool Open(const QString &fileName) override;
+    void Close() override;
+    int FieldCount() override;
+    void ReadRecord(QStringList &values) override;
+    bool Eof() override;
+
+private:
+    void *Table = nullptr;    // DBFHandle
+    QString FFileName;
+    int FRecords = 0;         // records actually present in the file
+    int FCurrent = 0;
+    int FCodec = 0;           // see ImportFileReader.cpp
+};

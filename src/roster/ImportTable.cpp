@@ -1,0 +1,294 @@
+#include "roster/ImportTable.h"
+#include "roster/ImportFileReader.h"
+#include "app/Exceptions.h"
+
+#include <memory>
+
+QString TrimmedText(QStringView text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 32)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 32)
+        --e;
+    if (b == 0 && e == text.size())
+        return text.toString();
+    return text.mid(b, e - b).toString();
+}
+
+static QString TrimmedText(const QString &text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 32)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 32)
+        --e;
+    if (b == 0 && e == text.size())
+        return text;   // shares the stored cell, no copy
+    return text.mid(b, e - b);
+}
+
+QString TImportTable::NormalizeSSN(QStringView text)
+{
+    // Removing a separator "with every other occurrence of it" amounts to keeping only
+    // ASCII letters and digits.
+    QString result;
+    result.reserve(9);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'))
+            result.append(c);
+    }
+    if (result.size() != 9)
+        return QString(9, QLatin1Char(' '));
+    return result;
+}
+
+QString TImportTable::NormalizeGender(QStringView text)
+{
+    QString result = text.toString();
+    for (QChar &c : result) {
+        if (c.unicode() >= 'a' && c.unicode() <= 'z')
+            c = QChar(c.unicode() - 32);
+    }
+    if (result == QLatin1String("MALE"))
+        return QStringLiteral("M");
+    if (result == QLatin1String("FEMALE"))
+        return QStringLiteral("F");
+    return result;
+}
+
+QString TImportTable::KindTitle(quint8 kind)
+{
+    switch (kind) {
+    case fkDoNotImport: return QStringLiteral("Do Not Import");
+    case fkSSN: return QStringLiteral("SSN");
+    case fkLastName: return QStringLiteral("Last Name");
+    case fkFirstName: return QStringLiteral("First Name");
+    case fkInitial: return QStringLiteral("Initial");
+    case fkGender: return QStringLiteral("Gender");
+    case fkRank: return QStringLiteral("Rank");
+    case fkPhone: return QStringLiteral("Phone");
+    case fkOrganization: return QStringLiteral("Organization ");
+    case fkBacBicMcc: return QStringLiteral("BAC/BIC/MCC");
+    case fkUicRuc: return QStringLiteral("UIC/RUC");
+    default: return QStringLiteral("Unknown");
+    }
+}
+
+bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileType)
+{
+    SetFieldCount(0);
+    ClearRows();
+
+    auto onRecord = [this](const QStringList &values) { AddRow(values); };
+    auto onFieldCount = [this](int count) { EnsureFields(count); };
+    std::unique_ptr<TImportFileReader> reader;
+    switch (fileType) {
+    case iftFixedText: {
+        auto fixed = std::make_unique<TImportFixedTextReader>(onRecord, onFieldCount);
+        fixed->ColumnStarts = FFixedColumns;
+        reader = std::move(fixed);
+        break;
+    }
+    case iftTabText: reader = std::make_unique<TImportTabTextReader>(onRecord, onFieldCount); break;
+    case iftCommaText: reader = std::make_unique<TImportCommaTextReader>(onRecord, onFieldCount); break;
+    case iftAccess: reader = std::make_unique<TImportAccessReader>(onRecord, onFieldCount); break;
+    case iftExcel: reader = std::make_unique<TImportExcelReader>(onRecord, onFieldCount); break;
+    case iftDBase: reader = std::make_unique<TImportDBaseReader>(onRecord, onFieldCount); break;
+    default: return false;
+    }
+    return reader->Import(fileName);
+}
+
+QString TImportTable::GetTemplate() const
+{
+    int last = -1;
+    for (int i = int(FFields.size()) - 1; i >= 0; --i) {
+        if (FFields[i].FieldKind != fkDoNotImport || FFields[i].Position != i) {
+            last = i;
+            break;
+        }
+    }
+    QStringList items;
+    for (int i = 0; i <= last; ++i)
+        items << QString::number(FFields[i].FieldKind) + QLatin1Char('-') + QString::number(FFields[i].Position);
+    items << (IgnoreHeader ? QStringLiteral("-1") : QStringLiteral("0"));
+    return items.join(QLatin1Char(','));
+}
+
+static bool TemplateFlag(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    int value = 0;
+    if (!TryStrToInt(t, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+    return value != 0;
+}
+
+void TImportTable::ApplyTemplate(const QString &templ)
+{
+    if (templ.isEmpty())
+        return;
+    const QStringList items = templ.split(QLatin1Char(','));
+    const int fieldItems = int(items.size()) - 1;
+    if (fieldItems > FieldCount())
+        throw Exception(QStringLiteral("This template has too many fields for this data - template not applied"));
+
+    // Parse everything first so that a malformed template changes nothing.
+    QList<int> kinds, positions;
+    for (int i = 0; i < fieldItems; ++i) {
+        const QString &item = items[i];
+        const qsizetype dash = item.indexOf(QLatin1Char('-'));
+        kinds << StrToInt(dash < 0 ? item : item.left(dash));
+        positions << StrToInt(dash < 0 ? QString() : item.mid(dash + 1));
+    }
+    const bool header = TemplateFlag(items.last());
+
+    for (int i = 0; i < fieldItems; ++i)
+        FFields[i].Position = positions[i];
+    for (int i = fieldItems; i < FieldCount(); ++i) {
+        FFields[i].Position = i;
+        FFields[i].FieldKind = fkDoNotImport;
+    }
+    for (int i = 0; i < fieldItems; ++i)
+        FFields[i].FieldKind = quint8(kinds[i]);
+    IgnoreHeader = header;
+}
+
+int TImportTable::RowCount() const
+{
+    const qsizetype n = FRows.size() - HeaderOffset();
+    return n > 0 ? int(n) : 0;
+}
+
+int TImportTable::IndexOfPosition(int position) const
+{
+    // Positions equal their index unless a template moved them.
+    if (position >= 0 && position < FFields.size() && FFields[position].Position == position)
+        return position;
+    for (int i = 0; i < FFields.size(); ++i) {
+        if (FFields[i].Position == position)
+            return i;
+    }
+    throw Exception(QStringLiteral("Invalid Field Position."));
+}
+
+TImportFieldKind TImportTable::GetFieldKind(int position) const
+{
+    return TImportFieldKind(FFields[IndexOfPosition(position)].FieldKind);
+}
+
+void TImportTable::SetFieldKind(int position, TImportFieldKind kind)
+{
+    FFields[IndexOfPosition(position)].FieldKind = kind;
+}
+
+int TImportTable::GetFieldWidth(int position) const
+{
+    return FFields[IndexOfPosition(position)].Width;
+}
+
+QString TImportTable::GetFieldTitle(int position) const
+{
+    TImportField &field = FFields[IndexOfPosition(position)];
+    QString title = KindTitle(field.FieldKind);
+    if (field.FieldKind == fkOrganization) {
+        int n = 0;
+        for (const TImportField &f : std::as_const(FFields)) {
+            if (f.FieldKind == fkOrganization && f.Position <= position)
+                ++n;
+        }
+        title += QString::number(n);
+    }
+    if (field.Width < title.size())
+        field.Width = int(title.size());
+    return title;
+}
+
+QString TImportTable::GetCell(int row, int position) const
+{
+    if (row < 0)
+        return QString();
+    const qsizetype s = qsizetype(row) + HeaderOffset();
+    if (s >= FRows.size())
+        return QString();
+    const int i = IndexOfPosition(position);
+    const TStrArray &cells = FRows[s].Cells;
+    if (i >= cells.size())
+        return QString();
+    const QString value = TrimmedText(cells[i]);
+    switch (FFields[i].FieldKind) {
+    case fkSSN: return NormalizeSSN(value);
+    case fkGender: return NormalizeGender(value);
+    default: return value;
+    }
+}
+
+void TImportTable::SetFieldCount(int count)
+{
+    FFields.resize(qMax(0, count));
+}
+
+void TImportTable::EnsureFields(int count)
+{
+    const int old = FieldCount();
+    if (old >= count)
+        return;
+    FFields.resize(count);
+    for (int i = old; i < count; ++i)
+        FFields[i] = TImportField{fkDoNotImport, i, 0};
+}
+
+void TImportTable::AddRow(const QStringList &values)
+{
+    if (values.isEmpty() || values.first().isEmpty())
+        return;
+    EnsureFields(int(values.size()));
+    FRows.append(TMemTableRow{values, -1});
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const int len = int(values[i].size());
+        if (FFields[i].Width < len)
+            FFields[i].Width = len;
+    }
+}
+
+void TImportTable::ClearRows()
+{
+    FRows.clear();
+}
+
+TRosterRecs BuildRosterRecs(const TImportTable &table)
+{
+    const int rows = table.RowCount();
+    const int fields = table.FieldCount();
+    QList<TImportFieldKind> kinds;
+    kinds.reserve(fields);
+    for (int c = 0; c < fields; ++c)
+        kinds << table.GetFieldKind(c);
+
+    TRosterRecs recs(rows);
+    for (int r = 0; r < rows; ++r) {
+        TRosterRec &rec = recs[r];
+        QString last, first, initial;
+        for (int c = 0; c < fields; ++c) {
+            switch (kinds[c]) {
+            case fkSSN: rec.SSN = table.GetCell(r, c); break;
+            case fkLastName: last = table.GetCell(r, c); break;
+            case fkFirstName: first = QStringLiteral(", ") + table.GetCell(r, c); break;
+            case fkInitial: initial = QLatin1Char(' ') + table.GetCell(r, c) + QLatin1Char('.'); break;
+            case fkGender: rec.Gender = table.GetCell(r, c); break;
+            case fkRank: rec.Rank = table.GetCell(r, c); break;
+            case fkOrganization: rec.Organization = table.GetCell(r, c); break;
+            default: break;
+            }
+        }
+        rec.Name = last + first + initial;
+        rec.Selected = false;
+    }
+    return recs;
+}

@@ -1,0 +1,106 @@
+#pragma once
+#include "roster/RosterRec.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What a roster column carries.
+enum TImportFieldKind : quint8 {
+    fkDoNotImport = 0,
+    fkSSN = 1,
+    fkLastName = 2,
+    fkFirstName = 3,
+    fkInitial = 4,
+    fkGender = 5,
+    fkRank = 6,
+    fkPhone = 7,
+    fkOrganization = 8,
+    fkBacBicMcc = 9,
+    fkUicRuc = 10,
+};
+
+// The format a roster file is read as; picks the reader.
+enum TImportFileType : quint8 {
+    iftNone = 0,
+    iftFixedText = 1,
+    iftTabText = 2,
+    iftCommaText = 3,
+    iftAccess = 4,
+    iftExcel = 5,
+    iftDBase = 6,
+};
+
+using TStrArray = QStringList;
+using TIntArray = QList<int>;
+
+struct TMemTableRow
+{
+    TStrArray Cells;
+    int Tag = -1;
+};
+using TMemTableData = QList<TMemTableRow>;
+
+struct TImportField
+{
+    quint8 FieldKind = fkDoNotImport;
+    int Position = 0;   // grid column in which this data column is shown
+    int Width = 0;      // longest text seen in the column, in characters
+};
+using TFields = QList<TImportField>;
+
+// The roster file's contents as rows of text cells plus one description per column.
+// Columns are addressed by display position, rows by data-row index (header excluded).
+// SSN and gender cells are normalised when read, not when stored.
+class TImportTable
+{
+public:
+    TImportTable() = default;
+
+    // Replaces rows and fields with the file's contents. False when the file could not be
+    // opened (missing, or the user cancelled the table choice). Reader errors pass on; the
+    // rows read until then stay.
+    bool LoadFromFile(const QString &fileName, TImportFileType fileType);
+
+    QString GetTemplate() const;
+    void ApplyTemplate(const QString &templ);
+
+    int FieldCount() const { return int(FFields.size()); }
+    int RowCount() const;
+    int HeaderOffset() const { return IgnoreHeader ? 1 : 0; }
+
+    int IndexOfPosition(int position) const;
+    TImportFieldKind GetFieldKind(int position) const;
+    void SetFieldKind(int position, TImportFieldKind kind);
+    int GetFieldWidth(int position) const;
+    // Also widens the field to the title's length (the grid sizes columns from the width).
+    QString GetFieldTitle(int position) const;
+    QString GetCell(int row, int position) const;
+
+    void SetFieldCount(int count);
+    void EnsureFields(int count);
+    void AddRow(const QStringList &values);
+    void ClearRows();
+
+    // Column starts for fixed-width files (0-based character offsets, ascending).
+    const TIntArray &FixedColumns() const { return FFixedColumns; }
+    void SetFixedColumns(const TIntArray &starts) { FFixedColumns = starts; }
+
+    static QString NormalizeSSN(QStringView text);
+    static QString NormalizeGender(QStringView text);
+    static QString KindTitle(quint8 kind);
+
+    bool IgnoreHeader = false;
+
+private:
+    TMemTableData FRows;
+    mutable TFields FFields;   // GetFieldTitle raises Width
+    TIntArray FFixedColumns;
+};
+
+// Every leading and trailing character of code 0 to 32 removed.
+QString TrimmedText(QStringView text);
+
+// One roster record per data row: 'DOE, JOHN Q.'; when several columns share a kind the
+// rightmost (highest display position) wins.
+TRosterRecs BuildRosterRecs(const TImportTable &table);

@@ -1,0 +1,545 @@
+#include "testmain.h"
+#include "roster/ImportFileReader.h"
+#include "roster/ImportTable.h"
+#include "app/Exceptions.h"
+
+#include <QDate>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Every record a reader produces, and the field count it announced.
+struct Capture
+{
+    int fieldCount = -1;
+    QList<QStringList> records;
+};
+
+template <typename Reader, typename... Args>
+bool ReadAll(const QString &path, Capture &out, Args &&...args)
+{
+    Reader reader([&](const QStringList &v) { out.records << v; }, [&](int n) { out.fieldCount = n; },
+                  std::forward<Args>(args)...);
+    return reader.Import(path);
+}
+
+QList<QStringList> Rows(const TImportTable &t)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < t.RowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < t.FieldCount(); ++c)
+            row << t.GetCell(r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+// Installs a table chooser for one test and removes it afterwards.
+struct ChooserScope
+{
+    explicit ChooserScope(TTableChooser c) { SetTableChooser(std::move(c)); }
+    ~ChooserScope() { SetTableChooser({}); }
+};
+
+// A reader whose primitives are scripted, to watch the shared import procedure.
+class ScriptedReader : public TImportFileReader
+{
+public:
+    using TImportFileReader::TImportFileReader;
+    bool openResult = true;
+    int records = 3;
+    int failAt = -1;
+    int closes = 0;
+    QStringList calls;
+
+protected:
+    bool Open(const QString &) override { calls << "Open"; return openResult; }
+    void Close() override { calls << "Close"; ++closes; }
+    int FieldCount() override { calls << "FieldCount"; return 2; }
+    bool Eof() override { return m_read >= records; }
+    void ReadRecord(QStringList &values) override
+    {
+        if (m_read == failAt)
+            throw Exception("broken record");
+        QVERIFY(values.isEmpty());   // the list is cleared before every record
+        values << QString::number(m_read++) << "x";
+    }
+
+private:
+    int m_read = 0;
+};
+} // namespace
+
+class TestReaders : public QObject
+{
+    Q_OBJECT
+private slots:
+    void importProcedure()
+    {
+        QStringList events;
+        ScriptedReader r([&](const QStringList &v) { events << "rec " + v.first(); },
+                         [&](int n) { events << "count " + QString::number(n); });
+        QVERIFY(r.Import("x"));
+        QCOMPARE(events, QStringList({"count 2", "rec 0", "rec 1", "rec 2"}));
+        QCOMPARE(r.closes, 1);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void importClosesOnErrorAndRestoresCursor()
+    {
+        int recs = 0;
+        ScriptedReader r([&](const QStringList &) { ++recs; }, [](int) {});
+        r.failAt = 1;
+        try {
+            r.Import("x");
+            QFAIL("the reader's error was swallowed");
+        } catch (const Exception &e) {
+            QCOMPARE(e.message(), QString("broken record"));
+        }
+        QCOMPARE(recs, 1);
+        QCOMPARE(r.closes, 1);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void importOfAnUnopenedSource()
+    {
+        int calls = 0;
+        ScriptedReader r([&](const QStringList &) { ++calls; }, [&](int) { ++calls; });
+        r.openResult = false;
+        QVERIFY(!r.Import("x"));
+        QCOMPARE(calls, 0);
+        QCOMPARE(r.calls, QStringList({"Open"}));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void commaRoster()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.csv"), iftCommaText));
+        QCOMPARE(t.FieldCount(), 7);
+        QCOMPARE(t.RowCount(), 31);
+        t.IgnoreHeader = true;
+        QCOMPARE(t.RowCount(), 30);
+        QCOMPARE(Rows(t).first(), QStringList({"ELLISON", "CALVIN", "B", "916-32-5636", "SGT", "M", "C CO 1-22 IN"}));
+        QCOMPARE(t.GetCell(3, 0), QString("O'NEIL, JR"));
+        QCOMPARE(t.GetCell(11, 0), QString("WHITFIELD, III"));
+        QCOMPARE(t.GetCell(16, 0), QString("GILLESPIE"));
+        QCOMPARE(t.GetCell(8, 2), QString());
+        QCOMPARE(t.GetCell(29, 0), QString("NEWCOMB"));
+        t.SetFieldKind(5, fkGender);
+        QCOMPARE(t.GetCell(5, 5), QString("F"));
+        QCOMPARE(t.GetCell(13, 5), QString("M"));
+        QCOMPARE(t.GetCell(18, 5), QString("M"));
+        t.SetFieldKind(3, fkSSN);
+        QCOMPARE(t.GetCell(0, 3), QString("916325636"));
+    }
+
+    void tabRosterMatchesCommaRoster()
+    {
+        TImportTable comma, tab;
+        QVERIFY(comma.LoadFromFile(testing_registry::dataPath("roster.csv"), iftCommaText));
+        QVERIFY(tab.LoadFromFile(testing_registry::dataPath("roster-tab.txt"), iftTabText));
+        comma.IgnoreHeader = true;
+        QCOMPARE(tab.FieldCount(), 7);
+        QCOMPARE(Rows(tab), Rows(comma));
+    }
+
+    void commaFileThroughTheTabReader()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.csv"), iftTabText));
+        QCOMPARE(t.FieldCount(), 1);
+        QCOMPARE(t.RowCount(), 31);
+        QCOMPARE(t.GetCell(4, 0), QString("O'NEIL, JR,PRESTON,B,930-64-3806,SSG,M,A CO 1-22 IN"));
+    }
+
+    void utf8WithByteOrderMark()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster-utf8-bom.csv"), iftCommaText));
+        QCOMPARE(t.GetCell(0, 0), QString("LAST"));
+        QCOMPARE(t.GetCell(1, 0), QString::fromUtf8("MUÑOZ"));
+        QCOMPARE(t.GetCell(1, 1), QString::fromUtf8("JOSÉ"));
+        QCOMPARE(t.GetCell(10, 0), QString::fromUtf8("ØSTERGAARD"));
+        QCOMPARE(t.GetFieldWidth(0), 10);   // characters, not bytes
+    }
+
+    void textEncodings()
+    {
+        QTemporaryDir dir;
+        // no byte-order mark, valid UTF-8
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(WriteFile(dir, "u.csv", "M\xC3\x9CLLER,J\n"), iftCommaText));
+        QCOMPARE(t.GetCell(0, 0), QString::fromUtf8("MÜLLER"));
+        // not UTF-8: Windows-1252, including its 0x80-0x9F block
+        QVERIFY(t.LoadFromFile(WriteFile(dir, "w.csv", "M\xDCLLER,\x80\x9C\n"), iftCommaText));
+        QCOMPARE(t.GetCell(0, 0), QString::fromUtf8("MÜLLER"));
+        QCOMPARE(t.GetCell(0, 1), QString::fromUtf8("€œ"));
+    }
+
+    void emptyAndHeaderOnly()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("empty.csv"), iftCommaText));
+        QCOMPARE(t.FieldCount(), 0);
+        QCOMPARE(t.RowCount(), 0);
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("header-only.csv"), iftCommaText));
+        QCOMPARE(t.FieldCount(), 7);
+        QCOMPARE(t.RowCount(), 1);
+        t.IgnoreHeader = true;
+        QCOMPARE(t.RowCount(), 0);
+        QCOMPARE(BuildRosterRecs(t).size(), 0);
+    }
+
+    void missingFiles()
+    {
+        const QString missing = testing_registry::dataPath("no-such-roster");
+        for (TImportFileType type : {iftFixedText, iftTabText, iftCommaText, iftExcel, iftDBase}) {
+            TImportTable t;
+            t.AddRow({"old"});
+            QVERIFY2(!t.LoadFromFile(missing, type), qPrintable(QString::number(type)));
+            QCOMPARE(t.RowCount(), 0);
+            QCOMPARE(t.FieldCount(), 0);
+        }
+        // a database that is not there is an error, not an empty roster
+        TImportTable t;
+        QVERIFY_THROWS_EXCEPTION(Exception, t.LoadFromFile(missing, iftAccess));
+    }
+
+    void lineEnds()
+    {
+        QTemporaryDir dir;
+        Capture c;
+        QVERIFY(ReadAll<TImportCommaTextReader>(WriteFile(dir, "e.csv", "a,b\r\nc\rd,e\n\nf"), c));
+        QCOMPARE(c.fieldCount, 2);
+        // lone CR dropped, empty line gives no values, last line needs no break
+        QCOMPARE(c.records, QList<QStringList>({{"a", "b"}, {"cd", "e"}, {}, {"f"}}));
+    }
+
+    void ctrlZEndsTheText()
+    {
+        QTemporaryDir dir;
+        Capture c;
+        QVERIFY(ReadAll<TImportCommaTextReader>(WriteFile(dir, "z.csv", "a,b\nc,d\x1A" "e,f\ng,h\n"), c));
+        QCOMPARE(c.records, QList<QStringList>({{"a", "b"}, {"c", "d"}}));
+        Capture first;
+        QVERIFY(ReadAll<TImportCommaTextReader>(WriteFile(dir, "z0.csv", "\x1A" "a,b\n"), first));
+        QCOMPARE(first.fieldCount, 0);
+        QVERIFY(first.records.isEmpty());
+    }
+
+    void quoteRules_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QStringList>("values");
+        QTest::newRow("protected comma") << QByteArray("\"Doe, John\",123") << QStringList{"Doe, John", "123"};
+        QTest::newRow("trailing delimiter") << QByteArray("a,b,") << QStringList{"a", "b", ""};
+        QTest::newRow("two delimiters") << QByteArray("a,,b") << QStringList{"a", "", "b"};
+        QTest::newRow("doubled quote gives none") << QByteArray("\"a\"\"b\",c") << QStringList{"ab", "c"};
+        QTest::newRow("quotes inside a value dropped") << QByteArray("ab\"c\"d,e") << QStringList{"abcd", "e"};
+        QTest::newRow("unmatched quote") << QByteArray("x,\"abc,def") << QStringList{"x", "abc,def"};
+        QTest::newRow("values trimmed") << QByteArray("  a ,\" b \" ") << QStringList{"a", "b"};
+        QTest::newRow("only a delimiter") << QByteArray(",") << QStringList{"", ""};
+    }
+    void quoteRules()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QStringList, values);
+        QTemporaryDir dir;
+        Capture c;
+        QVERIFY(ReadAll<TImportCommaTextReader>(WriteFile(dir, "q.csv", line + "\r\n"), c));
+        QCOMPARE(c.records.size(), 1);
+        QCOMPARE(c.records.first(), values);
+        QCOMPARE(c.fieldCount, int(values.size()));
+    }
+
+    void firstLineEmpty()
+    {
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, "f.csv", "\r\na,b\r\nc,d,e\r\n");
+        Capture c;
+        QVERIFY(ReadAll<TImportCommaTextReader>(path, c));
+        QCOMPARE(c.fieldCount, 0);
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(path, iftCommaText));
+        QCOMPARE(t.FieldCount(), 3);
+        QCOMPARE(t.RowCount(), 2);
+        QCOMPARE(t.GetCell(0, 2), QString());
+    }
+
+    void wholeLongLine()
+    {
+        // one 5,000,000-byte line without any line break
+        QTemporaryDir dir;
+        QByteArray bytes = "LAST,FIRST,MI,SSN,RANK,SEX,ORG,";
+        const QByteArray abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+        while (bytes.size() < 5000000)
+            bytes += abc;
+        bytes.truncate(5000000);
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(WriteFile(dir, "long-line.csv", bytes), iftCommaText));
+        QCOMPARE(t.FieldCount(), 8);
+        QCOMPARE(t.RowCount(), 1);
+        QCOMPARE(t.GetCell(0, 7).size(), bytes.size() - bytes.lastIndexOf(',') - 1);
+        QVERIFY(t.GetCell(0, 7).endsWith(QString::fromLatin1(bytes.right(30))));
+    }
+
+    void fixedWidth()
+    {
+        QTemporaryDir dir;
+        const QByteArray line25 = "ABCDEFGHI|KLMNOPQRS|UVWXY";
+        const QByteArray line15 = "abcdefghi|klmno";
+        Capture c;
+        QVERIFY(ReadAll<TImportFixedTextReader>(WriteFile(dir, "f.txt", line25 + "\n" + line15 + "\n\n"), c));
+        QCOMPARE(c.fieldCount, 0);   // no column starts set
+        Capture d;
+        TImportFixedTextReader r([&](const QStringList &v) { d.records << v; }, [&](int n) { d.fieldCount = n; });
+        r.ColumnStarts = {0, 10, 20};
+        QVERIFY(r.Import(dir.filePath("f.txt")));
+        QCOMPARE(d.fieldCount, 3);
+        QCOMPARE(d.records, QList<QStringList>({{"ABCDEFGHI", "KLMNOPQRS", "UVWXY"}, {"abcdefghi"}, {}}));
+    }
+
+    void fixedWidthColumnOfLengthZero()
+    {
+        QTemporaryDir dir;
+        Capture d;
+        TImportFixedTextReader r([&](const QStringList &v) { d.records << v; }, [&](int n) { d.fieldCount = n; });
+        r.ColumnStarts = {0, 4, 5, 8};
+        QVERIFY(r.Import(WriteFile(dir, "z.txt", "abc  XY ghij")));
+        // the column from 4 has no characters; later values move left
+        QCOMPARE(d.records, QList<QStringList>({{"abc", "XY", "ghij"}}));
+    }
+
+    void excelRoster()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.xls"), iftExcel));
+        QCOMPARE(t.FieldCount(), 9);
+        QCOMPARE(t.RowCount(), 41);
+        QCOMPARE(t.GetCell(0, 0), QString("LAST"));
+        t.IgnoreHeader = true;
+        QCOMPARE(t.RowCount(), 40);
+        QCOMPARE(t.GetCell(0, 0), QString("ELLISON"));
+        QCOMPARE(t.GetCell(39, 0), QString("HOLLOWAY"));
+        QCOMPARE(t.GetCell(39, 1), QString("BRADLEY"));
+        // numbers print as the user sees them, without ".0"
+        QCOMPARE(t.GetCell(0, 3), QString("916325636"));
+        QVERIFY(!t.GetCell(0, 8).contains('.'));
+        bool ok = false;
+        const int yos = t.GetCell(0, 8).toInt(&ok);
+        QVERIFY(ok && yos >= 0 && yos <= 30);
+        // the real date, in the user's short date format
+        QCOMPARE(t.GetCell(0, 7), QLocale::system().toString(QDate(1993, 10, 3), QLocale::ShortFormat));
+        // absent cells read as empty
+        QCOMPARE(t.GetCell(26, 6), QString());
+        QCOMPARE(t.GetCell(8, 2), QString());
+        QCOMPARE(t.GetCell(8, 0), QString("KINCAID"));
+        // an SSN stored as a number lost its leading zeros: not a usable SSN
+        QCOMPARE(t.GetCell(32, 3), QString("123456"));
+        t.SetFieldKind(3, fkSSN);
+        QCOMPARE(t.GetCell(32, 3), QString(9, ' '));
+        QCOMPARE(t.GetCell(37, 3), QString(9, ' '));
+        QCOMPARE(t.GetCell(0, 3), QString("916325636"));
+        t.SetFieldKind(5, fkGender);
+        int men = 0, women = 0;
+        for (int r = 0; r < t.RowCount(); ++r) {
+            const QString g = t.GetCell(r, 5);
+            men += g == "M";
+            women += g == "F";
+        }
+        QCOMPARE(men, 33);
+        QCOMPARE(women, 7);
+    }
+
+    void excelAgreesWithComma()
+    {
+        TImportTable xls, csv;
+        QVERIFY(xls.LoadFromFile(testing_registry::dataPath("roster.xls"), iftExcel));
+        QVERIFY(csv.LoadFromFile(testing_registry::dataPath("roster.csv"), iftCommaText));
+        xls.IgnoreHeader = csv.IgnoreHeader = true;
+        for (TImportTable *t : {&xls, &csv})
+            t->SetFieldKind(3, fkSSN);
+        for (int r = 0; r < 30; ++r) {
+            for (int c : {0, 1, 4}) {
+                QCOMPARE(xls.GetCell(r, c), csv.GetCell(r, c));
+            }
+            QCOMPARE(xls.GetCell(r, 3), csv.GetCell(r, 3));
+        }
+    }
+
+    void dbaseRoster()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.dbf"), iftDBase));
+        QCOMPARE(t.FieldCount(), 9);
+        QCOMPARE(t.RowCount(), 24);   // the deleted record is left out
+        QStringList last;
+        for (int r = 0; r < t.RowCount(); ++r)
+            last << t.GetCell(r, 0);
+        QVERIFY(!last.contains("FENWICK"));
+        TImportTable csv;
+        QVERIFY(csv.LoadFromFile(testing_registry::dataPath("roster.csv"), iftCommaText));
+        csv.IgnoreHeader = true;
+        // records 1-17 and 19-25 of the comma roster, fields trimmed
+        for (int r = 0; r < 24; ++r) {
+            const int source = r < 17 ? r : r + 1;
+            for (int c = 0; c < 5; ++c)
+                QCOMPARE(t.GetCell(r, c), csv.GetCell(source, c));
+        }
+        QCOMPARE(t.GetCell(8, 2), QString());
+        // dates in the user's short date format, numbers as written
+        const QDate dob = QLocale::system().toDate(t.GetCell(0, 8), QLocale::ShortFormat);
+        QVERIFY2(dob.isValid(), qPrintable(t.GetCell(0, 8)));
+        bool ok = false;
+        t.GetCell(0, 7).toInt(&ok);
+        QVERIFY(ok);
+    }
+
+    void dbaseOpensExactlyTheChosenFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.dbf"), dir.filePath("roster.dat")));
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(dir.filePath("roster.dat"), iftDBase));
+        QCOMPARE(t.RowCount(), 24);
+        // not the table beside it that merely shares the base name
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.csv"), dir.filePath("roster.txt")));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.dbf"), dir.filePath("roster.dbf")));
+        QVERIFY_THROWS_EXCEPTION(Exception, t.LoadFromFile(dir.filePath("roster.txt"), iftDBase));
+    }
+
+    void accessTables()
+    {
+        QCOMPARE(TImportAccessReader::TableNames(testing_registry::dataPath("roster.mdb")),
+                 QStringList({"Roster", "Units"}));
+    }
+
+    void accessRoster()
+    {
+        QStringList offered;
+        ChooserScope scope([&](const QStringList &tables, QString &chosen) {
+            offered = tables;
+            chosen = "Roster";
+            return true;
+        });
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess));
+        QCOMPARE(offered, QStringList({"Roster", "Units"}));
+        QCOMPARE(t.FieldCount(), 7);
+        QCOMPARE(t.RowCount(), 35);
+        QCOMPARE(t.GetCell(0, 0), QString("JEFFORDS"));
+        QCOMPARE(t.GetCell(0, 1), QString("PAULA"));
+        QCOMPARE(t.GetCell(34, 0), QString("HOLLOWAY"));
+        // NULL reads as empty
+        QCOMPARE(t.GetCell(3, 2), QString());
+        QCOMPARE(t.GetCell(9, 2), QString());
+        QCOMPARE(t.GetCell(24, 2), QString());
+        QVERIFY(!t.GetCell(4, 2).isEmpty());
+        t.SetFieldKind(3, fkSSN);
+        QCOMPARE(t.GetCell(27, 3), QString("000123456"));
+        t.SetFieldKind(5, fkGender);
+        QCOMPARE(t.GetCell(3, 5), QString("F"));
+    }
+
+    void accessNumbers()
+    {
+        ChooserScope scope([](const QStringList &, QString &chosen) {
+            chosen = "Units";
+            return true;
+        });
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess));
+        QCOMPARE(t.RowCount(), 5);
+        QCOMPARE(Rows(t).last(), QStringList({"5", "D CO 1-22 IN", "WQ9HD0", "CAMP BIRCHWOOD, TX", "96"}));
+    }
+
+    void accessChoiceCancelled()
+    {
+        ChooserScope scope([](const QStringList &, QString &) { return false; });
+        TImportTable t;
+        t.AddRow({"old"});
+        QVERIFY(!t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess));
+        QCOMPARE(t.RowCount(), 0);
+        QCOMPARE(t.FieldCount(), 0);
+    }
+
+    void accessWithoutChooser()
+    {
+        TImportTable t;
+        try {
+            t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess);
+            QFAIL("a database of two tables was read without asking");
+        } catch (const Exception &e) {
+            QVERIFY(e.message().contains("Roster"));
+            QVERIFY(e.message().contains("Units"));
+        }
+    }
+
+    void damagedFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("type");
+        QTest::newRow("binary.csv") << "binary.csv" << int(iftCommaText);
+        QTest::newRow("binary.csv as tab") << "binary.csv" << int(iftTabText);
+        QTest::newRow("random.xls") << "random.xls" << int(iftExcel);
+        QTest::newRow("roster-truncated.xls") << "roster-truncated.xls" << int(iftExcel);
+        QTest::newRow("roster-garbage.dbf") << "roster-garbage.dbf" << int(iftDBase);
+        QTest::newRow("roster-truncated.mdb") << "roster-truncated.mdb" << int(iftAccess);
+        QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
+        QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
+        QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);
+        QTest::newRow("roster.csv as mdb") << "../roster.csv" << int(iftAccess);
+        QTest::newRow("roster.xls as dbf") << "../roster.xls" << int(iftDBase);
+    }
+    void damagedFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, type);
+        ChooserScope scope([](const QStringList &tables, QString &chosen) {
+            chosen = tables.value(0);
+            return !tables.isEmpty();
+        });
+        const QString path = testing_registry::dataPath("damaged/" + file);
+        TImportTable t;
+        bool loaded = false;
+        try {
+            loaded = t.LoadFromFile(path, TImportFileType(type));
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+            qInfo("%s", qPrintable(e.message()));
+            return;
+        }
+        qInfo("read %d rows of %d fields", t.RowCount(), t.FieldCount());
+        QVERIFY(loaded);
+        // what was read is consistent: every cell fits its column's width
+        for (int r = 0; r < t.RowCount(); ++r)
+            for (int c = 0; c < t.FieldCount(); ++c)
+                QVERIFY(t.GetCell(r, c).size() <= t.GetFieldWidth(c));
+    }
+
+    void truncatedDBaseKeepsWhatItHas()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("damaged/roster-garbage.dbf"), iftDBase));
+        QCOMPARE(t.RowCount(), 2);
+        QCOMPARE(t.GetCell(0, 0), QString("QUARLES"));
+        QCOMPARE(t.GetCell(1, 0), QString("ABERNATHY"));
+    }
+};
+
+CORVANE_TEST(TestReaders)
+#include "tst_readers.moc"
