@@ -2,6 +2,7 @@
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
 #include "app/ui/FormSplashUSA.h"
+#include "products/ui/FormLabelPosition.h"
 #include "roster/ui/FormChooseRosterFile.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     ServiceUtils = new TArmyUtils;
+    // the bottle labels ask for their starting position through this dialog
+    InstallLabelPositionDialog();
     int result = 1;
     try {
         frmSplash = new TfrmSplash;
