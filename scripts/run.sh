@@ -3,5 +3,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
-cd "$root/examples"
+# Without the sample folder the program starts in the project folder.
+cd "$root/examples" 2>/dev/null || cd "$root"
 exec "${BUILD_DIR:-$root/build}/corvane-lite" "$@"

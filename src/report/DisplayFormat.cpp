@@ -6,7 +6,7 @@ QChar LocaleDateSeparator()
 {
     const QString fmt = QLocale::system().dateFormat(QLocale::ShortFormat);
     for (QChar c : fmt)
-        if (!c.isLetter() && c != '\'')
+        if (!c.isLetter() && c != '\'' && !c.isSpace() && c != ',')
             return c;
     return QChar('/');
 }

@@ -264,11 +264,16 @@ private slots:
         QVERIFY(!Wiz(frmFormatRoster)->btnFinish->isEnabled());
         QVERIFY(!Wiz(frmSelectMembers)->btnNext->isEnabled());
 
+        // Pages 1 and 2 enable Next only for a chosen file and identified columns; the
+        // hand-over itself is what is tested here.
+        Wiz(frmChooseRosterFile)->btnNext->setEnabled(true);
         click(frmChooseRosterFile, "btnNext");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmFormatRoster));
         click(frmFormatRoster, "btnPrevious");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmChooseRosterFile));
+        Wiz(frmChooseRosterFile)->btnNext->setEnabled(true);
         click(frmChooseRosterFile, "btnNext");
+        Wiz(frmFormatRoster)->btnNext->setEnabled(true);
         click(frmFormatRoster, "btnNext");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
         click(frmSelectionParameters, "btnPrevious");

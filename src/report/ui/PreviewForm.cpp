@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyleOptionGraphicsItem>
@@ -74,12 +75,6 @@ private:
     QImage m_image;
     double m_dpi = 0;
 };
-
-static std::deque<TppPageItem *> &cacheFor(QObject *owner)
-{
-    static QHash<QObject *, std::deque<TppPageItem *>> caches;
-    return caches[owner];
-}
 
 TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget *parent)
     : QMainWindow(parent), m_report(report), m_document(std::move(document))
@@ -150,19 +145,24 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
 
 TppPreviewForm::~TppPreviewForm()
 {
-    m_scene->clear();
-    cacheFor(this).clear();
+    // the view reports scroll changes while its scene goes away: stop listening first
+    m_view->verticalScrollBar()->disconnect(this);
+    m_view->setScene(nullptr);
+    m_items.clear();
+    delete m_scene;
+    m_scene = nullptr;
+    m_cache.clear();
 }
 
 void TppPreviewForm::layoutPages()
 {
     m_scene->clear();
     m_items.clear();
-    cacheFor(this).clear();
+    m_cache.clear();
     double y = kPageGap;
     double width = 0;
     for (const TppPage &page : m_document.Pages) {
-        auto *item = new TppPageItem(&page, &cacheFor(this));
+        auto *item = new TppPageItem(&page, &m_cache);
         item->setPos(kPageGap, y);
         m_scene->addItem(item);
         m_items.append(item);
@@ -305,6 +305,19 @@ void TppPreviewForm::closeEvent(QCloseEvent *event)
         emit closed();
 }
 
+void TppPreviewForm::ShowMaximized()
+{
+    // without a window manager "maximised" means nothing: take the screen's work area too
+    if (QScreen *s = screen())
+        setGeometry(s->availableGeometry());
+    showMaximized();
+}
+
+void TppPreviewForm::ScrollBy(int pixels)
+{
+    m_view->verticalScrollBar()->setValue(m_view->verticalScrollBar()->value() + pixels);
+}
+
 void TppPreviewForm::Execute(TppReport &report, TppDocument &document)
 {
     TppPreviewForm form(&report, std::move(document));
@@ -312,7 +325,7 @@ void TppPreviewForm::Execute(TppReport &report, TppDocument &document)
     connect(&form, &TppPreviewForm::closed, &loop, &QEventLoop::quit);
     form.setWindowModality(Qt::ApplicationModal);
     if (report.PreviewFormSettings.Maximized)
-        form.showMaximized();
+        form.ShowMaximized();
     else
         form.show();
     form.SetZoomPercentage(report.PreviewFormSettings.ZoomPercentage);

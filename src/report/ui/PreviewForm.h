@@ -4,6 +4,7 @@
 #include "report/Engine.h"
 
 #include <QMainWindow>
+#include <deque>
 #include <functional>
 
 class QComboBox;
@@ -36,7 +37,9 @@ public:
     void Print();                 // the print dialog, then the printer
     void SaveAsPdf();             // asks for a file name
     bool SaveAsPdf(const QString &fileName);
-    int RenderedPageCount() const;   // pages holding a rendered image now
+    int RenderedPageCount() const;
+    void ShowMaximized();
+    void ScrollBy(int pixels);   // pages holding a rendered image now
     const TppDocument &Document() const { return m_document; }
 
     // Test seams for the modal dialogs: return false to cancel.
@@ -64,6 +67,7 @@ private:
     QLabel *m_pageCount;
     QComboBox *m_zoomBox;
     QList<TppPageItem *> m_items;
+    std::deque<TppPageItem *> m_cache;   // pages holding a rendered image, oldest first
     int m_zoom = 100;
 };
 

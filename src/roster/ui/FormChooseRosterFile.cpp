@@ -1,27 +1,133 @@
 #include "FormChooseRosterFile.h"
 
+#include "VornDirView.h"
+#include "VornDriveView.h"
 #include "app/VORNUtils.h"
+#include "app/ui/Dialogs.h"
 #include "roster/ui/FormFormatRoster.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
 
 TfrmChooseRosterFile *frmChooseRosterFile = nullptr;
+
+const QString TfrmChooseRosterFile::RosterMask = QStringLiteral("*.xls;*.csv;*.txt;*.mdb;*.dbf");
 
 TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
     : TfrmWizTemplate(parent)
 {
     setObjectName(QStringLiteral("frmChooseRosterFile"));
     lblTitle->setText(QStringLiteral("Identify Roster File"));
-    lblDescription->setText(QStringLiteral("Choose the folder and the roster file of the unit to be tested."));
+    lblDescription->setText(QStringLiteral(
+        "Browse to the directory that contains your roster file and select it from the list of "
+        "available files.  Only files in one of the supported formats (MS Excel, Comma Delimited, "
+        "Tab Delimited, MS Access, or DBase) will appear on this screen."));
+
+    // Three lines of description need the band's margins tightened to fit its 73 pixels.
+    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
+        band->setContentsMargins(12, 4, 12, 2);
+        band->setSpacing(1);
+    }
+
+    auto *layout = new QVBoxLayout(pnlClient);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
+
+    edtDirectory = new QLineEdit(pnlClient);
+    edtDirectory->setObjectName(QStringLiteral("edtDirectory"));
+    edtDirectory->installEventFilter(this);
+    layout->addWidget(edtDirectory);
+
+    splViews = new QSplitter(Qt::Horizontal, pnlClient);
+    splViews->setObjectName(QStringLiteral("splViews"));
+    splViews->setChildrenCollapsible(false);
+    VORNDriveView = new TVORNDriveView(splViews);
+    VORNDriveView->setObjectName(QStringLiteral("VORNDriveView"));
+    VornDirView = new TVornDirView(splViews);
+    VornDirView->setObjectName(QStringLiteral("VornDirView"));
+    VornDirView->SetMask(RosterMask);
+    splViews->addWidget(VORNDriveView);
+    splViews->addWidget(VornDirView);
+    splViews->setStretchFactor(1, 1);
+    splViews->setSizes({249, ClientWidth - 249});
+    layout->addWidget(splViews, 1);
+
+    // The program is started where the user keeps the rosters (the run script starts it in
+    // the samples folder), so the views open on the working folder.
+    VORNDriveView->SetDirView(VornDirView);
+    VORNDriveView->SetDirectory(QDir::currentPath());
+    VORNDriveViewChange();
+    // Handlers are connected once the views are set up, so the status keeps its first text.
+    pnlStatus->setText(QStringLiteral("Browse to the directory in which your Roster File is located, "
+                                      "select it from the available files, and click <Next>."));
     btnPrevious->setEnabled(false);
+    btnNext->setEnabled(false);
     btnFinish->setEnabled(false);
-    AppRootDir = ParentDir(QCoreApplication::applicationDirPath());
+
+    connect(VORNDriveView, &TVORNDriveView::OnChange, this,
+            [this] { RunAction([this] { VORNDriveViewChange(); }, this); });
+    connect(VornDirView, &TVornDirView::OnChange, this,
+            [this] { RunAction([this] { VornDirViewChange(); }, this); });
+    connect(VornDirView, &TVornDirView::OnDblClick, this,
+            [this] { RunAction([this] { VornDirViewDblClick(); }, this); });
+
+    const QString programDir = WithTrailingSeparator(QCoreApplication::applicationDirPath());
+    AppRootDir = ParentDir(programDir);
+    setTabOrder(edtDirectory, VORNDriveView);
+    setTabOrder(VORNDriveView, VornDirView);
+}
+
+QString TfrmChooseRosterFile::RosterFolder() const { return VORNDriveView->Directory(); }
+QString TfrmChooseRosterFile::RosterFileName() const { return VornDirView->SelectedFileName(); }
+
+void TfrmChooseRosterFile::VORNDriveViewChange()
+{
+    edtDirectory->setText(QDir::toNativeSeparators(VORNDriveView->Directory()));
+}
+
+void TfrmChooseRosterFile::edtDirectoryKeyPress()
+{
+    VORNDriveView->SetDirectory(edtDirectory->text());
+    // The edit shows where the tree landed, also when the typed folder does not exist.
+    VORNDriveViewChange();
+}
+
+void TfrmChooseRosterFile::VornDirViewChange()
+{
+    const QString name = VornDirView->SelectedFileName();
+    btnNext->setEnabled(!name.isEmpty());
+    pnlStatus->setText(name.isEmpty()
+                           ? QStringLiteral("No Roster File Selected")
+                           : QStringLiteral("Roster File: ") + QDir::toNativeSeparators(RosterFolder() + name));
+}
+
+void TfrmChooseRosterFile::VornDirViewDblClick()
+{
+    // A double-click on the list's empty space with no file chosen must not go on.
+    if (btnNext->isEnabled())
+        btnNextClick();
 }
 
 void TfrmChooseRosterFile::btnNextClick()
 {
     TfrmWizTemplate::btnNextClick();
     frmFormatRoster->show();
+}
+
+bool TfrmChooseRosterFile::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == edtDirectory && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            RunAction([this] { edtDirectoryKeyPress(); }, this);
+            return true;   // consumed
+        }
+    }
+    return TfrmWizTemplate::eventFilter(watched, event);
 }

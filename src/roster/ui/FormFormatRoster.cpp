@@ -1,20 +1,342 @@
 #include "FormFormatRoster.h"
 
+#include "ImportGrid.h"
+#include "app/ServiceUtilsUnit.h"
+#include "app/ui/Dialogs.h"
+#include "app/ui/FormWaiting.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "selection/ui/FormSelectionParameters.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 TfrmFormatRoster *frmFormatRoster = nullptr;
 
+namespace {
+
+constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText, iftAccess, iftDBase};
+constexpr TImportFieldKind EntryKinds[] = {fkDoNotImport, fkFirstName, fkLastName, fkInitial,
+                                           fkSSN, fkRank, fkGender, fkOrganization};
+
+} // namespace
+
+TImportFileType TfrmFormatRoster::FileTypeOfEntry(int index)
+{
+    return index >= 0 && index < int(std::size(EntryFileTypes)) ? EntryFileTypes[index] : iftNone;
+}
+
+TImportFieldKind TfrmFormatRoster::KindOfEntry(int index)
+{
+    return index >= 0 && index < int(std::size(EntryKinds)) ? EntryKinds[index] : fkDoNotImport;
+}
+
+int TfrmFormatRoster::EntryOfExtension(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot < 0 ? QString() : name.mid(dot).toUpper();
+    if (ext == QLatin1String(".XLS"))
+        return 0;
+    if (ext == QLatin1String(".TXT") || ext == QLatin1String(".CSV"))
+        return 1;
+    if (ext == QLatin1String(".MDB"))
+        return 3;
+    if (ext == QLatin1String(".DBF"))
+        return 4;
+    return -1;
+}
+
 TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
-    : TfrmWizTemplate(parent)
+    : TfrmWizTemplate(parent), FTable(std::make_unique<TImportTable>()),
+      FGridModel(new TImportGridModel(this))
 {
     setObjectName(QStringLiteral("frmFormatRoster"));
     lblTitle->setText(QStringLiteral("Format Roster"));
-    lblDescription->setText(QStringLiteral("Identify the roster's columns."));
+    lblDescription->setText(QStringLiteral(
+        "First check the \"File Type\" value and make sure that it accurately reflects the format of "
+        "your roster.  Next click on the column titles and identify information required by Corvane "
+        "Lite (Name, SSN, Rank, and Gender).  If your roster file contained header information, it "
+        "must be removed by checking the \"Ignore Header\" checkbox."));
+
+    // Three lines of description need the band's margins tightened to fit its 73 pixels.
+    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
+        band->setContentsMargins(12, 4, 12, 2);
+        band->setSpacing(1);
+    }
+
+    auto *layout = new QVBoxLayout(pnlClient);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
+
+    auto *strip = new QHBoxLayout;
+    strip->setSpacing(8);
+    lblFileType = new QLabel(QStringLiteral("File Type"), pnlClient);
+    lblFileType->setObjectName(QStringLiteral("lblFileType"));
+    cbFileType = new QComboBox(pnlClient);
+    cbFileType->setObjectName(QStringLiteral("cbFileType"));
+    cbFileType->addItems({QStringLiteral("MS Excel"), QStringLiteral("Comma Delimited"),
+                          QStringLiteral("Tab Delimeted"), QStringLiteral("MS Access"),
+                          QStringLiteral("DBase")});
+    cbFileType->setCurrentIndex(0);
+    cbFileType->setFixedWidth(137);
+    lblFileType->setBuddy(cbFileType);
+    cbIgnoreHeader = new QCheckBox(QStringLiteral("Ignore Header"), pnlClient);
+    cbIgnoreHeader->setObjectName(QStringLiteral("cbIgnoreHeader"));
+    cbIgnoreHeader->setLayoutDirection(Qt::RightToLeft);   // text left of the box
+    strip->addWidget(lblFileType);
+    strip->addWidget(cbFileType);
+    strip->addStretch(1);
+    strip->addWidget(cbIgnoreHeader);
+    layout->addLayout(strip);
+
+    dgImportTable = new TImportGrid(pnlClient);
+    dgImportTable->setObjectName(QStringLiteral("dgImportTable"));
+    FGridModel->SetTable(FTable.get());
+    dgImportTable->setModel(FGridModel);
+    layout->addWidget(dgImportTable, 1);
+    dgImportTable->DrawCell = [this](QPainter *p, const QRect &r, int c, int row) {
+        dgImportTableDrawCell(p, r, c, row);
+    };
+    dgImportTable->MouseDown = [this](const QPoint &pos) {
+        RunAction([&] { dgImportTableMouseDown(pos); }, this);
+    };
+    dgImportTable->MouseUp = [this](const QPoint &pos) {
+        RunAction([&] { dgImportTableMouseUp(pos); }, this);
+    };
+
+    lbFields = new QListWidget(pnlClient);
+    lbFields->setObjectName(QStringLiteral("lbFields"));
+    lbFields->addItems({QStringLiteral("Do Not Import"), QStringLiteral("FirstName"),
+                        QStringLiteral("LastName"), QStringLiteral("Initial"), QStringLiteral("SSN"),
+                        QStringLiteral("Rank"), QStringLiteral("Gender"), QStringLiteral("Organization")});
+    lbFields->setFixedSize(121, 132);
+    lbFields->setFrameShape(QFrame::Box);
+    lbFields->hide();
+    lbFields->installEventFilter(this);
+
+    pnlStatus->setText(QStringLiteral("Format Roster"));
+    btnNext->setEnabled(false);
     btnFinish->setEnabled(false);
+
+    // activated: only the user's choice runs the handler; FormShow runs it itself.
+    connect(cbFileType, &QComboBox::activated, this, [this] { RunAction([this] { cbFileTypeChange(); }, this); });
+    connect(cbIgnoreHeader, &QCheckBox::clicked, this, [this] { RunAction([this] { cbIgnoreHeaderClick(); }, this); });
+    connect(lbFields, &QListWidget::itemClicked, this, [this] { RunAction([this] { lbFieldsClick(); }, this); });
+}
+
+TfrmFormatRoster::~TfrmFormatRoster()
+{
+    FGridModel->SetTable(nullptr);
+}
+
+void TfrmFormatRoster::showEvent(QShowEvent *event)
+{
+    TfrmWizTemplate::showEvent(event);
+    if (!event->spontaneous())
+        RunAction([this] { FormShow(); }, this);
+}
+
+void TfrmFormatRoster::FormShow()
+{
+    FRosterFileName = frmChooseRosterFile
+                          ? frmChooseRosterFile->RosterFolder() + frmChooseRosterFile->RosterFileName()
+                          : QString();
+    if (!frmChooseRosterFile || frmChooseRosterFile->RosterFileName().isEmpty())
+        return;   // no file chosen: nothing to read (a folder is not a roster)
+    if (FFileType != iftNone) {
+        if (FRosterFileName == FLoadedFileName)
+            return;
+        // Another file was chosen on page 1: read it afresh rather than hand on the old one.
+        FTable = std::make_unique<TImportTable>();
+        FGridModel->SetTable(FTable.get());
+        FFileType = iftNone;
+    }
+    const int entry = EntryOfExtension(FRosterFileName);
+    if (entry >= 0)
+        cbFileType->setCurrentIndex(entry);
+    cbFileTypeChange();
+}
+
+void TfrmFormatRoster::cbFileTypeChange()
+{
+    const TImportFileType type = FileTypeOfEntry(cbFileType->currentIndex());
+    if (type == FFileType)
+        return;
+    FFileType = type;
+    FLoadedFileName = FRosterFileName;
+    if (frmWaiting)
+        frmWaiting->ShowWaitMessage(QStringLiteral("Loading Roster File. . ."));
+    const auto finish = [this] {
+        FGridModel->SetTable(FTable.get());
+        if (frmWaiting)
+            frmWaiting->close();
+        CheckRequiredColumns();
+        RefreshGrid();
+    };
+    try {
+        const QString templ = FTable->GetTemplate();
+        // The grid must not read rows while they are replaced (the load lets events through).
+        FGridModel->SetTable(nullptr);
+        FTable->LoadFromFile(FRosterFileName, type);
+        FTable->ApplyTemplate(templ);
+        cbIgnoreHeader->setChecked(FTable->IgnoreHeader);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TfrmFormatRoster::cbIgnoreHeaderClick()
+{
+    FTable->IgnoreHeader = cbIgnoreHeader->isChecked();
+    RefreshGrid();
+}
+
+void TfrmFormatRoster::RefreshGrid()
+{
+    FGridModel->Refresh();
+    for (int c = 0; c < FTable->FieldCount(); ++c) {
+        FTable->GetFieldTitle(c);   // a column is at least as wide as its title
+        dgImportTable->setColumnWidth(c, FTable->GetFieldWidth(c) * 7);
+    }
+    dgImportTable->viewport()->update();
+    dgImportTable->horizontalHeader()->viewport()->update();
+}
+
+void TfrmFormatRoster::dgImportTableDrawCell(QPainter *painter, const QRect &rect, int col, int row)
+{
+    QFont font = dgImportTable->font();
+    const QPalette pal = QApplication::palette();
+    if (row == 0) {
+        painter->fillRect(rect, pal.color(QPalette::Button));
+        painter->setPen(pal.color(QPalette::Light));
+        painter->drawLine(rect.topLeft(), rect.topRight());
+        painter->drawLine(rect.topLeft(), rect.bottomLeft());
+        painter->setPen(pal.color(QPalette::Dark));
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        if (col < FTable->FieldCount()) {
+            font.setBold(FTable->GetFieldKind(col) == fkDoNotImport);
+            painter->setFont(font);
+            painter->setPen(Qt::black);
+            painter->setClipRect(rect);
+            painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                              FTable->GetFieldTitle(col));
+        }
+        return;
+    }
+    if (row > FTable->RowCount() || col >= FTable->FieldCount())
+        return;
+    QColor back;
+    QColor text;
+    if (col == FMapColumn) {
+        back = QColor(0, 0, 128);
+        text = Qt::white;
+    } else if (FTable->GetFieldKind(col) != fkDoNotImport) {
+        back = pal.color(QPalette::Base);
+        text = Qt::black;
+    } else {
+        back = QColor(128, 128, 128);
+        text = Qt::white;
+    }
+    painter->fillRect(rect, back);
+    font.setBold(false);
+    painter->setFont(font);
+    painter->setPen(text);
+    painter->setClipRect(rect);
+    painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, FTable->GetCell(row - 1, col));
+}
+
+void TfrmFormatRoster::dgImportTableMouseDown(const QPoint &pos)
+{
+    FClickColumn = pos.y() < dgImportTable->TitleBottom() ? dgImportTable->ColumnAt(pos.x()) : -1;
+}
+
+void TfrmFormatRoster::dgImportTableMouseUp(const QPoint &pos)
+{
+    const int c = dgImportTable->ColumnAt(pos.x());
+    const int clicked = FClickColumn;
+    FClickColumn = -1;
+    if (clicked == -1 || c != clicked || c >= FTable->FieldCount())
+        return;
+    lbFields->clearSelection();
+    lbFields->setCurrentRow(-1);
+    const QRect grid = dgImportTable->geometry();
+    const int left = std::max(grid.left(), std::min(grid.left() + pos.x(), grid.right() + 1 - lbFields->width()));
+    lbFields->move(left, grid.top() + pos.y());
+    FMapColumn = c;
+    lbFields->show();
+    lbFields->raise();
+    lbFields->setFocus();
+    dgImportTable->viewport()->update();
+}
+
+void TfrmFormatRoster::lbFieldsClick()
+{
+    const int entry = lbFields->currentRow();
+    if (entry < 0 || FMapColumn < 0)
+        return;
+    FTable->SetFieldKind(FMapColumn, KindOfEntry(entry));
+    lbFields->hide();
+    CheckRequiredColumns();
+    lbFieldsExit();
+}
+
+void TfrmFormatRoster::lbFieldsExit()
+{
+    lbFields->hide();
+    FMapColumn = -1;
+    // Titles change with the kind (and may need a wider column).
+    RefreshGrid();
+}
+
+void TfrmFormatRoster::CheckRequiredColumns()
+{
+    QList<TImportFieldKind> missing = {fkLastName, fkSSN};
+    if (!ServiceUtils || ServiceUtils->RankRequired)
+        missing << fkRank;
+    if (!ServiceUtils || ServiceUtils->GenderRequired)
+        missing << fkGender;
+    for (int c = 0; c < FTable->FieldCount(); ++c)
+        missing.removeAll(FTable->GetFieldKind(c));
+
+    QPalette pal = pnlStatus->palette();
+    if (missing.isEmpty()) {
+        btnNext->setEnabled(true);
+        pnlStatus->setText(QStringLiteral("All necessary fields have been identified."));
+        pal.setColor(QPalette::WindowText, Qt::black);
+    } else {
+        btnNext->setEnabled(false);
+        QString text = QStringLiteral("You must identify the following column(s):");
+        // Listed in this fixed order, whatever order the set was built in.
+        const std::pair<TImportFieldKind, const char *> names[] = {
+            {fkLastName, " Last Name,"}, {fkSSN, " SSN,"}, {fkRank, " Rank,"}, {fkGender, " Gender,"}};
+        for (const auto &[kind, name] : names)
+            if (missing.contains(kind))
+                text += QLatin1String(name);
+        text.chop(1);
+        pnlStatus->setText(text);
+        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    }
+    pnlStatus->setPalette(pal);
+}
+
+void TfrmFormatRoster::btnNextClick()
+{
+    // Handed over first: when building the member list fails the page stays.
+    BuildRosterRecs(*FTable);   // HAND-OVER: becomes frmSelectionParameters->LoadRoster(*FTable)
+    TfrmWizTemplate::btnNextClick();
+    frmSelectionParameters->show();
 }
 
 void TfrmFormatRoster::btnPreviousClick()
@@ -23,8 +345,22 @@ void TfrmFormatRoster::btnPreviousClick()
     frmChooseRosterFile->show();
 }
 
-void TfrmFormatRoster::btnNextClick()
+bool TfrmFormatRoster::eventFilter(QObject *watched, QEvent *event)
 {
-    TfrmWizTemplate::btnNextClick();
-    frmSelectionParameters->show();
+    if (watched == lbFields) {
+        if (event->type() == QEvent::FocusOut && lbFields->isVisible()) {
+            RunAction([this] { lbFieldsExit(); }, this);
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Escape) {
+                RunAction([this] { lbFieldsExit(); }, this);
+                return true;
+            }
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                RunAction([this] { lbFieldsClick(); }, this);
+                return true;
+            }
+        }
+    }
+    return TfrmWizTemplate::eventFilter(watched, event);
 }

@@ -1,15 +1,67 @@
 #pragma once
 #include "app/ui/WizTemplate.h"
+#include "roster/ImportTable.h"
 
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QListWidget;
+class QPainter;
+class TImportGrid;
+class TImportGridModel;
+
+// Page 2: loads the chosen roster file into the roster table, shows it in a grid and lets
+// the user say what the file is, which column carries what, and whether row 1 is a header.
 class TfrmFormatRoster : public TfrmWizTemplate
 {
     Q_OBJECT
 public:
     explicit TfrmFormatRoster(QWidget *parent = nullptr);
+    ~TfrmFormatRoster() override;
+
+    QLabel *lblFileType;
+    QComboBox *cbFileType;
+    QCheckBox *cbIgnoreHeader;
+    TImportGrid *dgImportTable;
+    QListWidget *lbFields;
+
+    const TImportTable &Table() const { return *FTable; }
+    QString RosterFileName() const { return FRosterFileName; }
+    TImportFileType FileType() const { return FFileType; }
+    int MapColumn() const { return FMapColumn; }
+
+    // The file type each cbFileType entry loads, and the kind each lbFields entry assigns.
+    static TImportFileType FileTypeOfEntry(int index);
+    static TImportFieldKind KindOfEntry(int index);
+    // The cbFileType entry an extension selects (compared upper-case), or -1.
+    static int EntryOfExtension(const QString &path);
 
 protected:
     void btnPreviousClick() override;
     void btnNextClick() override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormShow();
+    void cbFileTypeChange();
+    void cbIgnoreHeaderClick();
+    void RefreshGrid();
+    void CheckRequiredColumns();
+    void dgImportTableDrawCell(QPainter *painter, const QRect &rect, int col, int row);
+    void dgImportTableMouseDown(const QPoint &pos);
+    void dgImportTableMouseUp(const QPoint &pos);
+    void lbFieldsClick();
+    void lbFieldsExit();
+
+    QString FRosterFileName;
+    std::unique_ptr<TImportTable> FTable;
+    TImportFileType FFileType = iftNone;
+    int FClickColumn = -1;
+    int FMapColumn = -1;
+    QString FLoadedFileName;   // the file the table was read from
+    TImportGridModel *FGridModel;
 };
 
 extern TfrmFormatRoster *frmFormatRoster;

@@ -1,0 +1,57 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QTableView>
+#include <functional>
+
+class TImportTable;
+
+// The roster table as a virtual model: only the rows the grid shows are asked for.
+class TImportGridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit TImportGridModel(QObject *parent = nullptr) : QAbstractTableModel(parent) {}
+
+    void SetTable(const TImportTable *table);
+    void Refresh();   // the table's rows, columns or header flag changed
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const TImportTable *FTable = nullptr;
+};
+
+// Owner-drawn grid: a title row (the horizontal header) over the data rows. Every cell,
+// titles included, is drawn by the owner's DrawCell with grid row 0 for the title row and
+// r + 1 for data row r. Mouse presses and releases are reported in grid coordinates.
+class TImportGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    using DrawCellFn = std::function<void(QPainter *painter, const QRect &rect, int col, int row)>;
+    using MouseFn = std::function<void(const QPoint &gridPos)>;
+
+    explicit TImportGrid(QWidget *parent = nullptr);
+
+    static constexpr int RowHeight = 20;
+
+    DrawCellFn DrawCell;
+    MouseFn MouseDown;
+    MouseFn MouseUp;
+
+    // Column under x (grid coordinates), counting scrolled-out columns; the column count
+    // when x lies right of the last column.
+    int ColumnAt(int x) const;
+    // Bottom of the title row in grid coordinates (exclusive).
+    int TitleBottom() const;
+    // Grid coordinates of a point of the title row / of a data cell, for tests and hit tests.
+    QPoint TitlePoint(int col) const;
+    QPoint CellPoint(int col, int dataRow) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};

@@ -1,0 +1,526 @@
+#include "testmain.h"
+#include "app/ServiceUtilsUnit.h"
+#include "app/VORNUtils.h"
+#include "app/ui/AppStartup.h"
+#include "app/ui/Dialogs.h"
+#include "app/ui/FormWaiting.h"
+#include "roster/ui/FormChooseRosterFile.h"
+#include "roster/ui/FormFormatRoster.h"
+#include "roster/ui/ImportGrid.h"
+#include "roster/ui/VornDirView.h"
+#include "roster/ui/VornDriveView.h"
+#include "roster/VornFileSystem.h"
+#include "selection/ui/FormSelectionParameters.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QStringList RosterLines = {
+    "LAST,FIRST,MI,SSN,RANK,SEX,ORG",
+    "HOLLIS,MARTIN,J,912-34-5678,SGT,male,HHC 3-9 FA",
+    "PRUITT,DANA,,923-45-6789,SPC,Female,A BTRY 3-9 FA",
+    "OKAFOR,SAMUEL,T,934-56-7890,1LT,M,B BTRY 3-9 FA",
+    "VANTERPOOL,ROSALIND,Q,945-67-8901,PFC,f,HHC 3-9 FA",
+    "BRISCOE,ED,K,956-78-9012,SSG,M,C BTRY 3-9 FA",
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(bytes);
+}
+
+QByteArray joined(const QStringList &lines, const QString &sep = ",")
+{
+    QStringList out;
+    for (const QString &l : lines)
+        out << QString(l).replace(",", sep);
+    return (out.join("\r\n") + "\r\n").toLatin1();
+}
+
+} // namespace
+
+class TestPages12 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir FTemp;
+    QString FDir;        // rosters, ends in '/'
+    QString FEmptyDir;   // no rosters
+    QString FBigDir;
+    QStringList FErrors;
+    QString FStartDir;
+
+    TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
+    TfrmFormatRoster *page2() { return frmFormatRoster; }
+    QAbstractItemModel *gridModel() { return page2()->dgImportTable->model(); }
+
+    void typeFolder(const QString &path)
+    {
+        QLineEdit *edit = page1()->edtDirectory;
+        edit->clear();
+        QTest::keyClicks(edit, path);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    QStringList listedFiles()
+    {
+        QStringList result;
+        const QAbstractItemModel *m = page1()->VornDirView->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            result << m->data(m->index(r, 0)).toString();
+        return result;
+    }
+
+    bool clickFile(const QString &name, bool dbl = false)
+    {
+        TVornDirView *view = page1()->VornDirView;
+        const QAbstractItemModel *m = view->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->data(m->index(r, 0)).toString() != name)
+                continue;
+            const QPoint at = view->visualRect(m->index(r, 0)).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            if (dbl)
+                QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+            return true;
+        }
+        return false;
+    }
+
+    // Page 1 to page 2 with the named file of FDir (or another folder).
+    void openOnPage2(const QString &name, const QString &dir = QString())
+    {
+        if (!page1()->isVisible()) {
+            page2()->hide();
+            frmSelectionParameters->hide();
+            page1()->show();
+        }
+        typeFolder(dir.isEmpty() ? FDir : dir);
+        QVERIFY2(clickFile(name), qPrintable(name));
+        QVERIFY(page1()->btnNext->isEnabled());
+        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
+        QVERIFY(page2()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(page2()));
+    }
+
+    QPoint headerPoint(int col)
+    {
+        TImportGrid *grid = page2()->dgImportTable;
+        return grid->horizontalHeader()->viewport()->mapFrom(grid, grid->TitlePoint(col));
+    }
+
+    void clickTitle(int col)
+    {
+        QHeaderView *h = page2()->dgImportTable->horizontalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, headerPoint(col));
+    }
+
+    void chooseKind(const QString &entry)
+    {
+        QListWidget *list = page2()->lbFields;
+        const QList<QListWidgetItem *> items = list->findItems(entry, Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+    }
+
+    void mapColumn(int col, const QString &entry)
+    {
+        page2()->dgImportTable->scrollTo(gridModel()->index(0, col));
+        clickTitle(col);
+        QVERIFY2(page2()->lbFields->isVisible(), qPrintable(entry));
+        QCOMPARE(page2()->MapColumn(), col);
+        chooseKind(entry);
+        QVERIFY(!page2()->lbFields->isVisible());
+        QCOMPARE(page2()->MapColumn(), -1);
+    }
+
+    QColor statusColour() { return page2()->pnlStatus->palette().color(QPalette::WindowText); }
+
+    QColor cellColour(const QImage &shot, int col, int dataRow)
+    {
+        TImportGrid *grid = page2()->dgImportTable;
+        const QRect r = grid->visualRect(gridModel()->index(dataRow, col));
+        // A corner of the cell, away from its text.
+        const QPoint p = grid->viewport()->mapTo(grid, r.bottomRight() - QPoint(1, 1));
+        return shot.pixelColor(p * shot.devicePixelRatio());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(FTemp.isValid());
+        const QString base = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath());
+        FDir = base + "Rosters/";
+        FEmptyDir = base + "Nothing here/";
+        FBigDir = base + "Big/";
+        QDir d(base);
+        QVERIFY(d.mkpath("Rosters/sub.csv"));
+        QVERIFY(d.mkpath("Nothing here"));
+        QVERIFY(d.mkpath("Big"));
+        writeFile(FDir + "roster.csv", joined(RosterLines));
+        writeFile(FDir + "tabbed.txt", joined(RosterLines, "\t"));
+        writeFile(FDir + "notes.doc", "not a roster");
+        writeFile(FDir + ".hidden.csv", joined(RosterLines));
+        writeFile(FEmptyDir + "readme.md", "nothing");
+        QFile xls(QDir::cleanPath(testing_registry::dataPath("../../examples/sample-roster.xls")));
+        QVERIFY(xls.exists());
+        QVERIFY(xls.copy(FDir + "ROSTER2.XLS"));
+
+        SetErrorBoxHook([this](const QString &text) { FErrors << text; });
+        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
+        SetMainFormClosedHandler([] {});
+        FStartDir = QDir::currentPath();
+        QDir::setCurrent(FDir);   // the program opens on its working folder
+        ServiceUtils = new TArmyUtils;
+        CreatePages();
+        page1()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page1()));
+    }
+
+    void cleanupTestCase()
+    {
+        DestroyPages();
+        delete ServiceUtils;
+        ServiceUtils = nullptr;
+        SetErrorBoxHook({});
+        SetMessageDlgHook({});
+        SetMainFormClosedHandler({});
+        QDir::setCurrent(FStartDir);
+    }
+
+    void init() { FErrors.clear(); }
+
+    void pageOneOpensOnWorkingFolder()
+    {
+        QCOMPARE(page1()->lblTitle->text(), QString("Identify Roster File"));
+        QCOMPARE(page1()->edtDirectory->text(), FDir);
+        QCOMPARE(page1()->VORNDriveView->Directory(), FDir);
+        // Masks in order (*.xls, *.csv, *.txt), case ignored; no folder, no hidden file.
+        QCOMPARE(listedFiles(), QStringList({"ROSTER2.XLS", "roster.csv", "tabbed.txt"}));
+        QCOMPARE(page1()->pnlStatus->text(),
+                 QString("Browse to the directory in which your Roster File is located, select it from "
+                         "the available files, and click <Next>."));
+        QVERIFY(!page1()->btnNext->isEnabled());
+        QVERIFY(!page1()->btnPrevious->isEnabled());
+        QVERIFY(!page1()->btnFinish->isEnabled());
+        QCOMPARE(AppRootDir, ParentDir(QCoreApplication::applicationDirPath() + "/"));
+        QVERIFY(AppRootDir.endsWith('/'));
+    }
+
+    void typedFolderWithoutRosters()
+    {
+        typeFolder(FEmptyDir);
+        QCOMPARE(page1()->VORNDriveView->Directory(), FEmptyDir);
+        QCOMPARE(page1()->edtDirectory->text(), FEmptyDir);
+        QVERIFY(listedFiles().isEmpty());
+        QVERIFY(!page1()->btnNext->isEnabled());
+        QCOMPARE(page1()->pnlStatus->text(), QString("No Roster File Selected"));
+    }
+
+    void typedPathsLeadToExistingFolders()
+    {
+        typeFolder(FDir + "missing/deeper");
+        QCOMPARE(page1()->VORNDriveView->Directory(), FDir);
+        QCOMPARE(page1()->edtDirectory->text(), FDir);   // shows where the tree landed
+        typeFolder(FEmptyDir + "readme.md");
+        QCOMPARE(page1()->VORNDriveView->Directory(), FEmptyDir);
+        QCOMPARE(page1()->VornDirView->Directory(), FEmptyDir);
+    }
+
+    void pickingAFileEnablesNext()
+    {
+        typeFolder(FDir);
+        QVERIFY(clickFile("roster.csv"));
+        QVERIFY(page1()->btnNext->isEnabled());
+        QCOMPARE(page1()->pnlStatus->text(), "Roster File: " + FDir + "roster.csv");
+        // Another folder empties the selection.
+        typeFolder(FEmptyDir);
+        QVERIFY(!page1()->btnNext->isEnabled());
+        QCOMPARE(page1()->pnlStatus->text(), QString("No Roster File Selected"));
+        // A double-click on nothing does not go on.
+        QTest::mouseDClick(page1()->VornDirView->viewport(), Qt::LeftButton, {}, QPoint(40, 60));
+        QVERIFY(page1()->isVisible());
+        QVERIFY(!page2()->isVisible());
+    }
+
+    void doubleClickActsAsNext()
+    {
+        typeFolder(FDir);
+        QVERIFY(clickFile("tabbed.txt", true));
+        QVERIFY(!page1()->isVisible());
+        QVERIFY(page2()->isVisible());
+        QCOMPARE(page2()->RosterFileName(), FDir + "tabbed.txt");
+        // A .txt file is read as comma-delimited first: one column.
+        QCOMPARE(page2()->cbFileType->currentText(), QString("Comma Delimited"));
+        QCOMPARE(gridModel()->columnCount(), 1);
+        QTest::mouseClick(page2()->btnPrevious, Qt::LeftButton);
+        QVERIFY(page1()->isVisible());
+        QVERIFY(!page2()->isVisible());
+        // Page 1 is as the user left it.
+        QCOMPARE(page1()->VornDirView->SelectedFileName(), QString("tabbed.txt"));
+    }
+
+    void loadingShowsTheGrid()
+    {
+        openOnPage2("roster.csv");
+        QCOMPARE(page2()->lblTitle->text(), QString("Format Roster"));
+        QCOMPARE(frmWaiting->pnlMessage->text(), QString("Loading Roster File. . ."));
+        QVERIFY(!frmWaiting->isVisible());
+        QCOMPARE(page2()->cbFileType->currentText(), QString("Comma Delimited"));
+        QCOMPARE(page2()->FileType(), iftCommaText);
+        QCOMPARE(gridModel()->rowCount(), RosterLines.size());
+        QCOMPARE(gridModel()->columnCount(), 7);
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 0)).toString(), QString("LAST"));
+        QVERIFY(!page2()->btnNext->isEnabled());
+        QVERIFY(!page2()->btnFinish->isEnabled());
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("You must identify the following column(s): Last Name, SSN, Rank, Gender"));
+        QCOMPARE(statusColour(), QColor(255, 0, 0));
+
+        // 7 pixels per character of the longest cell or the title, whichever is longer.
+        for (int c = 0; c < 7; ++c) {
+            qsizetype longest = QString("Do Not Import").size();
+            for (const QString &line : RosterLines)
+                longest = std::max(longest, line.split(',').value(c).size());
+            QCOMPARE(page2()->dgImportTable->columnWidth(c), int(longest * 7));
+        }
+        QCOMPARE(page2()->dgImportTable->verticalHeader()->defaultSectionSize(), 20);
+        QCOMPARE(page2()->dgImportTable->horizontalHeader()->height(), 20);
+
+        // Painted colours: title row button face, unmapped data grey.
+        const QImage shot = page2()->dgImportTable->grab().toImage();
+        QCOMPARE(cellColour(shot, 1, 0), QColor(128, 128, 128));
+        TImportGrid *grid = page2()->dgImportTable;
+        const QPoint title = grid->TitlePoint(1) + QPoint(0, 6);
+        QCOMPARE(shot.pixelColor(title * shot.devicePixelRatio()), QApplication::palette().color(QPalette::Button));
+    }
+
+    void ignoreHeaderDropsTheFirstRow()
+    {
+        QTest::mouseClick(page2()->cbIgnoreHeader, Qt::LeftButton);
+        QVERIFY(page2()->cbIgnoreHeader->isChecked());
+        QVERIFY(page2()->Table().IgnoreHeader);
+        QCOMPARE(gridModel()->rowCount(), RosterLines.size() - 1);
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 0)).toString(), QString("HOLLIS"));
+        // The title row shows field titles, never the file's header.
+        QCOMPARE(gridModel()->headerData(0, Qt::Horizontal).toString(), QString("Do Not Import"));
+    }
+
+    void identifyingTheRequiredColumns()
+    {
+        mapColumn(3, "SSN");
+        QCOMPARE(page2()->Table().GetFieldKind(3), fkSSN);
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 3)).toString(), QString("912345678"));
+        QCOMPARE(gridModel()->headerData(3, Qt::Horizontal).toString(), QString("SSN"));
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("You must identify the following column(s): Last Name, Rank, Gender"));
+        QCOMPARE(statusColour(), QColor(255, 0, 0));
+        QVERIFY(!page2()->btnNext->isEnabled());
+
+        mapColumn(0, "LastName");
+        mapColumn(4, "Rank");
+        QCOMPARE(page2()->pnlStatus->text(), QString("You must identify the following column(s): Gender"));
+        QVERIFY(!page2()->btnNext->isEnabled());
+        mapColumn(5, "Gender");
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 5)).toString(), QString("M"));
+        QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
+        QCOMPARE(statusColour(), QColor(Qt::black));
+        QVERIFY(page2()->btnNext->isEnabled());
+
+        // Mapped columns are drawn in the window colour, unmapped ones grey.
+        page2()->dgImportTable->scrollToTop();
+        page2()->dgImportTable->horizontalScrollBar()->setValue(0);
+        const QImage shot = page2()->dgImportTable->grab().toImage();
+        QCOMPARE(cellColour(shot, 0, 0), QApplication::palette().color(QPalette::Base));
+        QCOMPARE(cellColour(shot, 1, 0), QColor(128, 128, 128));
+
+        // Un-mapping a required column takes Next away again.
+        mapColumn(4, "Do Not Import");
+        QVERIFY(!page2()->btnNext->isEnabled());
+        QCOMPARE(page2()->pnlStatus->text(), QString("You must identify the following column(s): Rank"));
+        mapColumn(4, "Rank");
+        QVERIFY(page2()->btnNext->isEnabled());
+    }
+
+    void twoOrganizationColumns()
+    {
+        mapColumn(6, "Organization");
+        mapColumn(2, "Organization");
+        QCOMPARE(gridModel()->headerData(2, Qt::Horizontal).toString(), QString("Organization 1"));
+        QCOMPARE(gridModel()->headerData(6, Qt::Horizontal).toString(), QString("Organization 2"));
+        // Wide enough for its title.
+        QVERIFY(page2()->dgImportTable->columnWidth(2) >= QString("Organization 1").size() * 7);
+        mapColumn(2, "Initial");
+        QCOMPARE(gridModel()->headerData(6, Qt::Horizontal).toString(), QString("Organization 1"));
+    }
+
+    void fieldListOpensOnlyOnATitleClick()
+    {
+        TImportGrid *grid = page2()->dgImportTable;
+        grid->horizontalScrollBar()->setValue(0);
+        // A data cell opens nothing.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(gridModel()->index(1, 1)).center());
+        QVERIFY(!page2()->lbFields->isVisible());
+        // Pressed on one title, released on another: nothing.
+        QHeaderView *h = grid->horizontalHeader();
+        QTest::mousePress(h->viewport(), Qt::LeftButton, {}, headerPoint(0));
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, headerPoint(1));
+        QVERIFY(!page2()->lbFields->isVisible());
+        QCOMPARE(page2()->MapColumn(), -1);
+
+        // Opened: placed at the click, inside the grid; its column drawn navy until it closes.
+        clickTitle(1);
+        QListWidget *list = page2()->lbFields;
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->size(), QSize(121, 132));
+        QVERIFY(list->geometry().right() <= grid->geometry().right());
+        QCOMPARE(list->y(), grid->y() + grid->TitlePoint(1).y());
+        QVERIFY(list->selectedItems().isEmpty());
+        const QImage shot = grid->grab().toImage();
+        QCOMPARE(cellColour(shot, 1, 3), QColor(0, 0, 128));
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!list->isVisible());
+        QCOMPARE(page2()->MapColumn(), -1);
+        QVERIFY(page2()->isVisible());   // Escape closed the list, not the page
+        QCOMPARE(page2()->Table().GetFieldKind(1), fkDoNotImport);
+    }
+
+    void nextAndBackKeepTheMapping()
+    {
+        QVERIFY(page2()->btnNext->isEnabled());
+        QTest::mouseClick(page2()->btnNext, Qt::LeftButton);
+        QVERIFY(!page2()->isVisible());
+        QVERIFY(frmSelectionParameters->isVisible());
+        // Back through page 1 with the same file: nothing is read again.
+        frmSelectionParameters->hide();
+        page2()->show();
+        QTest::mouseClick(page2()->btnPrevious, Qt::LeftButton);
+        QVERIFY(page1()->isVisible());
+        QCOMPARE(page1()->VornDirView->SelectedFileName(), QString("roster.csv"));
+        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
+        QCOMPARE(page2()->Table().GetFieldKind(3), fkSSN);
+        QVERIFY(page2()->cbIgnoreHeader->isChecked());
+        QVERIFY(page2()->btnNext->isEnabled());
+    }
+
+    void fileTypeSwitchCarriesTheMapping()
+    {
+        openOnPage2("tabbed.txt");
+        // Another file than before: read afresh, with no mapping.
+        QCOMPARE(gridModel()->columnCount(), 1);
+        QVERIFY(!page2()->cbIgnoreHeader->isChecked());
+        mapColumn(0, "LastName");
+        QTest::mouseClick(page2()->cbIgnoreHeader, Qt::LeftButton);
+
+        page2()->cbFileType->setFocus();
+        QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
+        QCOMPARE(page2()->cbFileType->currentText(), QString("Tab Delimeted"));
+        QCOMPARE(page2()->FileType(), iftTabText);
+        QCOMPARE(gridModel()->columnCount(), 7);
+        QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
+        QVERIFY(page2()->cbIgnoreHeader->isChecked());
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 0)).toString(), QString("HOLLIS"));
+        QVERIFY(FErrors.isEmpty());
+
+        // Back to comma: one column cannot carry a mapping that reaches column 5.
+        mapColumn(5, "Gender");
+        QTest::keyClick(page2()->cbFileType, Qt::Key_Up);
+        QCOMPARE(page2()->FileType(), iftCommaText);
+        QCOMPARE(FErrors, QStringList({"This template has too many fields for this data - template not applied."}));
+        QVERIFY(!frmWaiting->isVisible());
+        QCOMPARE(gridModel()->columnCount(), 1);
+        QCOMPARE(page2()->Table().GetFieldKind(0), fkDoNotImport);
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("You must identify the following column(s): Last Name, SSN, Rank, Gender"));
+        QVERIFY(!page2()->btnNext->isEnabled());
+        QVERIFY(page2()->isVisible());
+    }
+
+    void releaseRightOfTheLastColumn()
+    {
+        // One narrow column: the title row is mostly empty space.
+        TImportGrid *grid = page2()->dgImportTable;
+        QCOMPARE(gridModel()->columnCount(), 1);
+        QHeaderView *h = grid->horizontalHeader();
+        const QPoint first = headerPoint(0);
+        const QPoint beyond(h->viewport()->width() - 5, first.y());
+        QTest::mousePress(h->viewport(), Qt::LeftButton, {}, beyond);
+        QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, beyond);
+        QVERIFY(!page2()->lbFields->isVisible());
+        QCOMPARE(grid->ColumnAt(grid->width() - 5), 1);
+    }
+
+    void upperCaseExcelExtension()
+    {
+        openOnPage2("ROSTER2.XLS");
+        QCOMPARE(page2()->cbFileType->currentText(), QString("MS Excel"));
+        QCOMPARE(page2()->FileType(), iftExcel);
+        QCOMPARE(gridModel()->rowCount(), 41);   // header and 40 people
+        QCOMPARE(gridModel()->columnCount(), 9);
+        QCOMPARE(gridModel()->data(gridModel()->index(0, 0)).toString(), QString("LAST"));
+    }
+
+    void profileWithoutRankAndGender()
+    {
+        ServiceUtils->RankRequired = false;
+        ServiceUtils->GenderRequired = false;
+        openOnPage2("roster.csv");
+        QCOMPARE(page2()->pnlStatus->text(), QString("You must identify the following column(s): Last Name, SSN"));
+        mapColumn(0, "LastName");
+        mapColumn(3, "SSN");
+        QVERIFY(page2()->btnNext->isEnabled());
+        QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
+        ServiceUtils->RankRequired = true;
+        ServiceUtils->GenderRequired = true;
+    }
+
+    void bigRosterShowsAtOnce()
+    {
+        QByteArray bytes = "LAST,FIRST,MI,SSN,RANK,SEX,ORG\r\n";
+        const int rows = 100000;
+        for (int i = 0; i < rows; ++i)
+            bytes += QStringLiteral("NAME%1,FIRST%2,A,9%3,SPC,M,HHC 1-1 IN\r\n")
+                         .arg(i).arg(i % 97).arg(i, 8, 10, QChar('0')).toLatin1();
+        writeFile(FBigDir + "big.csv", bytes);
+        QElapsedTimer load;
+        load.start();
+        openOnPage2("big.csv", FBigDir);
+        qInfo("load of %d rows: %lld ms", rows, load.elapsed());
+        QCOMPARE(gridModel()->rowCount(), rows + 1);
+
+        TImportGrid *grid = page2()->dgImportTable;
+        QElapsedTimer paint;
+        paint.start();
+        grid->grab();
+        grid->scrollToBottom();
+        const QImage bottom = grid->grab().toImage();
+        for (int step = 0; step < 20; ++step) {
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() - 25);
+            grid->grab();
+        }
+        const qint64 ms = paint.elapsed();
+        qInfo("22 full paints of the grid: %lld ms", ms);
+        QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
+        QCOMPARE(gridModel()->data(gridModel()->index(rows, 0)).toString(), QString("NAME%1").arg(rows - 1));
+        QVERIFY(!bottom.isNull());
+    }
+};
+
+CORVANE_TEST(TestPages12)
+#include "tst_pages12.moc"
