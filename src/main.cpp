@@ -2,6 +2,7 @@
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
 #include "app/ui/FormSplashUSA.h"
+#include "products/ui/FormLabelPosition.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormSelectTable.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char **argv)
     InstallTableChooser();   // the database reader asks the user for a table
 
     ServiceUtils = new TArmyUtils;
+    // the bottle labels ask for their starting position through this dialog
+    InstallLabelPositionDialog();
     int result = 1;
     try {
         frmSplash = new TfrmSplash;
