@@ -167,6 +167,11 @@ private slots:
         QCOMPARE(last.FormIndex, 1);
         QCOMPARE(last.SpecimenNumber, QString("003"));
 
+        // Enter in an entry box presses Print, the page's default button.
+        printed.clear();
+        QTest::keyClick(page->edtUIC, Qt::Key_Return);
+        QCOMPARE(printed, (QStringList{"Front2624", "BottleLabels"}));
+
         // Unticking every product disables Print again.
         QTest::mouseClick(page->cb2624Front, Qt::LeftButton);
         QTest::mouseClick(page->cbBottleLabels, Qt::LeftButton);
