@@ -78,8 +78,13 @@ private slots:
         QCOMPARE(documents.size(), 6);
         for (int d = 0; d < documents.size(); ++d)
             QVERIFY2(pageCounts[d] >= 1, qPrintable(QString::number(d)));
-        // The member lists carry every member; the custody document one page per sheet.
-        for (int d : {0, 1, 2, 5}) {
+        // The member lists carry every member, the labels every SSN; the custody
+        // document one page per sheet.
+        for (const TRosterRec &m : std::as_const(selection.Members)) {
+            const QString ssn = m.SSN.left(3) + '-' + m.SSN.mid(3, 2) + '-' + m.SSN.mid(5);
+            QVERIFY2(documents[5].contains(ssn), qPrintable(ssn));
+        }
+        for (int d : {0, 1, 2}) {
             for (const TRosterRec &m : std::as_const(selection.Members)) {
                 const bool found = documents[d].join(QLatin1Char('\n')).contains(m.Name);
                 QVERIFY2(found, qPrintable(QStringLiteral("%1 in document %2").arg(m.Name).arg(d)));
