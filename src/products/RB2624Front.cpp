@@ -4,6 +4,7 @@
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
 #include "report/DisplayFormat.h"
+#include "report/Engine.h"
 #include "report/Pipeline.h"
 #include "report/ReportModel.h"
 
@@ -44,9 +45,12 @@ Trpt2624Front::Trpt2624Front()
                            QStringLiteral("DD2624Blk1"), ppFont(Arial, 9));
     dbmmBlock2 = addDBMemo(detail, QStringLiteral("dbmmBlock2"), 71438, 6350, 87577, 12700,
                            QStringLiteral("DD2624Blk2"), ppFont(Arial, 9));
-    // The blocks keep their boxes: the form has no room for more lines.
+    // The blocks keep their boxes (the form has no room for more lines); a long text
+    // gets a smaller type instead of losing its last lines.
     dbmmBlock1->Stretch = false;
     dbmmBlock2->Stretch = false;
+    dbmmBlock1->OnPrint = [this] { FitBlockText(dbmmBlock1); };
+    dbmmBlock2->OnPrint = [this] { FitBlockText(dbmmBlock2); };
     dbtxtLocation = addDBText(detail, QStringLiteral("dbtxtLocation"), 52652, 3440, 17198, 3175,
                               QStringLiteral("locationCode"), ppFont(Arial, 8), taRightJustified);
     dbtxtBAC = addDBText(detail, QStringLiteral("dbtxtBAC"), 9790, 23548, 13758, 4022,
@@ -166,6 +170,23 @@ void Trpt2624Front::lblBCSSNBarcodePrint()
                                               p->GetFieldAsString(QStringLiteral("SSN")),
                                               p->GetFieldAsString(QStringLiteral("Premise")),
                                               p->GetFieldAsString(QStringLiteral("TestInfo")));
+}
+
+double Trpt2624Front::BlockFontSize(const QString &text, int width, int height)
+{
+    const double smallest = 4.5;   // still readable on a laser print
+    for (double size = 9.0; size > smallest; size -= 0.5) {
+        const TppFont font = ppFont(Arial, size);
+        const QStringList lines = TppPrintContext::WrapText(font, text, width);
+        if (lines.size() * TppPrintContext::LineHeight(font) <= height + 1)
+            return size;
+    }
+    return smallest;
+}
+
+void Trpt2624Front::FitBlockText(TppDBMemo *memo)
+{
+    memo->Font.Size = BlockFontSize(memo->Text(), memo->mmWidth, memo->mmHeight);
 }
 
 void Trpt2624Front::lblVersionPrint()

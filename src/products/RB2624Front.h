@@ -33,6 +33,8 @@ public:
     static QString MemberBarcodeData(const QString &specimenNumber, const QString &ssn,
                                      const QString &premise, const QString &testInfo);
     static QString NoOthersText();
+    // Type size (points, 9 down to 4.5) at which a block's text fits its box.
+    static double BlockFontSize(const QString &text, int width, int height);
 
     std::unique_ptr<TppReport> pprpt2624Front;
     TppImage *Image1 = nullptr;
@@ -64,6 +66,7 @@ public:
     void pprpt2624FrontPreviewFormCreate();
 
 private:
+    void FitBlockText(TppDBMemo *memo);
     TppJITPipeline *m_forms = nullptr;
     TppJITPipeline *m_formMembers = nullptr;
 };

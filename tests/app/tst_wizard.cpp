@@ -281,15 +281,18 @@ private slots:
         click(frmSelectionParameters, "btnPrevious");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmFormatRoster));
         click(frmFormatRoster, "btnNext");
+        Wiz(frmSelectionParameters)->btnNext->setEnabled(true);   // needs a location otherwise
         click(frmSelectionParameters, "btnNext");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectMembers));
         click(frmSelectMembers, "btnPrevious");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
         click(frmSelectionParameters, "btnNext");
+        answer = mrYes;   // both Finish buttons ask for confirmation
         click(frmSelectMembers, "btnFinish");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmPrintProducts));
         frmPrintProducts->hide();
         frmSelectionParameters->show();
+        Wiz(frmSelectionParameters)->btnFinish->setEnabled(true);
         click(frmSelectionParameters, "btnFinish");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmPrintProducts));
         QVERIFY(errors.isEmpty());

@@ -164,6 +164,24 @@ private slots:
         QCOMPARE(Texts(doc.Pages[2], "dbtxtSpecimenNumber").size(), 6);
     }
 
+    // Block 1 takes 255 characters: all of them print inside the block, in smaller type.
+    void longBlockTextFitsItsBlock()
+    {
+        TestRun run(1);
+        run.Block1 = QString("HEADQUARTERS AND HEADQUARTERS COMPANY 1ST BATTALION ").repeated(5).left(255);
+        PreviewCapture capture;
+        Trpt2624Front rpt;
+        rpt.Print(&run.Forms, &run.FormMembers);
+        const TppPage &pg = capture.Documents.first().Pages[0];
+        const TppDrawText *memo = Commands<TppDrawText>(pg, "dbmmBlock1").first();
+        QVERIFY(memo->Font.Size < 9);
+        QVERIFY(memo->Font.Size >= 4.5);
+        QCOMPARE(memo->Lines.join(' ').simplified(), run.Block1.simplified());
+        QVERIFY(memo->Lines.size() * TppPrintContext::LineHeight(memo->Font) <= 12700 + 1);
+        // a text that fits keeps the layout's 9 points
+        QCOMPARE(Commands<TppDrawText>(pg, "dbmmBlock2").first()->Font.Size, 9.0);
+    }
+
     void frontProfileSwitches()
     {
         m_profile->ShowUic = false;

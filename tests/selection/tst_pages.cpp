@@ -100,6 +100,15 @@ class TestSelectionPages : public QObject
         const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
     }
+    // On the indicator: a radio button takes clicks only on its indicator and text.
+    void ClickRadio(QRadioButton *rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(8, rb->height() / 2)); }
+    // As a user's double click: the first press highlights the row.
+    void DoubleClickRow(QTreeView *view, int row)
+    {
+        const QPoint p = RowRect(view, row).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, p);
+    }
     QRect RowRect(QTreeView *view, int row)
     {
         return view->visualRect(view->model()->index(row, 0));
@@ -223,10 +232,10 @@ private slots:
     {
         page3()->show();
         page3()->edtCount->setText("25");
-        QTest::mouseClick(page3()->rbTotalNumber, Qt::LeftButton);
+        ClickRadio(page3()->rbTotalNumber);
         QVERIFY(page3()->rbTotalNumber->isChecked());
         QCOMPARE(page3()->lblSelectionMethod->text(), QString("Testing Count"));
-        QTest::mouseClick(page3()->rbPercentage, Qt::LeftButton);
+        ClickRadio(page3()->rbPercentage);
         QCOMPARE(page3()->lblSelectionMethod->text(), QString("Testing Probability"));
         QCOMPARE(page3()->edtCount->text(), QString("25"));
     }
@@ -323,7 +332,7 @@ private slots:
         page3()->show();
         ChooseLocation("US");
         page3()->SelectMember(0);
-        QTest::mouseClick(page3()->rbTotalNumber, Qt::LeftButton);
+        ClickRadio(page3()->rbTotalNumber);
         page3()->edtCount->setText("1.5");
         QTest::mouseClick(page3()->btnFinish, Qt::LeftButton);
         QCOMPARE(errors, QStringList({"'1.5' is not a valid integer value."}));
@@ -428,17 +437,17 @@ private slots:
         GoToPage4(EightMembers());
         QTreeView *avail = page4()->lvAvailable;
         const QStringList before = Column(avail);
-        QTest::mouseDClick(avail->viewport(), Qt::LeftButton, {}, RowRect(avail, 4).center());
+        DoubleClickRow(avail, 4);
         QCOMPARE(Column(page4()->lvSelected), QStringList({before[4]}));
         QCOMPARE(page3()->SelectedCount(), 1);
 
-        // Select two more, then double-click one row of the selected list with two highlighted.
+        // Two more, then a double click on the last row of the selected list moves it back.
         Highlight(avail, {0, 1});
         QTest::mouseClick(page4()->btnAddPerson, Qt::LeftButton);
         QCOMPARE(page3()->SelectedCount(), 3);
         QTreeView *sel = page4()->lvSelected;
         const QStringList selBefore = Column(sel);
-        QTest::mouseDClick(sel->viewport(), Qt::LeftButton, {}, RowRect(sel, 2).center());
+        DoubleClickRow(sel, 2);
         QCOMPARE(Column(sel), selBefore.mid(0, 2));
         QCOMPARE(Status4(), QString("Available: 6 / Selected: 2"));
     }
@@ -525,7 +534,7 @@ private slots:
         QTest::mouseClick(page4()->btnAddPerson, Qt::LeftButton);
         QTest::mouseClick(page4()->btnPrevious, Qt::LeftButton);
         page3()->cmbxPremise->setCurrentIndex(0);
-        QTest::mouseClick(page3()->rbTotalNumber, Qt::LeftButton);
+        ClickRadio(page3()->rbTotalNumber);
         page3()->edtCount->setText("5");
         QTest::mouseClick(page3()->btnFinish, Qt::LeftButton);
         QCOMPARE(page3()->SelectedCount(), 5);

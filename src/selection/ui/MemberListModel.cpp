@@ -1,6 +1,8 @@
 #include "selection/ui/MemberListModel.h"
 #include "selection/SelectionParameters.h"
 
+#include <algorithm>
+
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
