@@ -3,6 +3,7 @@
 #include "app/ui/AppStartup.h"
 #include "app/ui/FormSplashUSA.h"
 #include "products/ui/FormLabelPosition.h"
+#include "report/ui/PreviewForm.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormSelectTable.h"
 
@@ -22,6 +23,8 @@ int main(int argc, char **argv)
     ServiceUtils = new TArmyUtils;
     // the bottle labels ask for their starting position through this dialog
     InstallLabelPositionDialog();
+    // every product opens in the preview window first
+    InstallPreviewWindow();
     int result = 1;
     try {
         frmSplash = new TfrmSplash;
