@@ -1,6 +1,8 @@
 #include "report/DisplayFormat.h"
 
 #include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
 
 QChar LocaleDateSeparator()
 {
@@ -188,4 +190,39 @@ QString FormatMaskText(const QString &editMask, const QString &value)
         }
     }
     return out;
+}
+
+QString FormatFloat(const QString &format, double value)
+{
+    const QString pattern = format.section(';', value < 0 && format.contains(';') ? 1 : 0, value < 0 && format.contains(';') ? 1 : 0);
+    const int dot = pattern.indexOf('.');
+    const QString intPart = dot < 0 ? pattern : pattern.left(dot);
+    const QString fracPart = dot < 0 ? QString() : pattern.mid(dot + 1);
+    const int minInt = int(intPart.count('0'));
+    const int minFrac = int(fracPart.count('0'));
+    const int maxFrac = minFrac + int(fracPart.count('#'));
+    const bool grouping = intPart.contains(',');
+    const double magnitude = (value < 0 && format.contains(';')) ? -value : value;
+    QString digits = QString::number(std::abs(magnitude), 'f', maxFrac);
+    QString whole = digits.section('.', 0, 0);
+    QString frac = maxFrac > 0 ? digits.section('.', 1, 1) : QString();
+    while (frac.size() > minFrac && frac.endsWith('0'))
+        frac.chop(1);
+    if (whole == QLatin1String("0") && minInt == 0)
+        whole.clear();
+    whole = whole.rightJustified(minInt, '0');
+    if (grouping)
+        for (int i = int(whole.size()) - 3; i > 0; i -= 3)
+            whole.insert(i, ',');
+    // literals before the first and after the last digit placeholder
+    const int first = int(pattern.indexOf(QRegularExpression(QStringLiteral("[0#.,]"))));
+    const int last = int(pattern.lastIndexOf(QRegularExpression(QStringLiteral("[0#.,]"))));
+    const QString prefix = first < 0 ? pattern : pattern.left(first);
+    const QString suffix = last < 0 ? QString() : pattern.mid(last + 1);
+    QString out = whole;
+    if (!frac.isEmpty())
+        out += '.' + frac;
+    if (magnitude < 0 && out.contains(QRegularExpression(QStringLiteral("[1-9]"))))
+        out.prepend('-');
+    return prefix + out + suffix;
 }

@@ -14,6 +14,10 @@ QString FormatDateTime(const QString &format, const QDateTime &value);
 // 0 the value holds no literals; positions the value does not reach show the blank (default ' ').
 QString FormatMaskText(const QString &editMask, const QString &value);
 
+// A number by a numeric pattern: '0' a digit always shown, '#' a digit when significant,
+// '.' the decimal point, ',' thousands grouping; other characters literal.
+QString FormatFloat(const QString &format, double value);
+
 // True when a display format is an edit mask rather than a date pattern.
 bool IsEditMask(const QString &displayFormat);
 

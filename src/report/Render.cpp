@@ -139,6 +139,12 @@ void TppDrawText::Draw(QPainter &painter, const TppRenderContext &ctx) const
     const double lh = mmLineHeight > 0 ? ctx.Y(mmLineHeight) : painter.fontMetrics().height();
     int flags = Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine;
     flags |= Alignment == taCentered ? Qt::AlignHCenter : Alignment == taRightJustified ? Qt::AlignRight : Qt::AlignLeft;
+    if (!AutoSize && !WordWrap) {
+        // a fixed single-line text stays inside its width; descenders may pass the height
+        const double room = std::max(box.height(), lh) * 2;
+        painter.setClipRect(QRectF(box.left(), box.top() - room, box.width(), box.height() + 2 * room),
+                            Qt::IntersectClip);
+    }
     for (int i = 0; i < lines.size(); ++i) {
         const QRectF r(box.left(), box.top() + i * lh, box.width(), lh);
         painter.drawText(r, flags, lines[i]);

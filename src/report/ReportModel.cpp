@@ -116,9 +116,18 @@ QString TppDBText::Text()
             } else
                 text = p->GetFieldAsString(DataField);
         } else {
-            text = p->GetFieldAsString(DataField);
-            if (!DisplayFormat.isEmpty())
-                text = FormatMaskText(DisplayFormat, text);
+            const bool numeric = type == dtInteger || type == dtDouble;
+            if (numeric && !DisplayFormat.isEmpty() && !DisplayFormat.contains('\\')
+                && DisplayFormat.count(';') <= 1 && !DisplayFormat.contains('9')) {
+                const QVariant v = p->GetFieldValue(DataField);
+                bool ok = false;
+                const double d = v.toDouble(&ok);
+                text = ok ? FormatFloat(DisplayFormat, d) : p->GetFieldAsString(DataField);
+            } else {
+                text = p->GetFieldAsString(DataField);
+                if (!DisplayFormat.isEmpty())
+                    text = FormatMaskText(DisplayFormat, text);
+            }
         }
     }
     if (OnGetText)

@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,6 +101,12 @@ void ReadTable(const char *path, const char *table, Sink &sink)
     mdb_read_columns(def);
     mdb_rewind_table(def);
     const unsigned cols = def->num_cols;
+    if (cols > 255 || !def->columns || def->columns->len < cols) {   // Access allows 255
+        mdb_free_tabledef(def);
+        mdb_close(mdb);
+        sink.Put('E', "its table definition is damaged");
+        return;
+    }
     const size_t bindSize = mdb->bind_size;
     std::vector<std::vector<char>> buffers(cols, std::vector<char>(bindSize + 1, 0));
     std::vector<int> lengths(cols, 0);
@@ -239,9 +246,19 @@ struct TImportAccessReader::Source
 #ifdef CORVANE_MDB_CHILD
         int fds[2];
         if (::pipe(fds) == 0) {
+            ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+            ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
             const pid_t child = ::fork();
             if (child == 0) {
+                // A crash must end the child at once: handlers inherited from the program
+                // (a test framework's stack dumper, say) could keep it alive.
+                for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+                    ::signal(sig, SIG_DFL);
                 ::close(fds[0]);
+                // the library reports problems on stderr; ours are the messages sent back
+                const int devnull = ::open("/dev/null", O_WRONLY);
+                if (devnull >= 0)
+                    ::dup2(devnull, 2);
                 PipeSink sink(fds[1]);
                 work(sink);
                 ::close(fds[1]);

@@ -220,6 +220,7 @@ private slots:
         QFETCH(int, index);
         QWidget *page = Pages().at(index);
         page->show();
+        questions.clear();   // the print page reports an empty selection when shown
         QVERIFY(page->close());
         QVERIFY(questions.isEmpty());
         QCOMPARE(mainClosed, 1);
@@ -237,6 +238,7 @@ private slots:
     void printPageCloseButtonAsks()
     {
         frmPrintProducts->show();
+        questions.clear();   // the empty-selection message
         auto *close = frmPrintProducts->findChild<QPushButton *>("btnClose");
         QVERIFY(close);
         QCOMPARE(close->text(), QString("&Close"));
@@ -279,15 +281,18 @@ private slots:
         click(frmSelectionParameters, "btnPrevious");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmFormatRoster));
         click(frmFormatRoster, "btnNext");
+        Wiz(frmSelectionParameters)->btnNext->setEnabled(true);   // needs a location otherwise
         click(frmSelectionParameters, "btnNext");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectMembers));
         click(frmSelectMembers, "btnPrevious");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
         click(frmSelectionParameters, "btnNext");
+        answer = mrYes;   // both Finish buttons ask for confirmation
         click(frmSelectMembers, "btnFinish");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmPrintProducts));
         frmPrintProducts->hide();
         frmSelectionParameters->show();
+        Wiz(frmSelectionParameters)->btnFinish->setEnabled(true);
         click(frmSelectionParameters, "btnFinish");
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmPrintProducts));
         QVERIFY(errors.isEmpty());

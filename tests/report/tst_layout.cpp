@@ -71,6 +71,15 @@ private slots:
         QVERIFY(!IsEditMask(format));
         QCOMPARE(FormatDateTime(format, QDateTime(QDate(2003, 1, 5), QTime(14, 7, 9))), text);
     }
+    void numberFormats()
+    {
+        QCOMPARE(FormatFloat("0000", 12), QString("0012"));
+        QCOMPARE(FormatFloat("0000", 12345), QString("12345"));
+        QCOMPARE(FormatFloat("#,##0.00", 1234.5), QString("1,234.50"));
+        QCOMPARE(FormatFloat("0.##", 2.5), QString("2.5"));
+        QCOMPARE(FormatFloat("0", -3), QString("-3"));
+        QCOMPARE(FormatFloat("Batch 000", 7), QString("Batch 007"));
+    }
     void dataTextsFormatValues()
     {
         TppReport report;
@@ -84,18 +93,23 @@ private slots:
                 return dates[p.RecordIndex()];
             if (name == "SSN")
                 return QString("12345678%1").arg(p.RecordIndex());
+            if (name == "Batch")
+                return 12 + p.RecordIndex();
             return QVariant();
         };
         report.SetDataPipeline(&p);
         report.Detail()->mmHeight = 5000;
         addDBText(report.Detail(), "txtDate", 0, 0, 20000, 4000, "datecollected", TppFont(), taLeftJustified, "YYYYMMDD");
         addDBText(report.Detail(), "txtSSN", 30000, 0, 20000, 4000, "SSN", TppFont(), taLeftJustified, "999-99-9999;0");
+        p.AddField("Batch", dtInteger);
+        addDBText(report.Detail(), "txtBatch", 90000, 0, 20000, 4000, "Batch", TppFont(), taLeftJustified, "0000");
         auto *replaced = addDBText(report.Detail(), "txtReplaced", 60000, 0, 20000, 4000, "SSN");
         replaced->OnGetText = [](QString &text) { text = "x" + text.right(4); };
         const TppDocument doc = report.GeneratePages();
         QCOMPARE(textsOf(doc.Pages[0], "txtDate"), QStringList({"20030115", "20030116"}));
         QCOMPARE(textsOf(doc.Pages[0], "txtSSN"), QStringList({"123-45-6780", "123-45-6781"}));
         QCOMPARE(textsOf(doc.Pages[0], "txtReplaced"), QStringList({"x6780", "x6781"}));
+        QCOMPARE(textsOf(doc.Pages[0], "txtBatch"), QStringList({"0012", "0013"}));
     }
     void subReportWalksOnlyItsMastersRecords()
     {
@@ -205,6 +219,31 @@ private slots:
         QCOMPARE(longText->Lines.join(' ').simplified(), texts[1].simplified());
         QCOMPARE(cmds[1]->mmTop - cmds[0]->mmTop, 10000);   // first band kept its static height
         QVERIFY(cmds[1]->mmHeight > 5000);
+    }
+    void fixedTextStaysInItsWidth()
+    {
+        TppReport report;
+        addLabel(report.Detail(), "lblLong", 10000, 10000, 20000, 5000, QString("W").repeated(40), ppFont("Arial", 12));
+        auto *wide = addLabel(report.Detail(), "lblAuto", 10000, 30000, 20000, 5000, QString("W").repeated(40),
+                              ppFont("Arial", 12));
+        wide->AutoSize = true;
+        report.Detail()->mmHeight = 50000;
+        const TppDocument doc = report.GeneratePages();
+        const QImage img = RenderPageToImage(doc.Pages[0], 100);
+        auto inkRight = [&](int fromY, int toY) {
+            int right = -1;
+            for (int y = fromY; y < toY; ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (qGray(img.pixel(x, y)) < 128)
+                        right = std::max(right, x);
+            return right;
+        };
+        const double px = 100 / 25400.0;
+        const int boxRight = int((6350 + 10000 + 20000) * px);
+        const int fixedRight = inkRight(int((6350 + 10000) * px), int((6350 + 16000) * px));
+        QVERIFY(fixedRight > boxRight - 10);
+        QVERIFY(fixedRight <= boxRight + 1);
+        QVERIFY(inkRight(int((6350 + 30000) * px), int((6350 + 36000) * px)) > boxRight + 50);   // auto-size grows
     }
     void picturesTakeTheirSizeRule()
     {

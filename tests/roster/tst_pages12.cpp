@@ -259,6 +259,37 @@ private slots:
         QVERIFY(!page2()->isVisible());
     }
 
+    void clickingAFolderInTheTreeListsItsFiles()
+    {
+        typeFolder(FEmptyDir);
+        TVORNDriveView *tree = page1()->VORNDriveView;
+        // The roster folder is a sibling of the current one.
+        const QModelIndex current = tree->currentIndex();
+        QModelIndex rosters;
+        for (int r = 0; r < tree->model()->rowCount(current.parent()); ++r) {
+            const QModelIndex sibling = tree->model()->index(r, 0, current.parent());
+            if (sibling.data().toString() == "Rosters")
+                rosters = sibling;
+        }
+        QVERIFY(rosters.isValid());
+        tree->scrollTo(rosters);
+        const auto onName = [&] {
+            const QRect r = tree->visualRect(rosters);
+            return QPoint(r.left() + 30, r.center().y());   // on the caption, past the icon
+        };
+        QTRY_VERIFY(tree->viewport()->rect().contains(onName()));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, onName());
+        QCOMPARE(page1()->edtDirectory->text(), FDir);
+        QCOMPARE(listedFiles(), QStringList({"ROSTER2.XLS", "roster.csv", "tabbed.txt"}));
+        // Enter on a chosen file goes on like Next.
+        QVERIFY(clickFile("roster.csv"));
+        QTest::keyClick(page1()->VornDirView, Qt::Key_Return);
+        QVERIFY(page2()->isVisible());
+        QVERIFY(!page1()->isVisible());
+        QTest::mouseClick(page2()->btnPrevious, Qt::LeftButton);
+        QVERIFY(page1()->isVisible());
+    }
+
     void doubleClickActsAsNext()
     {
         typeFolder(FDir);

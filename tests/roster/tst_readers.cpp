@@ -381,6 +381,36 @@ private slots:
         }
     }
 
+    void excelRowOneGapAndColumnOneHole()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("excel-gaps.xls"), iftExcel));
+        // the empty third cell of row 1 limits every row to two columns
+        QCOMPARE(t.FieldCount(), 2);
+        // the first row with an empty first cell ends the data
+        QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "FIRST"}, {"DOE", "JOHN"}, {"ROE", "JANE"}, {"POE", "EDGAR"}}));
+    }
+
+    void excelCellTypes()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("excel-types.xls"), iftExcel));
+        QCOMPARE(t.FieldCount(), 8);
+        QCOMPARE(t.RowCount(), 3);
+        const QLocale locale = QLocale::system();
+        QCOMPARE(t.GetCell(1, 0), QString("padded"));
+        QCOMPARE(t.GetCell(1, 1), locale.toString(3.25));
+        QCOMPARE(t.GetCell(1, 3), locale.toString(QDate(2020, 5, 17), QLocale::ShortFormat) + " "
+                                      + locale.toString(QTime(13, 45), QLocale::LongFormat));
+        QCOMPARE(t.GetCell(1, 4), QString("98765432101"));
+        QCOMPARE(t.GetCell(1, 5), QString("-7"));
+        QCOMPARE(t.GetCell(1, 6), locale.toString(QDate(2001, 2, 3), QLocale::ShortFormat));
+        QCOMPARE(t.GetCell(1, 7), QString());
+        QCOMPARE(t.GetCell(2, 1), locale.toString(0.1));
+        QCOMPARE(t.GetCell(2, 3), QString());
+        QCOMPARE(t.GetCell(2, 5), locale.toString(-2.5));
+    }
+
     void dbaseRoster()
     {
         TImportTable t;
@@ -499,6 +529,7 @@ private slots:
         QTest::newRow("roster-truncated.xls") << "roster-truncated.xls" << int(iftExcel);
         QTest::newRow("roster-garbage.dbf") << "roster-garbage.dbf" << int(iftDBase);
         QTest::newRow("roster-truncated.mdb") << "roster-truncated.mdb" << int(iftAccess);
+        QTest::newRow("roster-nullmap.mdb") << "roster-nullmap.mdb" << int(iftAccess);
         QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
         QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
         QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);
@@ -529,6 +560,27 @@ private slots:
         for (int r = 0; r < t.RowCount(); ++r)
             for (int c = 0; c < t.FieldCount(); ++c)
                 QVERIFY(t.GetCell(r, c).size() <= t.GetFieldWidth(c));
+    }
+
+    void databaseThatCrashesTheLibrary()
+    {
+        // This damaged table makes the database library dereference a null pointer while
+        // fetching rows; the reading must fail with a message, not take the program down.
+        ChooserScope scope([](const QStringList &, QString &chosen) {
+            chosen = "Roster";
+            return true;
+        });
+        const QString path = testing_registry::dataPath("damaged/roster-nullmap.mdb");
+        TImportTable t;
+        try {
+            t.LoadFromFile(path, iftAccess);
+            QFAIL("a damaged database read as sound");
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+        }
+        // the same reader still works afterwards
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("roster.mdb"), iftAccess));
+        QCOMPARE(t.RowCount(), 35);
     }
 
     void truncatedDBaseKeepsWhatItHas()

@@ -334,7 +334,7 @@ void TfrmFormatRoster::CheckRequiredColumns()
 void TfrmFormatRoster::btnNextClick()
 {
     // Handed over first: when building the member list fails the page stays.
-    BuildRosterRecs(*FTable);   // HAND-OVER: becomes frmSelectionParameters->LoadRoster(*FTable)
+    frmSelectionParameters->LoadRoster(*FTable);
     TfrmWizTemplate::btnNextClick();
     frmSelectionParameters->show();
 }

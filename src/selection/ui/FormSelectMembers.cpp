@@ -1,20 +1,246 @@
-#include "FormSelectMembers.h"
+#include "selection/ui/FormSelectMembers.h"
 
+#include "app/ui/Dialogs.h"
 #include "products/ui/FormPrintProducts.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "selection/ui/MemberListModel.h"
 
+#include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 TfrmSelectMembers *frmSelectMembers = nullptr;
+
+namespace {
+
+// Arrow pictures: one or two triangles pointing right (add) or left (remove).
+QIcon ArrowIcon(bool right, bool doubled)
+{
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x20, 0x20, 0x70));
+    const QList<qreal> tips = doubled ? QList<qreal>{8, 15} : QList<qreal>{12.5};
+    for (qreal tip : tips) {
+        QPainterPath path;
+        if (right) {
+            path.moveTo(tip, 10);
+            path.lineTo(tip - 7, 4);
+            path.lineTo(tip - 7, 16);
+        } else {
+            path.moveTo(20 - tip, 10);
+            path.lineTo(27 - tip, 4);
+            path.lineTo(27 - tip, 16);
+        }
+        path.closeSubpath();
+        p.drawPath(path);
+    }
+    return QIcon(pm);
+}
+
+QToolButton *ArrowButton(QWidget *parent, const char *name, const char *hint, bool right, bool doubled)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(QString::fromLatin1(hint));
+    b->setAutoRaise(true);
+    b->setFixedSize(27, 27);
+    b->setIcon(ArrowIcon(right, doubled));
+    b->setIconSize(QSize(20, 20));
+    return b;
+}
+
+} // namespace
 
 TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     : TfrmWizTemplate(parent)
 {
     setObjectName(QStringLiteral("frmSelectMembers"));
     lblTitle->setText(QStringLiteral("Select Members for Testing"));
-    lblDescription->setText(QStringLiteral("Move the members to be tested to the selected list."));
+    lblDescription->setText(QStringLiteral(
+        "Available members can be sorted by clicking on the Column Titles. Use the arrow buttons "
+        "to select or deselect members for testing. "));
     btnNext->setEnabled(false);
+
+    FSmallImages = MakeSmallImages();
+
+    auto *grid = new QGridLayout(pnlClient);
+    grid->setContentsMargins(8, 4, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
+
+    auto *lblAvailableCaption = new QLabel(QStringLiteral("Available"), pnlClient);
+    lblAvailableCaption->setObjectName(QStringLiteral("lblAvailableCaption"));
+    auto *lblSelectedCaption = new QLabel(QStringLiteral("Selected"), pnlClient);
+    lblSelectedCaption->setObjectName(QStringLiteral("lblSelectedCaption"));
+
+    lvAvailable = new TMemberListView(pnlClient);
+    lvAvailable->setObjectName(QStringLiteral("lvAvailable"));
+    lvAvailable->Tag = lkAvailable;
+    lvAvailable->setFixedWidth(329);
+    lvSelected = new TMemberListView(pnlClient);
+    lvSelected->setObjectName(QStringLiteral("lvSelected"));
+    lvSelected->Tag = lkSelected;
+    lvSelected->setFixedWidth(330);
+
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addStretch(1);
+    btnAddPerson = ArrowButton(pnlClient, "btnAddPerson", "Select Member", true, false);
+    btnRemovePerson = ArrowButton(pnlClient, "btnRemovePerson", "Remove Member", false, false);
+    btnAddAll = ArrowButton(pnlClient, "btnAddAll", "Select All Members", true, true);
+    btnRemoveAll = ArrowButton(pnlClient, "btnRemoveAll", "Remove All Members", false, true);
+    auto *separator = new QFrame(pnlClient);
+    separator->setObjectName(QStringLiteral("Bevel1"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    separator->setFixedWidth(27);
+    buttons->addWidget(btnAddPerson);
+    buttons->addWidget(btnRemovePerson);
+    buttons->addSpacing(6);
+    buttons->addWidget(separator);
+    buttons->addSpacing(6);
+    buttons->addWidget(btnAddAll);
+    buttons->addWidget(btnRemoveAll);
+    buttons->addStretch(1);
+
+    grid->addWidget(lblAvailableCaption, 0, 0);
+    grid->addWidget(lblSelectedCaption, 0, 2);
+    grid->addWidget(lvAvailable, 1, 0);
+    grid->addLayout(buttons, 1, 1);
+    grid->addWidget(lvSelected, 1, 2);
+
+    // "Selected: n" sits inside the status line from about its middle.
+    lblSelected = new QLabel(QStringLiteral("Selected: 0"), pnlStatus);
+    lblSelected->setObjectName(QStringLiteral("lblSelected"));
+    lblSelected->setFont(pnlStatus->font());
+    pnlStatus->setText(QStringLiteral("Available: 0"));
+    PlaceSelectedLabel();
+
+    for (QToolButton *b : {btnAddPerson, btnRemovePerson, btnAddAll, btnRemoveAll})
+        connect(b, &QToolButton::clicked, this, [this, b] { RunAction([this, b] { AddRemoveClick(b); }, this); });
+    for (TMemberListView *list : {lvAvailable, lvSelected}) {
+        connect(list, &QAbstractItemView::doubleClicked, this,
+                [this, list] { RunAction([this, list] { AddRemoveClick(list); }, this); });
+        connect(list, &TMemberListView::ColumnClicked, this,
+                [this](int column) { RunAction([this, column] { lvListViewColumnClick(column); }, this); });
+        list->EnableDragging(
+            [this, list](QObject *source) { return lvListViewDragOver(list, source); },
+            [this, list](QObject *source) { RunAction([this, list, source] { lvListViewDragDrop(list, source); }, this); });
+    }
+    EnsureModels();
+}
+
+bool TfrmSelectMembers::EnsureModels()
+{
+    if (FAvailableModel)
+        return true;
+    if (!frmSelectionParameters)
+        return false;
+    const TMemberList *members = &frmSelectionParameters->Members();
+    FAvailableModel = new TMemberListModel(members, lkAvailable, FSmallImages, this);
+    FSelectedModel = new TMemberListModel(members, lkSelected, FSmallImages, this);
+    lvAvailable->setModel(FAvailableModel);
+    lvSelected->setModel(FSelectedModel);
+    lvAvailable->SetColumnWidths(185, 83, 42);
+    lvSelected->SetColumnWidths(185, 83, 42);
+    return true;
+}
+
+void TfrmSelectMembers::PlaceSelectedLabel()
+{
+    const int left = pnlStatus->width() / 2;
+    lblSelected->setGeometry(left, 0, pnlStatus->width() - left, pnlStatus->height());
+}
+
+void TfrmSelectMembers::resizeEvent(QResizeEvent *event)
+{
+    TfrmWizTemplate::resizeEvent(event);
+    PlaceSelectedLabel();
+}
+
+void TfrmSelectMembers::showEvent(QShowEvent *event)
+{
+    TfrmWizTemplate::showEvent(event);
+    PlaceSelectedLabel();
+    RunAction([this] { RefreshLists(); }, this);
+}
+
+void TfrmSelectMembers::RefreshLists()
+{
+    if (!EnsureModels())
+        return;
+    const int selected = frmSelectionParameters->SelectedCount();
+    const int available = frmSelectionParameters->MemberCount() - selected;
+    FAvailableModel->SetRowCount(available);
+    FSelectedModel->SetRowCount(selected);
+    pnlStatus->setText(QStringLiteral("Available: %1").arg(FAvailableModel->rowCount()));
+    lblSelected->setText(QStringLiteral("Selected: %1").arg(FSelectedModel->rowCount()));
+}
+
+void TfrmSelectMembers::AddRemoveClick(QObject *sender)
+{
+    if (!EnsureModels())
+        return;
+    TMemberListView *list;
+    if (sender == btnAddAll) {
+        list = lvAvailable;
+        list->HighlightAll();
+    } else if (sender == btnRemoveAll) {
+        list = lvSelected;
+        list->HighlightAll();
+    } else if (sender == btnAddPerson || sender == lvAvailable) {
+        list = lvAvailable;
+    } else {
+        list = lvSelected;
+    }
+    // A highlighted row at position p, after m highlighted rows above it have moved away,
+    // stands at view position p - m.
+    const int rowCount = list->model()->rowCount();
+    int moved = 0;
+    for (int row : list->HighlightedRows()) {
+        if (row >= rowCount)
+            break;
+        const int position = row - moved;
+        if (list == lvAvailable)
+            frmSelectionParameters->SelectMember(frmSelectionParameters->MemberIndex(lkAvailable, position));
+        else
+            frmSelectionParameters->DeselectMember(frmSelectionParameters->MemberIndex(lkSelected, position));
+        ++moved;
+    }
+    RefreshLists();
+}
+
+bool TfrmSelectMembers::lvListViewDragOver(TMemberListView *target, QObject *source) const
+{
+    return (target == lvAvailable && source == lvSelected) || (target == lvSelected && source == lvAvailable);
+}
+
+void TfrmSelectMembers::lvListViewDragDrop(TMemberListView *target, QObject *source)
+{
+    if (!lvListViewDragOver(target, source))
+        return;
+    if (source == lvAvailable)
+        btnAddPerson->click();
+    else
+        btnRemovePerson->click();
+}
+
+void TfrmSelectMembers::lvListViewColumnClick(int column)
+{
+    frmSelectionParameters->SortByColumn(column);
+    if (EnsureModels()) {
+        FAvailableModel->Repaint();
+        FSelectedModel->Repaint();
+    }
 }
 
 void TfrmSelectMembers::btnPreviousClick()
@@ -25,6 +251,9 @@ void TfrmSelectMembers::btnPreviousClick()
 
 void TfrmSelectMembers::btnFinishClick()
 {
+    if (MessageDlg(QStringLiteral("The test is about to be created.  Are you sure you wish to continue?"),
+                   mtConfirmation, mbYesNo, this) != mrYes)
+        return;
     TfrmWizTemplate::btnFinishClick();
     frmPrintProducts->show();
 }

@@ -1,19 +1,267 @@
-#include "FormSelectionParameters.h"
+#include "selection/ui/FormSelectionParameters.h"
 
+#include "app/ServiceUtilsUnit.h"
+#include "app/ui/Dialogs.h"
 #include "products/ui/FormPrintProducts.h"
+#include "roster/ImportTable.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
+#include "selection/ui/MemberListModel.h"
 
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 TfrmSelectionParameters *frmSelectionParameters = nullptr;
+
+const QString TfrmSelectionParameters::HelpDeskEmail = QStringLiteral("corvane-help@example.mil");
+
+QString TfrmSelectionParameters::TemporaryLocationText()
+{
+    return QStringLiteral("A value of \"ZZ OTHER\" can be used as a Temporary solution. \r\n"
+                          "Please contact the Corvane Help Desk to add your Collection Location.\r\n"
+                          "\r\n"
+                          "Email : ") + HelpDeskEmail;
+}
+
+namespace {
+template <typename W>
+W *Named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+} // namespace
 
 TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     : TfrmWizTemplate(parent)
 {
     setObjectName(QStringLiteral("frmSelectionParameters"));
     lblTitle->setText(QStringLiteral("Choose Testing Parameters"));
-    lblDescription->setText(QStringLiteral("Choose the testing premise, the location and how members are selected."));
+    lblDescription->setText(QStringLiteral(
+        "Below is the roster from which your test will be generated.  Select the Premise and "
+        "other values to specify how members will be selected for testing."));
+
+    FSmallImages = MakeSmallImages();
+
+    auto *layout = new QHBoxLayout(pnlClient);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(16);
+
+    lvRoster = Named(new TMemberListView(pnlClient), "lvRoster");
+    lvRoster->Tag = lkAll;
+    FRosterModel = new TMemberListModel(&FMembers, lkAll, FSmallImages, this);
+    lvRoster->setModel(FRosterModel);
+    lvRoster->setFixedWidth(376);
+    lvRoster->SetColumnWidths(230, 83, 42);
+    layout->addWidget(lvRoster);
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(4);
+    lblLocationCode = Named(new QLabel(QStringLiteral("Location Code"), pnlClient), "lblLocationCode");
+    cbLocationCode = Named(new QComboBox(pnlClient), "cbLocationCode");
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(12);
+    cbLocationCode->setFont(fixed);
+    cbLocationCode->setEditable(false);
+    cbLocationCode->addItems(LocationEntries());
+    cbLocationCode->setCurrentIndex(-1);
+    cbLocationCode->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbLocationCode->setMinimumContentsLength(20);
+    cbLocationCode->installEventFilter(this);
+    lblLocationCode->setBuddy(cbLocationCode);
+    right->addWidget(lblLocationCode);
+    right->addWidget(cbLocationCode);
+    right->addSpacing(10);
+
+    lblPremise = Named(new QLabel(QStringLiteral("Testing Premise"), pnlClient), "lblPremise");
+    cmbxPremise = Named(new QComboBox(pnlClient), "cmbxPremise");
+    cmbxPremise->setEditable(false);
+    cmbxPremise->addItems(PremiseEntries());
+    lblPremise->setBuddy(cmbxPremise);
+    right->addWidget(lblPremise);
+    right->addWidget(cmbxPremise);
+    right->addSpacing(10);
+
+    lblRandomizationMethod = Named(new QLabel(QStringLiteral("Selection Method"), pnlClient), "lblRandomizationMethod");
+    rbPercentage = Named(new QRadioButton(QStringLiteral("Probability"), pnlClient), "rbPercentage");
+    rbTotalNumber = Named(new QRadioButton(QStringLiteral("Total Number"), pnlClient), "rbTotalNumber");
+    rbPercentage->setChecked(true);
+    right->addWidget(lblRandomizationMethod);
+    right->addWidget(rbPercentage);
+    right->addWidget(rbTotalNumber);
+    right->addSpacing(10);
+
+    lblSelectionMethod = Named(new QLabel(QStringLiteral("Testing Probability"), pnlClient), "lblSelectionMethod");
+    edtCount = Named(new QLineEdit(pnlClient), "edtCount");
+    edtCount->setMaxLength(4);
+    edtCount->setFixedWidth(56);
+    edtCount->installEventFilter(this);
+    lblSelectionMethod->setBuddy(edtCount);
+    right->addWidget(lblSelectionMethod);
+    right->addWidget(edtCount);
+    right->addStretch(1);
+    layout->addLayout(right, 1);
+
+    connect(lvRoster, &TMemberListView::ColumnClicked, this,
+            [this](int column) { RunAction([this, column] { SortByColumn(column); }, this); });
+    connect(cmbxPremise, &QComboBox::currentIndexChanged, this,
+            [this] { RunAction([this] { cmbxPremiseChange(); }, this); });
+    connect(rbPercentage, &QRadioButton::toggled, this,
+            [this] { RunAction([this] { rbPercentageClick(); }, this); });
+    connect(cbLocationCode, &QComboBox::currentIndexChanged, this,
+            [this] { RunAction([this] { cbLocationCodeChange(); }, this); });
+
+    // Creation: the premise box starts on random testing, the count box on the profile's value.
+    btnFinish->setEnabled(false);
+    cmbxPremise->setCurrentIndex(0);
+    cmbxPremiseChange();
+    edtCount->setText(QString::number(ServiceUtils ? ServiceUtils->DefaultTestValue : 10));
+    const bool useLocation = !ServiceUtils || ServiceUtils->UseLocationCode;
+    cbLocationCode->setVisible(useLocation);
+    lblLocationCode->setVisible(useLocation);
+    ZZWarningShown = false;
+}
+
+void TfrmSelectionParameters::LoadRoster(const TImportTable &table)
+{
+    LoadMembers(BuildRosterRecs(table));
+}
+
+void TfrmSelectionParameters::LoadMembers(const TRosterRecs &members)
+{
+    FMembers.LoadMembers(members);
+    pnlStatus->setText(QStringLiteral("Roster Count = %1").arg(FMembers.MemberCount()));
+    RefreshRoster();
+}
+
+void TfrmSelectionParameters::RefreshRoster()
+{
+    FRosterModel->SetRowCount(FMembers.MemberCount());
+}
+
+void TfrmSelectionParameters::SortByColumn(int column)
+{
+    FMembers.SortByColumn(column);
+    FRosterModel->Repaint();
+}
+
+void TfrmSelectionParameters::SetGroupByGender(bool value)
+{
+    FMembers.SetGroupByGender(value);
+    FRosterModel->Repaint();
+}
+
+QString TfrmSelectionParameters::PremiseCode() const
+{
+    return PremiseCodeOf(cmbxPremise->currentText());
+}
+
+QString TfrmSelectionParameters::LocationCode() const
+{
+    return LocationCodeOf(cbLocationCode->currentText());
+}
+
+void TfrmSelectionParameters::showEvent(QShowEvent *event)
+{
+    TfrmWizTemplate::showEvent(event);
+    RunAction([this] { FormShow(); }, this);
+}
+
+void TfrmSelectionParameters::FormShow()
+{
+    rbTotalNumber->setEnabled(!ServiceUtils || ServiceUtils->AllowTotalNumber);
+    if (!cbLocationCode->isHidden())
+        cbLocationCode->setFocus();
+    else
+        cmbxPremise->setFocus();
+}
+
+void TfrmSelectionParameters::cmbxPremiseChange()
+{
+    const bool random = cmbxPremise->currentIndex() == 0;
+    edtCount->setEnabled(random);
+    lblSelectionMethod->setEnabled(random);
+    lblRandomizationMethod->setEnabled(random);
+    rbPercentage->setEnabled(random);
+    rbTotalNumber->setEnabled(random && (!ServiceUtils || ServiceUtils->AllowTotalNumber));
+    UpdateButtons();
+}
+
+void TfrmSelectionParameters::rbPercentageClick()
+{
+    lblSelectionMethod->setText(rbPercentage->isChecked() ? QStringLiteral("Testing Probability")
+                                                          : QStringLiteral("Testing Count"));
+}
+
+void TfrmSelectionParameters::UpdateButtons()
+{
+    const int premise = cmbxPremise->currentIndex();
+    const bool drawsItself = premise == 0 || premise == 1;
+    const bool byHand = premise >= 2;
+    if (!ServiceUtils || ServiceUtils->LocationCodeRequired) {
+        const bool located = cbLocationCode->currentIndex() >= 0;
+        btnFinish->setEnabled(drawsItself && located);
+        btnNext->setEnabled(located && byHand);
+    } else {
+        btnFinish->setEnabled(drawsItself);
+        btnNext->setEnabled(byHand);
+    }
+}
+
+void TfrmSelectionParameters::cbLocationCodeChange()
+{
+    ZZWarningShown = false;
+    if (LocationCode() == QLatin1String("ZZ"))
+        WarnTemporaryLocation();
+    UpdateButtons();
+}
+
+void TfrmSelectionParameters::WarnTemporaryLocation()
+{
+    MessageDlg(TemporaryLocationText(), mtWarning, mbOK, this);
+    ZZWarningShown = true;
+}
+
+void TfrmSelectionParameters::cbLocationCodeExit()
+{
+    if (ServiceUtils && !ServiceUtils->LocationCodeRequired)
+        return;
+    if (cbLocationCode->currentIndex() >= 0)
+        return;
+    // The message box itself takes the focus; do not report that as leaving again.
+    FInLocationExit = true;
+    MessageDlg(QStringLiteral("A collection location is REQUIRED.\r\n") + TemporaryLocationText(),
+               mtError, mbOK, this);
+    FInLocationExit = false;
+    if (isVisible())
+        cbLocationCode->setFocus();
+}
+
+bool TfrmSelectionParameters::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == edtCount && event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent *>(event)->text();
+        if (text.size() == 1) {
+            const char16_t c = text.at(0).unicode();
+            if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))
+                return true;   // letters are discarded
+        }
+    } else if (watched == cbLocationCode && event->type() == QEvent::FocusOut && !FInLocationExit) {
+        // Leaving for another control of the page; a popup or another window is not leaving.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
+            RunAction([this] { cbLocationCodeExit(); }, this);
+    }
+    return TfrmWizTemplate::eventFilter(watched, event);
 }
 
 void TfrmSelectionParameters::btnPreviousClick()
@@ -30,6 +278,23 @@ void TfrmSelectionParameters::btnNextClick()
 
 void TfrmSelectionParameters::btnFinishClick()
 {
+    if (LocationCode() == QLatin1String("ZZ") && !ZZWarningShown)
+        WarnTemporaryLocation();
+    if (MessageDlg(QStringLiteral("You have finished specifying testing parameters; the test is about "
+                                  "to be created.  Are you sure you wish to continue?"),
+                   mtConfirmation, mbYesNo, this) != mrYes)
+        return;
+    FMembers.ClearSelection();
+    const int premise = cmbxPremise->currentIndex();
+    if (premise == 0) {
+        if (rbPercentage->isChecked())
+            SelectByProbability(FMembers, edtCount->text(), RankProbabilityOf(ServiceUtils));
+        else
+            SelectByCount(FMembers, edtCount->text());
+    } else if (premise == 1) {
+        FMembers.SelectAll();
+    }
+    // Hidden only once the draw has succeeded: on a bad value the page stays.
     TfrmWizTemplate::btnFinishClick();
     frmPrintProducts->show();
 }

@@ -1,16 +1,93 @@
 #pragma once
 #include "app/ui/WizTemplate.h"
+#include "roster/RosterRec.h"
+#include "selection/SelectionParameters.h"
 
+#include <QIcon>
+#include <QList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class TImportTable;
+class TMemberListModel;
+class TMemberListView;
+
+// Page 3: the roster handed over by page 2, the testing parameters, and the draw.
+// The page keeps the member list for the rest of the run; the select-members and
+// print-products pages read and change it only through the operations below.
 class TfrmSelectionParameters : public TfrmWizTemplate
 {
     Q_OBJECT
 public:
     explicit TfrmSelectionParameters(QWidget *parent = nullptr);
 
+    // Rebuilds the member list from the roster table (page 2's Next).
+    void LoadRoster(const TImportTable &table);
+    // The same with records built elsewhere (the headless program, tests).
+    void LoadMembers(const TRosterRecs &members);
+
+    int MemberCount() const { return FMembers.MemberCount(); }
+    int SelectedCount() const { return FMembers.SelectedCount; }
+    bool GroupByGender() const { return FMembers.GroupByGender; }
+    int MemberIndex(int kind, int n) const { return FMembers.MemberIndex(kind, n); }
+    bool FillListItem(int memberIndex, TMemberRow &row) const { return FMembers.FillListItem(memberIndex, row); }
+    void SelectMember(int memberIndex) { FMembers.SelectMember(memberIndex); }
+    void DeselectMember(int memberIndex) { FMembers.DeselectMember(memberIndex); }
+    void ClearSelection() { FMembers.ClearSelection(); }
+    void SortByColumn(int column);
+    void SetGroupByGender(bool value);
+    TRosterRec GetSelectedMember(int n) const { return FMembers.GetSelectedMember(n); }
+    void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
+    {
+        FMembers.SetMemberPrintInfo(n, formIndex, specimenNumber);
+    }
+    QString PremiseCode() const;
+    QString LocationCode() const;
+
+    // Read access for lists and the headless program.
+    const TMemberList &Members() const { return FMembers; }
+    const QList<QIcon> &SmallImages() const { return FSmallImages; }
+
+    TMemberListView *lvRoster;
+    QLabel *lblLocationCode;
+    QComboBox *cbLocationCode;
+    QLabel *lblPremise;
+    QComboBox *cmbxPremise;
+    QLabel *lblRandomizationMethod;
+    QRadioButton *rbPercentage;
+    QRadioButton *rbTotalNumber;
+    QLabel *lblSelectionMethod;
+    QLineEdit *edtCount;
+
+    bool ZZWarningShown = false;
+
+    static const QString HelpDeskEmail;
+    // The temporary-location warning (four lines).
+    static QString TemporaryLocationText();
+
 protected:
     void btnPreviousClick() override;
     void btnNextClick() override;
     void btnFinishClick() override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormShow();
+    void cmbxPremiseChange();
+    void rbPercentageClick();
+    void cbLocationCodeChange();
+    void cbLocationCodeExit();
+    void UpdateButtons();
+    void WarnTemporaryLocation();
+    void RefreshRoster();
+
+    TMemberList FMembers;
+    QList<QIcon> FSmallImages;
+    TMemberListModel *FRosterModel;
+    bool FInLocationExit = false;
 };
 
 extern TfrmSelectionParameters *frmSelectionParameters;

@@ -1,0 +1,374 @@
+#include "products/PrintProducts.h"
+
+#include "app/Exceptions.h"
+#include "app/ServiceUtilsUnit.h"
+#include "products/BatchManager.h"
+#include "report/Pipeline.h"
+#include "selection/SelectionParameters.h"
+
+#include <cmath>
+
+namespace {
+
+enum class Kind { Text, Integer, Date };
+
+struct FieldDef
+{
+    const char *name;
+    Kind kind;
+};
+
+const FieldDef FormsFields[] = {
+    {"ID", Kind::Integer},        {"DateCollected", Kind::Date}, {"BatchNum", Kind::Text},
+    {"UIC", Kind::Text},          {"BAC", Kind::Text},           {"DD2624Blk1", Kind::Text},
+    {"DD2624Blk2", Kind::Text},   {"ServiceDesignator", Kind::Text},
+    {"locationCode", Kind::Text},
+};
+
+const FieldDef FormMembersFields[] = {
+    {"SpecimenNumber", Kind::Text}, {"SSN", Kind::Text},      {"Premise", Kind::Text},
+    {"TestInfo", Kind::Text},       {"BatchNumber", Kind::Text}, {"DateCollected", Kind::Date},
+    {"FullName", Kind::Text},       {"Rank", Kind::Text},     {"FormID", Kind::Integer},
+};
+
+const FieldDef HistoryFields[] = {
+    {"SpecimenNumber", Kind::Text}, {"SSN", Kind::Text},          {"Premise", Kind::Text},
+    {"TestInfo", Kind::Text},       {"BatchNumber", Kind::Text},  {"DateCollected", Kind::Date},
+    {"FullName", Kind::Text},       {"Rank", Kind::Text},         {"FullPoolName", Kind::Text},
+    {"Gender", Kind::Text},         {"LabelVersion", Kind::Integer}, {"UIC", Kind::Text},
+    {"BAC", Kind::Text},            {"Description", Kind::Text},  {"FormID", Kind::Integer},
+    {"DateToCollect", Kind::Date},
+};
+
+constexpr int FieldLength = 10;
+
+// A memo's lines travel with carriage return and line feed, whatever the editor used.
+QString crlfLines(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return t;
+}
+
+} // namespace
+
+TMemberListSelection::TMemberListSelection(TMemberList &list, QString premiseCode,
+                                           QString locationCode)
+    : m_list(list), m_premiseCode(std::move(premiseCode)), m_locationCode(std::move(locationCode))
+{
+}
+
+int TMemberListSelection::SelectedCount() const { return m_list.SelectedCount; }
+
+TRosterRec TMemberListSelection::GetSelectedMember(int n) const
+{
+    return m_list.GetSelectedMember(n);
+}
+
+void TMemberListSelection::SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
+{
+    m_list.SetMemberPrintInfo(n, formIndex, specimenNumber);
+}
+
+double DateToSerial(const QDate &date)
+{
+    if (!date.isValid())
+        return 0.0;
+    return double(QDate(1899, 12, 30).daysTo(date));
+}
+
+int RoundHalfEven(double value)
+{
+    const double down = std::floor(value);
+    const double diff = value - down;
+    double r;
+    if (diff < 0.5)
+        r = down;
+    else if (diff > 0.5)
+        r = down + 1.0;
+    else
+        r = std::fmod(down, 2.0) == 0.0 ? down : down + 1.0;
+    return int(r);
+}
+
+QList<int> ProductBoxTops(int groupHeight, int count)
+{
+    QList<int> tops;
+    if (count <= 0)
+        return tops;
+    const double slot = double(groupHeight) / count;
+    const int first = RoundHalfEven(slot * 0.7);
+    const int step = RoundHalfEven(slot * 0.15) + RoundHalfEven(slot * 0.7);
+    int top = first;
+    for (int i = 0; i < count; ++i) {
+        tops.append(top);
+        top += step;
+    }
+    return tops;
+}
+
+TPrintProducts::TPrintProducts(TSelectedMembers &members, TServiceUtils &profile)
+    : m_members(members), m_profile(profile)
+{
+    setUpPipelines();
+}
+
+TPrintProducts::~TPrintProducts() = default;
+
+void TPrintProducts::forgetMembers() const
+{
+    for (CachedMember &c : m_cache)
+        c.index = -1;
+}
+
+TRosterRec TPrintProducts::member(int n, int slot) const
+{
+    CachedMember &c = m_cache[slot];
+    if (c.index != n) {
+        c.rec = m_members.GetSelectedMember(n);
+        c.index = n;
+    }
+    return c.rec;
+}
+
+QString TPrintProducts::sheetBatch(int sheet) const
+{
+    if (sheet < 0 || sheet >= m_forms.size())
+        return QString();
+    return m_forms.at(sheet).BatchNumber;
+}
+
+void TPrintProducts::NumberMembers()
+{
+    TBatchManager &numbers = *m_profile.BatchManager;
+    forgetMembers();
+
+    numbers.SetMinBatch(StrToInt(Inputs.BatchStart));
+    numbers.SetMaxBatch(StrToInt(Inputs.BatchEnd));
+    numbers.SetNumbers(Inputs.StartingBatch, QString());
+
+    m_forms.clear();
+    m_forms.append(TFormInfo{0, 0, numbers.GetBatchNumber()});
+
+    const int count = m_members.SelectedCount();
+    QString previousGender;
+    for (int i = 0; i < count; ++i) {
+        const TRosterRec rec = m_members.GetSelectedMember(i);
+        const bool genderChanged = Inputs.GroupByGender && i > 0 && rec.Gender != previousGender;
+        if (m_forms.last().MemberCount >= MaxMembersPerSheet || genderChanged)
+            m_forms.append(TFormInfo{i, 0, numbers.NextBatchNumber()});
+        m_forms.last().MemberCount += 1;
+        numbers.NextSpecimenNumber();
+        m_members.SetMemberPrintInfo(i, int(m_forms.size()) - 1, numbers.GetSpecimenNumber());
+        previousGender = rec.Gender;
+    }
+
+    m_ppForms->RecordCount = int(m_forms.size());
+    m_ppFormMembers->RecordCount = count;
+    m_ppHistory->RecordCount = count;
+    forgetMembers();
+}
+
+void TPrintProducts::Print(const TProductPrinters &printers)
+{
+    NumberMembers();
+    m_ppFormMembers->SetMasterDataPipeline(m_ppForms.get());
+
+    const TPrintInputs &in = Inputs;
+    TppJITPipeline *history = m_ppHistory.get();
+    if (in.NotificationCopy && printers.NotificationCopy) {
+        forgetMembers();
+        printers.NotificationCopy(history);
+    }
+    if (in.WorkingCopy && printers.WorkingCopy) {
+        forgetMembers();
+        printers.WorkingCopy(history);
+    }
+    if (in.TestingRegister && printers.TestingRegister) {
+        forgetMembers();
+        printers.TestingRegister(history);
+    }
+    if (in.Front2624 && printers.Front2624) {
+        forgetMembers();
+        printers.Front2624(m_ppForms.get(), m_ppFormMembers.get());
+    }
+    if (in.Back2624 && printers.Back2624) {
+        const TDD2624BackLines lines{
+            TDD2624BackLine{QDateTime(in.CollectionDate, QTime(0, 0)), QString(), QString(), QString()}};
+        printers.Back2624(int(m_forms.size()), lines);
+    }
+    if (in.BottleLabels && printers.BottleLabels) {
+        forgetMembers();
+        printers.BottleLabels(history, m_members.SelectedCount());
+    }
+}
+
+QString TPrintProducts::TestInfo(const QString &rank) const
+{
+    return m_profile.TestInfoCode(RankGrade(rank));
+}
+
+QVariant TPrintProducts::FormsValue(int sheet, const QString &fieldName) const
+{
+    const QString f = fieldName.toUpper();
+    if (f == QLatin1String("ID"))
+        return sheet;
+    if (f == QLatin1String("DATECOLLECTED"))
+        return DateToSerial(Inputs.CollectionDate);
+    if (f == QLatin1String("BATCHNUM"))
+        return sheetBatch(sheet);
+    if (f == QLatin1String("UIC"))
+        return Inputs.UIC;
+    if (f == QLatin1String("BAC"))
+        return Inputs.BAC;
+    if (f == QLatin1String("DD2624BLK1"))
+        return crlfLines(Inputs.Block1);
+    if (f == QLatin1String("DD2624BLK2"))
+        return crlfLines(Inputs.Block2);
+    if (f == QLatin1String("SERVICEDESIGNATOR"))
+        return m_profile.ServiceDesignator;
+    if (f == QLatin1String("LOCATIONCODE"))
+        return m_members.LocationCode();
+    return QString();
+}
+
+QVariant TPrintProducts::FormMembersValue(int n, int masterSheet, const QString &fieldName) const
+{
+    const QString f = fieldName.toUpper();
+    // Fields that do not depend on the member first: no need to look it up.
+    if (f == QLatin1String("PREMISE"))
+        return m_members.PremiseCode();
+    if (f == QLatin1String("BATCHNUMBER"))
+        return sheetBatch(masterSheet);
+    if (f == QLatin1String("DATECOLLECTED"))
+        return DateToSerial(Inputs.CollectionDate);
+    if (n < 0 || n >= m_members.SelectedCount())
+        return QString();
+    if (f == QLatin1String("SPECIMENNUMBER"))
+        return member(n, 0).SpecimenNumber;
+    if (f == QLatin1String("SSN"))
+        return member(n, 0).SSN;
+    if (f == QLatin1String("TESTINFO"))
+        return TestInfo(member(n, 0).Rank);
+    if (f == QLatin1String("FULLNAME"))
+        return member(n, 0).Name;
+    if (f == QLatin1String("RANK"))
+        return member(n, 0).Rank;
+    if (f == QLatin1String("FORMID"))
+        return member(n, 0).FormIndex;
+    return QString();
+}
+
+QVariant TPrintProducts::HistoryValue(int n, const QString &fieldName) const
+{
+    const QString f = fieldName.toUpper();
+    if (f == QLatin1String("PREMISE"))
+        return m_members.PremiseCode();
+    if (f == QLatin1String("DATECOLLECTED") || f == QLatin1String("DATETOCOLLECT"))
+        return DateToSerial(Inputs.CollectionDate);
+    if (f == QLatin1String("LABELVERSION"))
+        return 0;
+    if (f == QLatin1String("UIC"))
+        return Inputs.UIC;
+    if (f == QLatin1String("BAC"))
+        return Inputs.BAC;
+    if (n < 0 || n >= m_members.SelectedCount())
+        return QString();
+    if (f == QLatin1String("SPECIMENNUMBER"))
+        return member(n, 1).SpecimenNumber;
+    if (f == QLatin1String("SSN"))
+        return member(n, 1).SSN;
+    if (f == QLatin1String("TESTINFO"))
+        return TestInfo(member(n, 1).Rank);
+    if (f == QLatin1String("BATCHNUMBER"))
+        return sheetBatch(member(n, 1).FormIndex);
+    if (f == QLatin1String("FULLNAME"))
+        return member(n, 1).Name;
+    if (f == QLatin1String("RANK"))
+        return member(n, 1).Rank;
+    if (f == QLatin1String("FULLPOOLNAME") || f == QLatin1String("DESCRIPTION"))
+        return member(n, 1).Organization;
+    if (f == QLatin1String("GENDER"))
+        return member(n, 1).Gender;
+    if (f == QLatin1String("FORMID"))
+        return member(n, 1).FormIndex;
+    return QString();
+}
+
+QVariant TPrintProducts::ppFormsGetFieldValue(const QString &fieldName) const
+{
+    return FormsValue(m_ppForms->RecordIndex(), fieldName);
+}
+
+QVariant TPrintProducts::ppFormMembersGetFieldValue(const QString &fieldName) const
+{
+    return FormMembersValue(m_ppFormMembers->RecordIndex(), m_ppForms->RecordIndex(), fieldName);
+}
+
+QVariant TPrintProducts::ppHistoryGetFieldValue(const QString &fieldName) const
+{
+    return HistoryValue(m_ppHistory->RecordIndex(), fieldName);
+}
+
+QString TPrintProducts::ValueText(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return QString::number(value.toDouble(), 'g', 17);
+    case QMetaType::Int:
+        return QString::number(value.toInt());
+    default:
+        return value.toString();
+    }
+}
+
+double TPrintProducts::ValueDouble(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Int:
+        return value.toDouble();
+    default: {
+        // Number texts (batch '0007', specimen '012') count; other texts are 0.
+        double d = 0.0;
+        return TryStrToFloat(value.toString(), d, QLocale::c()) ? d : 0.0;
+    }
+    }
+}
+
+void TPrintProducts::setUpPipelines()
+{
+    auto make = [](const char *userName, const FieldDef *defs, int count) {
+        auto p = std::make_unique<TppJITPipeline>(QString::fromLatin1(userName));
+        p->InitialIndex = 0;
+        for (int i = 0; i < count; ++i) {
+            const TppDataType type = defs[i].kind == Kind::Integer ? dtInteger
+                                     : defs[i].kind == Kind::Date  ? dtDateTime
+                                                                   : dtString;
+            TppField &field = p->AddField(QString::fromLatin1(defs[i].name), type, FieldLength);
+            field.FieldAlias = field.FieldName;
+            field.Position = i;
+        }
+        return p;
+    };
+    m_ppForms = make("Forms", FormsFields, int(std::size(FormsFields)));
+    m_ppFormMembers = make("FormMembers", FormMembersFields, int(std::size(FormMembersFields)));
+    m_ppHistory = make("History1", HistoryFields, int(std::size(HistoryFields)));
+
+    auto wire = [](TppJITPipeline *p, std::function<QVariant(const QString &)> value) {
+        p->OnGetFieldValue = value;
+        p->OnGetFieldAsString = [value](const QString &f) { return ValueText(value(f)); };
+        p->OnGetFieldAsDouble = [value](const QString &f) { return ValueDouble(value(f)); };
+    };
+    wire(m_ppForms.get(), [this](const QString &f) { return ppFormsGetFieldValue(f); });
+    wire(m_ppFormMembers.get(), [this](const QString &f) { return ppFormMembersGetFieldValue(f); });
+    wire(m_ppHistory.get(), [this](const QString &f) { return ppHistoryGetFieldValue(f); });
+
+    TppMasterFieldLink link;
+    link.MasterFieldName = QStringLiteral("ID");
+    link.DetailFieldName = QStringLiteral("FormID");
+    link.DetailSortOrder = soAscending;
+    m_ppFormMembers->MasterFieldLinks.append(link);
+}

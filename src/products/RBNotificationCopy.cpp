@@ -1,0 +1,87 @@
+#include "products/RBNotificationCopy.h"
+
+#include "app/ServiceUtilsUnit.h"
+#include "report/ReportModel.h"
+
+namespace {
+const QString Arial = QStringLiteral("Arial");
+}
+
+TrptNotificationCopy::TrptNotificationCopy()
+    : pprptNotificationCopy(std::make_unique<TppReport>())
+{
+    TppReport *r = pprptNotificationCopy.get();
+    r->UserName = QStringLiteral("pprptNotificationCopy");
+    r->PrinterSetup.Orientation = poPortrait;
+    r->PrinterSetup.mmPaperWidth = 215900;
+    r->PrinterSetup.mmPaperHeight = 279401;
+    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
+    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
+    r->DeviceType = QStringLiteral("Screen");
+    r->AllowPrintToFile = true;
+    r->OnPreviewFormCreate = [this] { pprptNotificationCopyPreviewFormCreate(); };
+
+    TppBand *h = r->Header();
+    h->mmHeight = 23019;
+    h->PrintHeight = phDynamic;
+    ppLine1 = addLine(h, QStringLiteral("ppLine1"), 0, 16933, 203200, 1000, lpTop, 0.75);
+    ppLine2 = addLine(h, QStringLiteral("ppLine2"), 0, 22490, 203200, 500, lpTop, 0.75);
+    lblReportTitle = addLabel(h, QStringLiteral("lblReportTitle"), 91546, 1323, 20373, 4763, QString(),
+                              ppFont(Arial, 11, fsBold), taCentered);
+    Label1 = addLabel(h, QStringLiteral("Label1"), 87313, 6879, 28310, 4233, QStringLiteral("Testing Subjects"),
+                      ppFont(Arial, 10, fsBold), taCentered);
+    Label2 = addLabel(h, QStringLiteral("Label2"), 88106, 11642, 26723, 4233, QStringLiteral("Notification Copy"),
+                      ppFont(Arial, 10), taCentered);
+    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 185738, 1852, 17568, 4022,
+                               QStringLiteral("Description"), ppFont(Arial, 10), taRightJustified);
+    lblDescription->AutoSize = true;
+    lblDateCollected = addDBText(h, QStringLiteral("lblDateCollected"), 180975, 7673, 22267, 4022,
+                                 QStringLiteral("DateToCollect"), ppFont(Arial, 10), taRightJustified,
+                                 QStringLiteral("MM/dd/yyyy"));
+    lblDateCollected->AutoSize = true;
+    const TppFont f11 = ppFont(Arial, 11);
+    lblRank = addLabel(h, QStringLiteral("lblRank"), 1059, 17653, 8996, 4498, QStringLiteral("Rank"), f11);
+    lblName = addLabel(h, QStringLiteral("lblName"), 14816, 17653, 10319, 4498, QStringLiteral("Name"), f11);
+    lblSSN = addLabel(h, QStringLiteral("lblSSN"), 82550, 17727, 7938, 4498, QStringLiteral("SSN"), f11);
+    lblOrg = addLabel(h, QStringLiteral("lblOrg"), 106627, 17727, 21960, 4498, QStringLiteral("Organization"), f11);
+    lblPremise = addLabel(h, QStringLiteral("lblPremise"), 175684, 17653, 15081, 4498, QStringLiteral("Premise"), f11);
+    lblGender = addLabel(h, QStringLiteral("lblGender"), 193940, 17653, 6615, 4498, QStringLiteral("M/F"), f11);
+
+    TppBand *d = r->Detail();
+    d->UserName = QStringLiteral("dbHistory");
+    d->mmHeight = 6879;
+    const TppFont f10 = ppFont(Arial, 10, 0, Qt::black);
+    dbtxtRank = addDBText(d, QStringLiteral("dbtxtRank"), 1058, 1323, 12700, 4498, QStringLiteral("Rank"), f10);
+    dbtxtFullName = addDBText(d, QStringLiteral("dbtxtFullName"), 14817, 1323, 66146, 4498,
+                              QStringLiteral("FullName"), f10);
+    ppDBSSN = addDBText(d, QStringLiteral("ppDBSSN"), 82550, 1323, 21696, 4498, QStringLiteral("SSN"), f10,
+                        taLeftJustified, QStringLiteral("000\\-00\\-0000;0;_"));
+    ppDBSSN->OnGetText = [this](QString &text) { ppDBSSNGetText(text); };
+    dbtxtOrganization = addDBText(d, QStringLiteral("dbtxtOrganization"), 106627, 1323, 67469, 4498,
+                                  QStringLiteral("FullPoolName"), f10);
+    dbtxtPremise = addDBText(d, QStringLiteral("dbtxtPremise"), 175685, 1323, 17198, 4498,
+                             QStringLiteral("Premise"), f10);
+    dbtxtGender = addDBText(d, QStringLiteral("dbtxtGender"), 193940, 1323, 7408, 4498, QStringLiteral("Gender"), f10);
+}
+
+TrptNotificationCopy::~TrptNotificationCopy() = default;
+
+void TrptNotificationCopy::ppDBSSNGetText(QString &text)
+{
+    if (ServiceUtils && ServiceUtils->MaskSsnOnNotification)
+        text = text.mid(7, 4);
+}
+
+void TrptNotificationCopy::pprptNotificationCopyPreviewFormCreate()
+{
+    pprptNotificationCopy->PreviewFormSettings.Maximized = true;
+    pprptNotificationCopy->PreviewFormSettings.ZoomPercentage = 100;
+}
+
+void TrptNotificationCopy::Print(TppJITPipeline *history)
+{
+    lblReportTitle->Caption = ServiceUtils ? ServiceUtils->HeaderText : QString();
+    lblDateCollected->DisplayFormat = ServiceUtils ? ServiceUtils->DateFormat : QStringLiteral("MM/dd/yyyy");
+    pprptNotificationCopy->SetDataPipeline(history);
+    pprptNotificationCopy->Print();
+}

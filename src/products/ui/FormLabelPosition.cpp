@@ -1,0 +1,107 @@
+#include "products/ui/FormLabelPosition.h"
+#include "products/RBBottleLabels.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+LabelPositionDialogHook &DialogHook()
+{
+    static LabelPositionDialogHook hook;
+    return hook;
+}
+} // namespace
+
+TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmLabelPosition"));
+    setWindowTitle(QStringLiteral("Starting Label Position"));
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(13);
+    setFont(f);
+
+    Label1 = new QLabel(QStringLiteral("Starting Page Position"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    edtPosition = new QLineEdit(QStringLiteral("1"), this);
+    edtPosition->setObjectName(QStringLiteral("edtPosition"));
+    Label1->setBuddy(edtPosition);
+    lblLabelCount = new QLabel(QStringLiteral("# of Labels to Print"), this);
+    lblLabelCount->setObjectName(QStringLiteral("lblLabelCount"));
+    edtLabelCount = new QLineEdit(this);
+    edtLabelCount->setObjectName(QStringLiteral("edtLabelCount"));
+
+    auto *buttons = new QDialogButtonBox(this);
+    BitBtn1 = buttons->addButton(QDialogButtonBox::Ok);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = buttons->addButton(QDialogButtonBox::Cancel);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3 = buttons->addButton(QDialogButtonBox::Help);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+
+    auto *form = new QFormLayout;
+    form->addRow(Label1, edtPosition);
+    form->addRow(lblLabelCount, edtLabelCount);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    FormCreate();
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmLabelPosition::FormCreate()
+{
+    // The application configures no help file: the dialog keeps its context only.
+    HelpContext = 135;
+    setWhatsThis(QString());
+}
+
+void TfrmLabelPosition::BitBtn3Click()
+{
+    // No help file is installed; the button leaves the dialog and its entries as they are.
+}
+
+namespace {
+
+bool AskLabelPosition(int labelCount, QString &position)
+{
+    TfrmLabelPosition dlg;
+    dlg.edtLabelCount->setReadOnly(true);
+    QPalette pal = dlg.edtLabelCount->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    dlg.edtLabelCount->setPalette(pal);
+    dlg.edtLabelCount->setFocusPolicy(Qt::NoFocus);
+    dlg.edtLabelCount->setText(QString::number(labelCount));
+    dlg.edtPosition->selectAll();
+    dlg.edtPosition->setFocus();
+    const int result = DialogHook() ? DialogHook()(dlg) : dlg.exec();
+    if (result != QDialog::Accepted)
+        return false;
+    position = dlg.edtPosition->text();
+    return true;
+}
+
+} // namespace
+
+void InstallLabelPositionDialog()
+{
+    SetLabelPositionPrompt(AskLabelPosition);
+}
+
+void SetLabelPositionDialogHook(LabelPositionDialogHook hook)
+{
+    DialogHook() = std::move(hook);
+}

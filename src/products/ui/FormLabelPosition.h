@@ -1,0 +1,35 @@
+#pragma once
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// "Starting Label Position": where on the first label sheet printing starts.
+class TfrmLabelPosition : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmLabelPosition(QWidget *parent = nullptr);
+
+    QLabel *Label1;
+    QLineEdit *edtPosition;
+    QLabel *lblLabelCount;
+    QLineEdit *edtLabelCount;
+    QPushButton *BitBtn1;   // OK
+    QPushButton *BitBtn2;   // Cancel
+    QPushButton *BitBtn3;   // Help
+    int HelpContext = 135;
+
+    void FormCreate();
+    void BitBtn3Click();
+};
+
+// Installs the dialog as the labels' position prompt (the report asks through it).
+void InstallLabelPositionDialog();
+
+// Test seam: called with the dialog just before it would be shown modally; answers
+// the dialog's result instead of showing it.
+using LabelPositionDialogHook = std::function<int(TfrmLabelPosition &dialog)>;
+void SetLabelPositionDialogHook(LabelPositionDialogHook hook);
