@@ -4,6 +4,7 @@
 #include "app/ServiceUtilsUnit.h"
 #include "products/BatchManager.h"
 #include "report/Pipeline.h"
+#include "selection/SelectionParameters.h"
 
 #include <cmath>
 
@@ -52,6 +53,24 @@ QString crlfLines(const QString &text)
 }
 
 } // namespace
+
+TMemberListSelection::TMemberListSelection(TMemberList &list, QString premiseCode,
+                                           QString locationCode)
+    : m_list(list), m_premiseCode(std::move(premiseCode)), m_locationCode(std::move(locationCode))
+{
+}
+
+int TMemberListSelection::SelectedCount() const { return m_list.SelectedCount; }
+
+TRosterRec TMemberListSelection::GetSelectedMember(int n) const
+{
+    return m_list.GetSelectedMember(n);
+}
+
+void TMemberListSelection::SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
+{
+    m_list.SetMemberPrintInfo(n, formIndex, specimenNumber);
+}
 
 double DateToSerial(const QDate &date)
 {

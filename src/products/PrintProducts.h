@@ -10,6 +10,7 @@
 #include <memory>
 
 class TBatchManager;
+class TMemberList;
 class TServiceUtils;
 class TppJITPipeline;
 
@@ -36,6 +37,23 @@ public:
     virtual void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) = 0;
     virtual QString PremiseCode() const = 0;
     virtual QString LocationCode() const = 0;
+};
+
+// The selected members of a member list, for a program without pages.
+class TMemberListSelection : public TSelectedMembers
+{
+public:
+    TMemberListSelection(TMemberList &list, QString premiseCode, QString locationCode);
+    int SelectedCount() const override;
+    TRosterRec GetSelectedMember(int n) const override;
+    void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) override;
+    QString PremiseCode() const override { return m_premiseCode; }
+    QString LocationCode() const override { return m_locationCode; }
+
+private:
+    TMemberList &m_list;
+    QString m_premiseCode;
+    QString m_locationCode;
 };
 
 // What the user typed and ticked for one print run.

@@ -5,6 +5,7 @@
 #include "products/BatchManager.h"
 #include "products/PrintProducts.h"
 #include "report/Pipeline.h"
+#include "selection/SelectionParameters.h"
 
 #include <QTest>
 
@@ -577,6 +578,32 @@ private slots:
         history->Open();
         history->SetRecordIndex(3);
         QCOMPARE(history->GetFieldAsString("FullName"), QString("CHANGED, C."));
+    }
+
+    void numbersAMemberListDirectly()
+    {
+        // A program without pages prints from the member list itself.
+        TArmyUtils profile;
+        TMemberList list;
+        TRosterRecs roster;
+        for (const char *name : {"DELTA, D.", "ALPHA, A.", "CHARLIE, C.", "BRAVO, B."})
+            roster.append(Member(QLatin1String(name)));
+        list.LoadMembers(roster);   // sorted by name
+        list.SelectMember(0);       // DELTA
+        list.SelectMember(2);       // CHARLIE
+        TMemberListSelection selection(list, QStringLiteral("IU"), QStringLiteral("KS"));
+        TPrintProducts products(selection, profile);
+        products.Inputs.StartingBatch = QStringLiteral("0003");
+        products.NumberMembers();
+        QCOMPARE(products.ppHistory()->RecordCount, 2);
+        QCOMPARE(products.HistoryValue(0, "FullName").toString(), QString("CHARLIE, C."));
+        QCOMPARE(products.HistoryValue(1, "FullName").toString(), QString("DELTA, D."));
+        QCOMPARE(products.HistoryValue(1, "SpecimenNumber").toString(), QString("002"));
+        QCOMPARE(products.HistoryValue(1, "Premise").toString(), QString("IU"));
+        QCOMPARE(products.FormsValue(0, "LocationCode").toString(), QString("KS"));
+        QCOMPARE(list.Members[0].SpecimenNumber, QString("002"));   // DELTA, in roster order
+        QCOMPARE(list.Members[2].SpecimenNumber, QString("001"));
+        QVERIFY(list.Members[1].SpecimenNumber.isEmpty());
     }
 
     void roundingHalvesToEven_data()

@@ -1,45 +1,506 @@
-#include "FormPrintProducts.h"
+#include "products/ui/FormPrintProducts.h"
 
+#include "app/ServiceUtilsUnit.h"
+#include "app/VORNUtils.h"
+#include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/WizTemplate.h"
+#include "products/BatchManager.h"
+#include "selection/ui/FormSelectionParameters.h"
 
+#include <QAbstractTableModel>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateEdit>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <QValidator>
 
 TfrmPrintProducts *frmPrintProducts = nullptr;
 
+namespace {
+
+constexpr int ListKindSelected = 2;
+constexpr int MemoMaxLength = 255;
+constexpr int RightColumnWidth = 303;
+
+QFont ArialPixels(int pixels, bool bold = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// The selected members as page 3 holds them.
+class TPageSelection : public TSelectedMembers
+{
+public:
+    int SelectedCount() const override
+    {
+        return frmSelectionParameters ? frmSelectionParameters->SelectedCount() : 0;
+    }
+    TRosterRec GetSelectedMember(int n) const override
+    {
+        return frmSelectionParameters->GetSelectedMember(n);
+    }
+    void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) override
+    {
+        frmSelectionParameters->SetMemberPrintInfo(n, formIndex, specimenNumber);
+    }
+    QString PremiseCode() const override
+    {
+        return frmSelectionParameters ? frmSelectionParameters->PremiseCode() : QString();
+    }
+    QString LocationCode() const override
+    {
+        return frmSelectionParameters ? frmSelectionParameters->LocationCode() : QString();
+    }
+};
+
+// Upper-cases while typing, as the BAC entry wants.
+class TUpperCaseValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+} // namespace
+
+// The list of selected members: rows are produced by page 3 when the view asks.
+class TSelectedListModel : public QAbstractTableModel
+{
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void SetRowCount(int rows)
+    {
+        beginResetModel();
+        m_rows = rows;
+        endResetModel();
+    }
+    void Redraw()
+    {
+        if (m_rows > 0)
+            emit dataChanged(index(0, 0), index(m_rows - 1, 2));
+    }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_rows;
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : 3;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QVariant();
+        switch (section) {
+        case 0: return QStringLiteral("Name");
+        case 1: return QStringLiteral("SSN");
+        case 2: return QStringLiteral("Rank");
+        }
+        return QVariant();
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || !frmSelectionParameters)
+            return QVariant();
+        if (role != Qt::DisplayRole && !(role == Qt::DecorationRole && index.column() == 0))
+            return QVariant();
+        TMemberRow row;
+        const int member = frmSelectionParameters->MemberIndex(ListKindSelected, index.row());
+        if (!frmSelectionParameters->FillListItem(member, row))
+            return QVariant();
+        if (role == Qt::DecorationRole)
+            return frmSelectionParameters->SmallImages().value(row.ImageIndex);
+        switch (index.column()) {
+        case 0: return row.Caption;
+        case 1: return row.SSN;
+        case 2: return row.Rank;
+        }
+        return QVariant();
+    }
+
+private:
+    int m_rows = 0;
+};
+
 TfrmPrintProducts::TfrmPrintProducts(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Window),
+      m_members(std::make_unique<TPageSelection>())
 {
     setObjectName(QStringLiteral("frmPrintProducts"));
     setWindowTitle(QStringLiteral("Corvane Lite"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    setFont(font);
-    resize(692, 473);
-
-    auto *layout = new QVBoxLayout(this);
-    lblTitle = new QLabel(QStringLiteral("Print Products"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    layout->addWidget(lblTitle);
-    layout->addStretch(1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnClose = new QPushButton(QStringLiteral("&Close"), this);
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    buttons->addWidget(btnClose);
-    layout->addLayout(buttons);
-    connect(btnClose, &QPushButton::clicked, this, [this] { RunAction([this] { btnCloseClick(); }, this); });
-
+    setFont(ArialPixels(13));
+    Printers = DefaultProductPrinters();
+    m_products = std::make_unique<TPrintProducts>(*m_members, *ServiceUtils);
+    buildControls();
+    resize(704, 540);
     CentreOnScreen(this);
+}
+
+TfrmPrintProducts::~TfrmPrintProducts()
+{
+    if (frmPrintProducts == this)
+        frmPrintProducts = nullptr;
+}
+
+QAbstractTableModel *TfrmPrintProducts::SelectedModel() const { return m_model; }
+
+void TfrmPrintProducts::buildControls()
+{
+    auto *form = new QVBoxLayout(this);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->setSpacing(0);
+
+    // Description band
+    pnlDescription = new QFrame(this);
+    pnlDescription->setObjectName(QStringLiteral("pnlDescription"));
+    pnlDescription->setFixedHeight(73);
+    pnlDescription->setAutoFillBackground(true);
+    QPalette band = pnlDescription->palette();
+    band.setColor(QPalette::Window, QColor(128, 128, 128));
+    band.setColor(QPalette::WindowText, Qt::white);
+    pnlDescription->setPalette(band);
+    auto *bandLayout = new QVBoxLayout(pnlDescription);
+    bandLayout->setContentsMargins(12, 6, 12, 6);
+    bandLayout->setSpacing(4);
+    lblTitle = new QLabel(QStringLiteral("Print Products"), pnlDescription);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setFont(ArialPixels(16, true));
+    Label3 = new QLabel(
+        QStringLiteral("The members below have been selected for testing.  Fill out the appropriate "
+                       "information to be printed on your products, select the products you wish "
+                       "to print, and click the <Print> button."),
+        pnlDescription);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setTextFormat(Qt::PlainText);
+    Label3->setWordWrap(true);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    bandLayout->addWidget(lblTitle);
+    bandLayout->addWidget(Label3, 1);
+    form->addWidget(pnlDescription);
+
+    auto *work = new QWidget(this);
+    auto *workLayout = new QHBoxLayout(work);
+    workLayout->setContentsMargins(6, 6, 6, 6);
+    workLayout->setSpacing(8);
+
+    // Member list
+    lvSelected = new QTreeView(work);
+    lvSelected->setObjectName(QStringLiteral("lvSelected"));
+    lvSelected->setProperty("tag", ListKindSelected);
+    m_model = new TSelectedListModel(lvSelected);
+    lvSelected->setModel(m_model);
+    lvSelected->setRootIsDecorated(false);
+    lvSelected->setUniformRowHeights(true);
+    lvSelected->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvSelected->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvSelected->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvSelected->setIconSize(QSize(16, 16));
+    lvSelected->header()->setSectionsClickable(true);
+    lvSelected->header()->setSortIndicatorShown(false);
+    lvSelected->header()->setStretchLastSection(false);
+    lvSelected->setColumnWidth(0, 236);
+    lvSelected->setColumnWidth(1, 88);
+    lvSelected->setColumnWidth(2, 45);
+    connect(lvSelected->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { RunAction([this, column] { lvSelectedColumnClick(column); }, this); });
+    workLayout->addWidget(lvSelected, 1);
+
+    // Right column: the input panel, then the product boxes
+    auto *right = new QWidget(work);
+    right->setFixedWidth(RightColumnWidth);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(4);
+
+    pnlInput = new QWidget(right);
+    pnlInput->setObjectName(QStringLiteral("pnlInput"));
+    auto *input = new QVBoxLayout(pnlInput);
+    input->setContentsMargins(0, 0, 0, 0);
+    input->setSpacing(2);
+
+    auto *idRow = new QHBoxLayout;
+    idRow->setSpacing(6);
+    lblBac = new QLabel(QStringLiteral("BAC"), pnlInput);
+    lblBac->setObjectName(QStringLiteral("lblBac"));
+    edtBAC = new QLineEdit(pnlInput);
+    edtBAC->setObjectName(QStringLiteral("edtBAC"));
+    edtBAC->setMaxLength(4);
+    edtBAC->setValidator(new TUpperCaseValidator(edtBAC));
+    edtBAC->setFixedWidth(56);
+    lblServiceDesignator = new QLabel(pnlInput);
+    lblServiceDesignator->setObjectName(QStringLiteral("lblServiceDesignator"));
+    lblUIC = new QLabel(QStringLiteral("UIC"), pnlInput);
+    lblUIC->setObjectName(QStringLiteral("lblUIC"));
+    edtUIC = new QLineEdit(pnlInput);
+    edtUIC->setObjectName(QStringLiteral("edtUIC"));
+    edtUIC->setMaxLength(5);
+    edtUIC->setFixedWidth(66);
+    idRow->addWidget(lblBac);
+    idRow->addWidget(edtBAC);
+    idRow->addWidget(lblServiceDesignator);
+    idRow->addSpacing(6);
+    idRow->addWidget(lblUIC);
+    idRow->addWidget(edtUIC);
+    idRow->addStretch(1);
+    input->addLayout(idRow);
+
+    Label11 = new QLabel(QStringLiteral("DD Form 2624 Block 1:"), pnlInput);
+    Label11->setObjectName(QStringLiteral("Label11"));
+    mmBlock1 = new QPlainTextEdit(pnlInput);
+    mmBlock1->setObjectName(QStringLiteral("mmBlock1"));
+    Label10 = new QLabel(QStringLiteral("DD Form 2624 Block 2:"), pnlInput);
+    Label10->setObjectName(QStringLiteral("Label10"));
+    mmBlock2 = new QPlainTextEdit(pnlInput);
+    mmBlock2->setObjectName(QStringLiteral("mmBlock2"));
+    for (QPlainTextEdit *memo : {mmBlock1, mmBlock2}) {
+        memo->setFixedHeight(46);
+        memo->setTabChangesFocus(true);
+        limitMemo(memo);
+    }
+    input->addWidget(Label11);
+    input->addWidget(mmBlock1);
+    input->addWidget(Label10);
+    input->addWidget(mmBlock2);
+
+    auto *dateRow = new QHBoxLayout;
+    dateRow->setSpacing(6);
+    auto *dateCol = new QVBoxLayout;
+    dateCol->setSpacing(2);
+    Label1 = new QLabel(QStringLiteral("Collection Date"), pnlInput);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    dtpCollectionDate = new QDateEdit(QDate::currentDate(), pnlInput);
+    dtpCollectionDate->setObjectName(QStringLiteral("dtpCollectionDate"));
+    dtpCollectionDate->setCalendarPopup(true);
+    dtpCollectionDate->setDisplayFormat(QStringLiteral("M/d/yyyy"));
+    dateCol->addWidget(Label1);
+    dateCol->addWidget(dtpCollectionDate);
+    auto *batchCol = new QVBoxLayout;
+    batchCol->setSpacing(2);
+    Label2 = new QLabel(QStringLiteral("Starting Batch"), pnlInput);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    edtBatchNumber = new QLineEdit(QStringLiteral("0001"), pnlInput);
+    edtBatchNumber->setObjectName(QStringLiteral("edtBatchNumber"));
+    batchCol->addWidget(Label2);
+    batchCol->addWidget(edtBatchNumber);
+    dateRow->addLayout(dateCol, 1);
+    dateRow->addLayout(batchCol, 1);
+    input->addLayout(dateRow);
+
+    cbGroupByGender = new QCheckBox(QStringLiteral("Group By Gender"), pnlInput);
+    cbGroupByGender->setObjectName(QStringLiteral("cbGroupByGender"));
+    connect(cbGroupByGender, &QCheckBox::clicked, this,
+            [this] { RunAction([this] { cbGroupByGenderClick(); }, this); });
+    input->addWidget(cbGroupByGender, 0, Qt::AlignLeft);
+
+    // Below this line the panel is cut off unless the service numbers batches in a range.
+    pnlBatchRange = new QWidget(pnlInput);
+    pnlBatchRange->setObjectName(QStringLiteral("pnlBatchRange"));
+    auto *rangeRow = new QHBoxLayout(pnlBatchRange);
+    rangeRow->setContentsMargins(0, 0, 0, 0);
+    rangeRow->setSpacing(6);
+    lblBatchRange = new QLabel(QStringLiteral("Batch Range"), pnlBatchRange);
+    lblBatchRange->setObjectName(QStringLiteral("lblBatchRange"));
+    edtBatchStart = new QLineEdit(QStringLiteral("0001"), pnlBatchRange);
+    edtBatchStart->setObjectName(QStringLiteral("edtBatchStart"));
+    Label5 = new QLabel(QStringLiteral("to"), pnlBatchRange);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    edtBatchEnd = new QLineEdit(QStringLiteral("9999"), pnlBatchRange);
+    edtBatchEnd->setObjectName(QStringLiteral("edtBatchEnd"));
+    rangeRow->addWidget(lblBatchRange);
+    rangeRow->addWidget(edtBatchStart, 1);
+    rangeRow->addWidget(Label5);
+    rangeRow->addWidget(edtBatchEnd, 1);
+    pnlBatchRange->setVisible(false);
+    input->addWidget(pnlBatchRange);
+    rightLayout->addWidget(pnlInput);
+
+    GroupBox = new QGroupBox(QStringLiteral("Available Printouts"), right);
+    GroupBox->setObjectName(QStringLiteral("GroupBox"));
+    GroupBox->setMinimumHeight(150);
+    GroupBox->installEventFilter(this);
+    const struct { const char *name; const char *caption; } boxes[] = {
+        {"cbNotificationCopy", "Personnel To Be Tested (Notification Copy)"},
+        {"cbWorkingCopy", "Personnel To Be Tested (Working Copy)"},
+        {"cbTestingRegister", "Testing Register"},
+        {"cb2624Front", "DD Form 2624"},
+        {"cb2624Back", "DD Form 2624 (Back Side)"},
+        {"cbBottleLabels", "Bottle Labels"},
+    };
+    for (const auto &b : boxes) {
+        auto *box = new QCheckBox(QString::fromLatin1(b.caption), GroupBox);
+        box->setObjectName(QLatin1String(b.name));
+        connect(box, &QCheckBox::clicked, this,
+                [this] { RunAction([this] { cbBottleLabelsClick(); }, this); });
+        m_productBoxes.append(box);
+    }
+    cbNotificationCopy = m_productBoxes[0];
+    cbWorkingCopy = m_productBoxes[1];
+    cbTestingRegister = m_productBoxes[2];
+    cb2624Front = m_productBoxes[3];
+    cb2624Back = m_productBoxes[4];
+    cbBottleLabels = m_productBoxes[5];
+    rightLayout->addWidget(GroupBox, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addStretch(1);
+    btnPrint = new QPushButton(QStringLiteral("&Print"), right);
+    btnPrint->setObjectName(QStringLiteral("btnPrint"));
+    btnPrint->setFixedSize(91, 25);
+    btnPrint->setDefault(true);
+    btnPrint->setEnabled(false);
+    btnClose = new QPushButton(QStringLiteral("&Close"), right);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setFixedSize(91, 25);
+    btnClose->setAutoDefault(false);
+    buttons->addWidget(btnPrint);
+    buttons->addWidget(btnClose);
+    rightLayout->addLayout(buttons);
+    connect(btnPrint, &QPushButton::clicked, this,
+            [this] { RunAction([this] { btnPrintClick(); }, this); });
+    connect(btnClose, &QPushButton::clicked, this,
+            [this] { RunAction([this] { btnCloseClick(); }, this); });
+
+    workLayout->addWidget(right);
+    form->addWidget(work, 1);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setMinimumWidth(24);
+    StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusPanel1 = new QLabel(StatusBar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setMinimumWidth(50);
+    StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar->addWidget(StatusPanel0);
+    StatusBar->addWidget(StatusPanel1, 1);
+    form->addWidget(StatusBar);
+
+    setTabOrder(edtBAC, edtUIC);
+    setTabOrder(edtUIC, mmBlock1);
+    setTabOrder(mmBlock1, mmBlock2);
+    setTabOrder(mmBlock2, dtpCollectionDate);
+    setTabOrder(dtpCollectionDate, edtBatchNumber);
+    setTabOrder(edtBatchNumber, cbGroupByGender);
+}
+
+// A memo keeps at most 255 characters, counting each line break as the two characters
+// it is printed with.
+void TfrmPrintProducts::limitMemo(QPlainTextEdit *memo)
+{
+    connect(memo, &QPlainTextEdit::textChanged, memo, [memo] {
+        const QString text = memo->toPlainText();
+        const int breaks = int(text.count(QLatin1Char('\n')));
+        if (text.size() + breaks <= MemoMaxLength)
+            return;
+        QString kept;
+        int length = 0;
+        for (QChar c : text) {
+            const int cost = c == QLatin1Char('\n') ? 2 : 1;
+            if (length + cost > MemoMaxLength)
+                break;
+            kept.append(c);
+            length += cost;
+        }
+        const QSignalBlocker block(memo);
+        memo->setPlainText(kept);
+        QTextCursor cursor = memo->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        memo->setTextCursor(cursor);
+    });
+}
+
+TPrintInputs TfrmPrintProducts::ReadInputs() const
+{
+    TPrintInputs in;
+    in.BAC = edtBAC->text();
+    in.UIC = edtUIC->text();
+    in.Block1 = mmBlock1->toPlainText();
+    in.Block2 = mmBlock2->toPlainText();
+    in.CollectionDate = dtpCollectionDate->date();
+    in.StartingBatch = edtBatchNumber->text();
+    in.BatchStart = edtBatchStart->text();
+    in.BatchEnd = edtBatchEnd->text();
+    in.GroupByGender = cbGroupByGender->isChecked();
+    in.NotificationCopy = cbNotificationCopy->isChecked();
+    in.WorkingCopy = cbWorkingCopy->isChecked();
+    in.TestingRegister = cbTestingRegister->isChecked();
+    in.Front2624 = cb2624Front->isChecked();
+    in.Back2624 = cb2624Back->isChecked();
+    in.BottleLabels = cbBottleLabels->isChecked();
+    return in;
+}
+
+void TfrmPrintProducts::FormShow()
+{
+    EditionSuffix = QStringLiteral("L");
+
+    lblBac->setText(ServiceUtils->BacCaption);
+    lblUIC->setText(ServiceUtils->UicCaption);
+    lblServiceDesignator->setText(ServiceUtils->ServiceDesignator);
+    lblServiceDesignator->setVisible(ServiceUtils->ShowServiceDesignator);
+    lblUIC->setVisible(ServiceUtils->ShowUicField);
+    edtUIC->setVisible(ServiceUtils->ShowUicField);
+
+    pnlBatchRange->setVisible(ServiceUtils->ServiceCode == 4);
+
+    edtBatchStart->setText(QString::number(ServiceUtils->BatchManager->MinBatch));
+    edtBatchEnd->setText(QString::number(ServiceUtils->BatchManager->MaxBatch));
+
+    dtpCollectionDate->setDate(QDate::currentDate());
+
+    const int selected = m_members->SelectedCount();
+    m_model->SetRowCount(selected);
+
+    StatusPanel0->setText(m_members->PremiseCode());
+    StatusPanel1->setText(QStringLiteral("Members Selected For Testing: %1").arg(selected));
+
+    if (selected == 0)
+        MessageDlg(QStringLiteral("No members selected, products may not be printed."), mtError,
+                   mbOK, this);
+}
+
+void TfrmPrintProducts::cbBottleLabelsClick()
+{
+    bool anyTicked = false;
+    for (QCheckBox *box : std::as_const(m_productBoxes))
+        anyTicked = anyTicked || box->isChecked();
+    btnPrint->setEnabled(m_members->SelectedCount() > 0 && anyTicked);
+}
+
+void TfrmPrintProducts::btnPrintClick()
+{
+    m_products->Inputs = ReadInputs();
+    m_products->Print(Printers);
 }
 
 void TfrmPrintProducts::btnCloseClick()
 {
-    AskCloseApplication(this);
+    if (MessageDlg(CloseQuestion, mtConfirmation, mbYesNo, this) == mrYes)
+        close();
 }
 
 void TfrmPrintProducts::FormClose()
@@ -47,8 +508,66 @@ void TfrmPrintProducts::FormClose()
     CloseMainForm(this);
 }
 
+void TfrmPrintProducts::lvSelectedColumnClick(int column)
+{
+    frmSelectionParameters->SortByColumn(column);
+    m_model->Redraw();
+}
+
+void TfrmPrintProducts::cbGroupByGenderClick()
+{
+    frmSelectionParameters->SetGroupByGender(cbGroupByGender->isChecked());
+    m_model->Redraw();
+}
+
+void TfrmPrintProducts::FormResize()
+{
+    const QList<int> tops = ProductBoxTops(GroupBox->height(), int(m_productBoxes.size()));
+    const int available = GroupBox->width() - 16;
+    for (int i = 0; i < m_productBoxes.size(); ++i) {
+        QCheckBox *box = m_productBoxes[i];
+        const QSize hint = box->sizeHint();
+        // No wider than its caption: a click beside the caption must not tick the box.
+        box->setGeometry(8, tops[i], qMax(0, qMin(available, hint.width())), hint.height());
+    }
+}
+
+void TfrmPrintProducts::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        RunAction([this] { FormShow(); }, this);
+}
+
 void TfrmPrintProducts::closeEvent(QCloseEvent *event)
 {
+    QWidget::closeEvent(event);
     RunAction([this] { FormClose(); }, this);
-    event->accept();
+}
+
+bool TfrmPrintProducts::eventFilter(QObject *watched, QEvent *event)
+{
+    // The product boxes follow the group box, whose size follows the page's.
+    if (watched == GroupBox && event->type() == QEvent::Resize)
+        RunAction([this] { FormResize(); }, this);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmPrintProducts::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (btnPrint->isEnabled() && btnPrint->isVisible()) {
+            btnPrint->click();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        btnClose->click();
+        return;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
