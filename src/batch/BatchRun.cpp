@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
 #include "products/PrintProducts.h"
+#include "products/RBBottleLabels.h"
 #include "report/Engine.h"
 #include "report/ReportModel.h"
 #include "roster/FormatRoster.h"
@@ -13,7 +14,9 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLocale>
 #include <QMap>
 #include <QTextStream>
@@ -301,27 +304,7 @@ void draw(TMemberList &list, const Options &o, int premise)
     }
 }
 
-class TListMembers : public TSelectedMembers
-{
-public:
-    TListMembers(TMemberList &list, QString premise, QString location)
-        : m_list(list), m_premise(std::move(premise)), m_location(std::move(location)) {}
-    int SelectedCount() const override { return m_list.SelectedCount; }
-    TRosterRec GetSelectedMember(int n) const override { return m_list.GetSelectedMember(n); }
-    void SetMemberPrintInfo(int n, int formIndex, const QString &specimen) override
-    {
-        m_list.SetMemberPrintInfo(n, formIndex, specimen);
-    }
-    QString PremiseCode() const override { return m_premise; }
-    QString LocationCode() const override { return m_location; }
-
-private:
-    TMemberList &m_list;
-    QString m_premise;
-    QString m_location;
-};
-
-void writeList(const TPrintProducts &print, const TListMembers &members, std::FILE *out)
+void writeList(const TPrintProducts &print, const TSelectedMembers &members, std::FILE *out)
 {
     QTextStream s(out);
     for (int n = 0; n < members.SelectedCount(); ++n) {
@@ -342,7 +325,11 @@ TProductPrinters filePrinters(const QString &dir, int labelStart)
         if (!ExportToPdf(document, current, &error))
             fail(QStringLiteral("Cannot write '%1': %2").arg(current, error));
     });
-    SetLabelStartPosition(labelStart);
+    const QString position = QString::number(labelStart);
+    SetLabelPositionPrompt([position](int, QString &typed) {
+        typed = position;
+        return true;
+    });
     const TProductPrinters real = DefaultProductPrinters();
     auto to = [dir](const char *name) { current = QDir(dir).filePath(QLatin1String(name)); };
     TProductPrinters p;
@@ -356,6 +343,25 @@ TProductPrinters filePrinters(const QString &dir, int labelStart)
         return real.BottleLabels(h, count);
     };
     return p;
+}
+
+// Products are written into a scratch folder beside the output and moved in only when every
+// one of them printed, so a failing product leaves nothing half written.
+void writeProducts(TPrintProducts &print, const QString &outDir, int labelStart)
+{
+    if (!QDir().mkpath(outDir))
+        fail(QStringLiteral("Cannot create the folder '%1'").arg(outDir));
+    QTemporaryDir scratch(QDir(outDir).filePath(QStringLiteral(".corvane-batch-XXXXXX")));
+    if (!scratch.isValid())
+        fail(QStringLiteral("Cannot write into the folder '%1'").arg(outDir));
+    print.Print(filePrinters(scratch.path(), labelStart));
+    const QDir from(scratch.path());
+    for (const QString &name : from.entryList(QDir::Files)) {
+        const QString target = QDir(outDir).filePath(name);
+        QFile::remove(target);
+        if (!QFile::rename(from.filePath(name), target))
+            fail(QStringLiteral("Cannot write '%1'").arg(target));
+    }
 }
 
 } // namespace
@@ -436,9 +442,8 @@ int RunBatch(const QStringList &args, std::FILE *out)
         fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
     if (premise <= 1 && !o.select.isEmpty())
         fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
-    if (!o.outDir.isEmpty() && !QDir(o.outDir).exists() && !QDir().mkpath(o.outDir))
-        fail(QStringLiteral("Cannot create the folder '%1'").arg(o.outDir));
-    const int labelStart = StrToInt(o.labelStart);
+    // Checked before anything is read or written, with the message the dialog's OK gives.
+    const int labelStart = TrptBottleLabels::CheckedStartPosition(o.labelStart);
 
     const TImportTable table = loadRoster(o);
     TMemberList list;
@@ -448,16 +453,16 @@ int RunBatch(const QStringList &args, std::FILE *out)
     o.inputs.GroupByGender = o.groupByGender;
     draw(list, o, premise);
 
-    TListMembers members(list, PremiseCodeOf(PremiseEntries().at(premise)), location);
+    TMemberListSelection members(list, PremiseCodeOf(PremiseEntries().at(premise)), location);
     TPrintProducts print(members, *ServiceUtils);
     print.Inputs = o.inputs;
-    print.NumberMembers();
-    if (o.list)
-        writeList(print, members, out);
+    print.NumberMembers();   // a bad batch range or starting batch stops here
     if (!o.outDir.isEmpty()) {
         if (members.SelectedCount() == 0)
             fail(QStringLiteral("No members selected, products may not be printed."));
-        print.Print(filePrinters(o.outDir, labelStart));
+        writeProducts(print, o.outDir, labelStart);
     }
+    if (o.list)
+        writeList(print, members, out);
     return 0;
 }

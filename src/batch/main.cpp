@@ -8,8 +8,18 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+namespace {
+// Only real failures reach standard error; the platform's chatter would drown them.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+}
+
 int main(int argc, char **argv)
 {
+    qInstallMessageHandler(quietMessages);
     // Fonts and PDF output need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -20,6 +30,8 @@ int main(int argc, char **argv)
     args.removeFirst();
 
     ServiceUtils = new TArmyUtils;
+    // The print page sets the edition each time it is shown; the products print it.
+    EditionSuffix = QStringLiteral("L");
     int status = 0;
     try {
         status = RunBatch(args, stdout);

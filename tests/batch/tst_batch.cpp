@@ -1,0 +1,304 @@
+#include "testmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef HAVE_ZXING
+#include <ZXing/ReadBarcode.h>
+#endif
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QStringList lines;   // standard output, one entry a line
+    QString err;
+};
+
+Run batch(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));   // the program must manage without a display
+    env.remove(QStringLiteral("DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(CORVANE_BATCH_EXE), args);
+    Run r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+    return r;
+}
+
+QString data(const char *name) { return testing_registry::dataPath(QLatin1String(name)); }
+
+const QStringList csvArgs = {QStringLiteral("--columns"), QStringLiteral("last,first,initial,ssn,rank,gender,org"),
+                             QStringLiteral("--ignore-header"), QStringLiteral("--location"), QStringLiteral("US")};
+
+int pageCount(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {pdf});
+    p.waitForFinished();
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAll()));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Every Code 128 symbol on one page of a PDF, rendered at 300 dpi by poppler.
+QStringList barcodesOnPage(const QString &pdf, int page)
+{
+    QStringList out;
+#ifdef HAVE_ZXING
+    QTemporaryDir dir;
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"),
+                                         QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                         QString::number(page), QStringLiteral("-singlefile"), pdf,
+                                         dir.filePath(QStringLiteral("p"))});
+    p.waitForFinished(60000);
+    QImage img(dir.filePath(QStringLiteral("p.pgm")));
+    img = img.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::Code128);
+    hints.setTryRotate(false);
+    // This zxing version asserts when one image holds several linear symbols, so the page is
+    // read in overlapping horizontal strips, one symbol a strip.
+    const int strip = 60;
+    for (int y = 0; y + strip <= img.height(); y += strip / 2) {
+        const ZXing::ImageView view(img.constScanLine(y), img.width(), strip, ZXing::ImageFormat::Lum,
+                                    int(img.bytesPerLine()));
+        const ZXing::Result r = ZXing::ReadBarcode(view, hints);
+        const QString text = QString::fromStdString(r.text());
+        if (r.isValid() && !out.contains(text))
+            out.append(text);
+    }
+#else
+    Q_UNUSED(pdf);
+    Q_UNUSED(page);
+#endif
+    return out;
+}
+
+} // namespace
+
+class TestBatchProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listsEveryFormat_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("members");
+        QTest::addColumn<QString>("firstLine");
+        const QString org = QStringLiteral("last,first,initial,ssn,rank,gender,org");
+        QTest::newRow("comma") << (QStringList{data("roster.csv")} + csvArgs) << 30
+                               << "0001\t001\tABERNATHY, DERRICK R.\t905022073\tSSG\tM\tC CO 1-22 IN";
+        QTest::newRow("tab") << QStringList{data("roster-tab.txt"), "--type", "tab", "--columns", org,
+                                            "--location", "US"}
+                             << 30 << "0001\t001\tABERNATHY, DERRICK R.\t905022073\tSSG\tM\tC CO 1-22 IN";
+        QTest::newRow("excel") << (QStringList{data("roster.xls")} + csvArgs) << 40
+                               << "0001\t001\tABERNATHY, DERRICK R.\t905022073\tSSG\tM\tC CO 1-22 IN";
+        // One deleted record of 25 is skipped.
+        QTest::newRow("dbase") << QStringList{data("roster.dbf"), "--columns", org, "--location", "US"} << 24
+                               << "0001\t001\tBALDWIN, AARON W.\t923618028\tSGT\tM\tHHC 1-22 IN";
+        QTest::newRow("access") << QStringList{data("roster.mdb"), "--table", "Roster", "--columns", org,
+                                               "--location", "US"}
+                                << 35 << "0001\t001\t";
+    }
+    void listsEveryFormat()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, members);
+        QFETCH(QString, firstLine);
+        const Run r = batch(args + QStringList{"--premise", "IU", "--list"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines.size(), members);
+        QVERIFY2(r.lines.first().startsWith(firstLine), qPrintable(r.lines.first()));
+        QStringList names;   // listed in the display order after loading: by name
+        for (const QString &line : r.lines)
+            names << line.section(QLatin1Char('\t'), 2, 2);
+        QStringList sorted = names;
+        sorted.sort();
+        QCOMPARE(names, sorted);
+        // Sheets of twelve: batch n holds specimens 001..012, the last sheet the rest.
+        for (int i = 0; i < r.lines.size(); ++i) {
+            const QStringList f = r.lines.at(i).split(QLatin1Char('\t'));
+            QCOMPARE(f.size(), 7);
+            QCOMPARE(f.at(0), QString("%1").arg(i / 12 + 1, 4, 10, QLatin1Char('0')));
+            QCOMPARE(f.at(1), QString("%1").arg(i % 12 + 1, 3, 10, QLatin1Char('0')));
+            // SSNs are normalised: nine letters/digits or nine blanks, never hyphens.
+            QVERIFY2(QRegularExpression("^([0-9A-Za-z]{9}| {9})$").match(f.at(3)).hasMatch(), qPrintable(f.at(3)));
+            QVERIFY2(f.at(5) == "M" || f.at(5) == "F", qPrintable(r.lines.at(i)));
+        }
+    }
+    void normalisesSsnAndGender()
+    {
+        const Run r = batch(QStringList{data("roster.xls")} + csvArgs + QStringList{"--premise", "IU", "--list"});
+        QCOMPARE(r.status, 0);
+        const QString all = r.lines.join('\n');
+        QVERIFY(all.contains("ELLISON, CALVIN B.\t916325636\tSGT\tM\tC CO 1-22 IN"));
+        // A number cell that lost its leading zeros is not a valid SSN: nine blanks.
+        QVERIFY(all.contains("OSBORNE, PRESTON") );
+        for (const QString &line : r.lines)
+            if (line.contains("OSBORNE, PRESTON"))
+                QCOMPARE(line.split('\t').at(3), QString(9, ' '));
+    }
+    void seedRepeatsAndSortChangesTheDraw()
+    {
+        const QStringList base = QStringList{data("roster.csv")} + csvArgs
+                                 + QStringList{"--count", "5", "--seed", "12345", "--list"};
+        const Run a = batch(base);
+        const Run b = batch(base);
+        QCOMPARE(a.status, 0);
+        QCOMPARE(a.lines.size(), 5);
+        QCOMPARE(a.lines, b.lines);
+        const Run bySsn = batch(base + QStringList{"--sort", "ssn"});
+        QCOMPARE(bySsn.status, 0);
+        QCOMPARE(bySsn.lines.size(), 5);
+        auto names = [](const Run &r) {
+            QStringList n;
+            for (const QString &l : r.lines)
+                n << l.split('\t').at(2);
+            n.sort();
+            return n;
+        };
+        QVERIFY(names(a) != names(bySsn));
+        // The listing follows the display order: by SSN ascending.
+        QStringList ssns;
+        for (const QString &l : bySsn.lines)
+            ssns << l.split('\t').at(3);
+        QStringList sorted = ssns;
+        sorted.sort();
+        QCOMPARE(ssns, sorted);
+    }
+    void probabilityReadInTheCLocale()
+    {
+        const Run all = batch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "100.0", "--list"});
+        QCOMPARE(all.status, 0);
+        QCOMPARE(all.lines.size(), 30);
+        const Run none = batch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "-1.5", "--list"});
+        QCOMPARE(none.status, 0);
+        QCOMPARE(none.lines.size(), 0);
+    }
+    void handPickedRowsAndGrouping()
+    {
+        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+                            + QStringList{"--premise", "CO", "--select", "1,6,2", "--group-by-gender", "--list"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines.size(), 3);
+        // Data row 6 is the one woman of the three: she comes first and gets a sheet of her own.
+        QVERIFY(r.lines.at(0).split('\t').at(5) == "F");
+        QCOMPARE(r.lines.at(0).left(9), QString("0001\t001\t"));
+        QCOMPARE(r.lines.at(1).left(9), QString("0002\t001\t"));
+        QCOMPARE(r.lines.at(2).left(9), QString("0002\t002\t"));
+    }
+    void writesEveryProduct()
+    {
+        QTemporaryDir out;
+        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+                            + QStringList{"--premise", "IU", "--bac", "hq", "--uic", "WAB1C", "--date",
+                                          "2026-12-08", "--batch", "0998", "--out", out.path()});
+        QCOMPARE(r.status, 0);
+        const QDir dir(out.path());
+        QCOMPARE(pageCount(dir.filePath("dd2624-front.pdf")), 3);
+        QCOMPARE(pageCount(dir.filePath("dd2624-back.pdf")), 3);
+        QCOMPARE(pageCount(dir.filePath("testing-register.pdf")), 3);
+        QCOMPARE(pageCount(dir.filePath("notification-copy.pdf")), 1);
+        QCOMPARE(pageCount(dir.filePath("working-copy.pdf")), 1);
+        QCOMPARE(pageCount(dir.filePath("bottle-labels.pdf")), 3);
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot).size(), 6);
+#ifdef HAVE_ZXING
+        // Third sheet: batch wrapped from 0999 to 0001, six members. The error box's full stop
+        // follows the wizard's rule: none after a quote or a bracket.
+        const QStringList codes = barcodesOnPage(dir.filePath("dd2624-front.pdf"), 3);
+        QVERIFY2(codes.contains("533013202612080001WAB1CHQ  US"), qPrintable(codes.join(" | ")));
+        int members = 0;
+        for (const QString &c : codes)
+            if (QRegularExpression("^0\\d\\d\\d{9}IU[AB]$").match(c).hasMatch())
+                ++members;
+        QCOMPARE(members, 6);
+#endif
+    }
+    void writesOnlyTheChosenProducts()
+    {
+        QTemporaryDir out;
+        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+                            + QStringList{"--premise", "IU", "--products", "labels,register", "--label-start", "6",
+                                          "--out", out.path()});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), (QStringList{"bottle-labels.pdf", "testing-register.pdf"}));
+        // 30 labels from position 6: 5 on the first sheet, then 10, 10 and 5.
+        QCOMPARE(pageCount(QDir(out.path()).filePath("bottle-labels.pdf")), 4);
+    }
+    void errorsExitWithTheWizardsMessage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString roster = data("roster.csv");
+        QTest::newRow("missing columns")
+            << QStringList{roster, "--columns", "last,first,initial,ssn", "--location", "US"}
+            << "You must identify the following column(s): Rank, Gender.";
+        QTest::newRow("unknown kind") << QStringList{roster, "--columns", "last,nick", "--location", "US"}
+                                      << "Unknown column kind 'nick' (last, first, initial, ssn, rank, gender, org or skip)";
+        QTest::newRow("no location") << (QStringList{roster, "--columns", "last,first,initial,ssn,rank,gender"})
+                                     << "A collection location is REQUIRED.";
+        QTest::newRow("bad location") << (QStringList{roster} + csvArgs.mid(0, 3) + QStringList{"--location", "QQ"})
+                                      << "'QQ' is not a collection location code.";
+        QTest::newRow("bad premise") << (QStringList{roster} + csvArgs + QStringList{"--premise", "XX"})
+                                     << "'XX' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)";
+        QTest::newRow("count not integer") << (QStringList{roster} + csvArgs + QStringList{"--count", "1.5"})
+                                           << "'1.5' is not a valid integer value.";
+        QTest::newRow("probability not float") << (QStringList{roster} + csvArgs + QStringList{"--probability", "1,5"})
+                                               << "'1,5' is not a valid floating point value.";
+        QTest::newRow("batch too small") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--batch", "0"})
+                                         << "\"0\" is too small a batch number.";
+        QTest::newRow("label position") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--label-start", "x"})
+                                        << "'x' is not a valid integer value.";
+        QTest::newRow("several tables")
+            << QStringList{data("roster.mdb"), "--columns", "last,first,initial,ssn,rank,gender", "--location", "US"}
+            << "The database has several tables; choose one with --table: Roster, Units.";
+        QTest::newRow("missing file") << (QStringList{data("no-such-roster.csv")} + csvArgs)
+                                      << QString("Cannot open roster file '%1'").arg(data("no-such-roster.csv"));
+    }
+    void errorsExitWithTheWizardsMessage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QTemporaryDir out;
+        const QString target = QDir(out.path()).filePath("products");
+        const Run r = batch(args + QStringList{"--out", target});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, message);
+        QVERIFY(r.lines.isEmpty());
+        QVERIFY2(!QFileInfo::exists(target), "nothing may be written after an error");
+    }
+    void damagedRosterIsAnErrorNotACrash()
+    {
+        const Run r = batch(QStringList{data("damaged/random.xls"), "--columns", "last,first,initial,ssn,rank,gender",
+                                        "--location", "US", "--list"});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("random.xls"), qPrintable(r.err));
+    }
+    void helpDocumentsEveryOption()
+    {
+        const Run r = batch({"--help"});
+        QCOMPARE(r.status, 0);
+        const QString text = r.lines.join('\n');
+        for (const char *option : {"--type", "--table", "--columns", "--ignore-header", "--location", "--premise",
+                                   "--probability", "--count", "--select", "--seed", "--sort", "--group-by-gender",
+                                   "--bac", "--uic", "--block1", "--block2", "--date", "--batch", "--products",
+                                   "--label-start", "--out", "--list"})
+            QVERIFY2(text.contains(QLatin1String(option)), option);
+    }
+};
+
+CORVANE_TEST(TestBatchProgram)
+#include "tst_batch.moc"
