@@ -6,6 +6,7 @@
 #include "roster/ImportTable.h"
 #include "app/VORNUtils.h"
 
+#include <QHash>
 #include <QLocale>
 #include <utility>
 
@@ -189,14 +190,45 @@ bool TMemberList::MemberBefore(const TRosterRec &a, const TRosterRec &b) const
     return SortAscending ? *ka < *kb : *ka > *kb;
 }
 
+bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
+{
+    // The same decision as MemberBefore, on keys kept next to each other in memory.
+    if (GroupByGender && a.GenderId != b.GenderId)
+        return a.Female;
+    if (SortColumn > 2)
+        return false;
+    int c;
+    if (a.Prefix != b.Prefix)
+        c = a.Prefix < b.Prefix ? -1 : 1;
+    else
+        c = a.Text.compare(b.Text, Qt::CaseSensitive);
+    return SortAscending ? c < 0 : c > 0;
+}
+
 void TMemberList::Sort()
 {
-    if (DisplayOrder.size() > 1)
-        QuickSort(0, int(DisplayOrder.size()) - 1);
+    const int n = int(DisplayOrder.size());
+    if (n > 1) {
+        // One key per display position, moved along with it.
+        QList<TSortKey> keys(n);
+        QHash<QString, int> genderIds;
+        for (int p = 0; p < n; ++p) {
+            const TRosterRec &m = Members[DisplayOrder[p]];
+            const QString &text = SortColumn == 1 ? m.SSN : SortColumn == 2 ? m.Rank : m.Name;
+            quint64 prefix = 0;
+            for (int k = 0; k < 4; ++k)
+                prefix = (prefix << 16) | (k < text.size() ? text.at(k).unicode() : 0u);
+            auto g = genderIds.constFind(m.Gender);
+            if (g == genderIds.constEnd())
+                g = genderIds.insert(m.Gender, int(genderIds.size()));
+            keys[p] = {prefix, QStringView(text), g.value(), m.Gender == QLatin1String("F")};
+        }
+        QuickSort(keys, 0, n - 1);
+    }
     InvalidateIndex();
 }
 
-void TMemberList::QuickSort(int l, int r)
+void TMemberList::QuickSort(QList<TSortKey> &keys, int l, int r)
 {
     // The partition steps fix the order of equal members (the total-number draw depends
     // on it). The two halves are disjoint, so sorting the smaller one by recursion and
@@ -204,27 +236,27 @@ void TMemberList::QuickSort(int l, int r)
     while (l < r) {
         int i = l;
         int j = r;
-        const TRosterRec &pivot = Members[DisplayOrder[(l + r) / 2]];
+        const TSortKey pivot = keys[(l + r) / 2];
         do {
-            while (MemberBefore(Members[DisplayOrder[i]], pivot))
+            while (KeyBefore(keys[i], pivot))
                 ++i;
-            while (MemberBefore(pivot, Members[DisplayOrder[j]]))
+            while (KeyBefore(pivot, keys[j]))
                 --j;
             if (i <= j) {
                 std::swap(DisplayOrder[i], DisplayOrder[j]);
+                std::swap(keys[i], keys[j]);
                 ++i;
                 --j;
             }
         } while (i <= j);
-        // Remaining work: l..j (when l < j) and i..r (when i < r).
         const bool left = l < j;
         const bool right = i < r;
         if (left && right) {
             if (j - l < r - i) {
-                QuickSort(l, j);
+                QuickSort(keys, l, j);
                 l = i;
             } else {
-                QuickSort(i, r);
+                QuickSort(keys, i, r);
                 r = j;
             }
         } else if (left) {

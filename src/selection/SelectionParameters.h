@@ -70,7 +70,15 @@ public:
 
 private:
     void Sort();
-    void QuickSort(int l, int r);
+    struct TSortKey
+    {
+        quint64 Prefix;     // first four characters, order-preserving
+        QStringView Text;
+        int GenderId;       // equal ids for equal gender texts
+        bool Female;
+    };
+    bool KeyBefore(const TSortKey &a, const TSortKey &b) const;
+    void QuickSort(QList<TSortKey> &keys, int l, int r);
     void InvalidateIndex() { m_indexValid = false; }
     void EnsureIndex() const;
     void TreeAdd(int position, int delta) const;
