@@ -121,8 +121,10 @@ QList<TppLabel *> TFormPicture::Apply(TppImage *image) const
         for (const QString &line : c.Text.split(QLatin1Char('\n')))
             textWidth = std::max(textWidth, TppPrintContext::TextWidth(font, line));
         int boxLeft = left;
-        if (textWidth + 20 > w) {
-            const int grow = int(std::ceil(textWidth + 20)) - w;
+        // screen fonts at small sizes run a little wider than measured: leave them room
+        const double needed = textWidth * 1.08 + 200;
+        if (needed > w) {
+            const int grow = int(std::ceil(needed)) - w;
             boxLeft -= c.HAlign == 2 ? grow : c.HAlign == 1 ? grow / 2 : 0;
             w += grow;
         }
