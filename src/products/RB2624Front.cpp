@@ -69,6 +69,7 @@ Trpt2624Front::Trpt2624Front()
     lblVersion = addLabel(detail, QStringLiteral("lblVersion"), 128588, 29633, 11980, 4233,
                           QStringLiteral("Version"), ppFont(Arial, 10));
     lblVersion->OnPrint = [this] { lblVersionPrint(); };
+    lblVersion->AutoSize = true;   // the box is narrower than its text; the strip has room
     lblFormID = addDBText(detail, QStringLiteral("lblFormID"), 1323, 794, 11906, 4763,
                           QStringLiteral("Id"), ppFont(Arial, 12));
     lblFormID->Visible = false;

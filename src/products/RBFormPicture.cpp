@@ -114,14 +114,26 @@ QList<TppLabel *> TFormPicture::Apply(TppImage *image) const
         const TppFont font = ppFont(QStringLiteral("Arial"), c.Points, c.Bold ? fsBold : 0);
         const int left = image->mmLeft + int(std::lround((c.Rect.left() - m_viewBox.left()) * sx));
         int top = image->mmTop + int(std::lround((c.Rect.top() - m_viewBox.top()) * sy));
-        const int w = int(std::lround(c.Rect.width() * sx));
+        int w = int(std::lround(c.Rect.width() * sx));
         int h = int(std::lround(c.Rect.height() * sy));
+        // a caption never ends at its box's edge: the box takes the text's width, keeping its anchor
+        double textWidth = 0;
+        for (const QString &line : c.Text.split(QLatin1Char('\n')))
+            textWidth = std::max(textWidth, TppPrintContext::TextWidth(font, line));
+        int boxLeft = left;
+        // screen fonts at small sizes run a little wider than measured: leave them room
+        const double needed = textWidth * 1.08 + 200;
+        if (needed > w) {
+            const int grow = int(std::ceil(needed)) - w;
+            boxLeft -= c.HAlign == 2 ? grow : c.HAlign == 1 ? grow / 2 : 0;
+            w += grow;
+        }
         const int lines = int(c.Text.count(QLatin1Char('\n'))) + 1;
         const int textHeight = int(std::ceil(lines * TppPrintContext::LineHeight(font)));
         if (c.VCenter && textHeight < h)
             top += (h - textHeight) / 2;
         h = std::max(h, textHeight);
-        TppLabel *l = addLabel(image->Band, QStringLiteral("lblFormCaption%1").arg(++n), left, top, w, h,
+        TppLabel *l = addLabel(image->Band, QStringLiteral("lblFormCaption%1").arg(++n), boxLeft, top, w, h,
                                c.Text, font,
                                c.HAlign == 1 ? taCentered : c.HAlign == 2 ? taRightJustified : taLeftJustified);
         l->WordWrap = lines > 1;

@@ -47,6 +47,11 @@ TrptNotificationCopy::TrptNotificationCopy()
     lblPremise = addLabel(h, QStringLiteral("lblPremise"), 175684, 17653, 15081, 4498, QStringLiteral("Premise"), f11);
     lblGender = addLabel(h, QStringLiteral("lblGender"), 193940, 17653, 6615, 4498, QStringLiteral("M/F"), f11);
 
+    // captions keep their anchor and take the width of their text, so the preview never cuts them
+    for (const auto &c : h->Components())
+        if (auto *l = dynamic_cast<TppLabel *>(c.get()))
+            l->AutoSize = true;
+
     TppBand *d = r->Detail();
     d->UserName = QStringLiteral("dbHistory");
     d->mmHeight = 6879;

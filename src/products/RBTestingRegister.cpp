@@ -71,6 +71,12 @@ TrptTestingRegister::TrptTestingRegister()
     lblAltInit = addLabel(h, QStringLiteral("lblAltInit"), 137584, 26988, 9790, 3969, QStringLiteral("Initials"), f10);
     lblAltSSN->Visible = false;
     lblAltInit->Visible = false;
+    // captions keep their anchor and take the width of their text, so the preview never cuts them
+    for (TppLabel *l : {Label1, Label2, lblDateLine1, lblDateLine2, lblDateLine3, Label6, Label7, Label8, Label9,
+                        lblMemberTopInfo, Label11, Label12, Label13, lblObserversBottomInfo, lblFinalColumn,
+                        lblAltSSN, lblAltInit})
+        l->AutoSize = true;
+    varDateTime->AutoSize = true;
 
     TppBand *d = r->Detail();
     d->mmHeight = 12700;

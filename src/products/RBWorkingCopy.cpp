@@ -49,6 +49,11 @@ TrptWorkingCopy::TrptWorkingCopy()
     lblRationale = addLabel(h, QStringLiteral("lblRationale"), 163777, 17727, 16404, 4498,
                             QStringLiteral("Rationale"), f11);
 
+    // captions keep their anchor and take the width of their text, so the preview never cuts them
+    for (const auto &c : h->Components())
+        if (auto *l = dynamic_cast<TppLabel *>(c.get()))
+            l->AutoSize = true;
+
     TppBand *d = r->Detail();
     d->UserName = QStringLiteral("dbHistory");
     d->mmHeight = 6878;

@@ -219,6 +219,22 @@ inline QRect Rect(const TppDrawCommand *c)
     return QRect(c->mmLeft, c->mmTop, c->mmWidth, c->mmHeight);
 }
 
+// Texts wider than their box: the preview cuts them at the box's edge.
+inline QStringList Overflowing(const TppPage &page)
+{
+    QStringList out;
+    for (const auto &c : page.Commands) {
+        if (c->ClassName() != QLatin1String("TppDrawText"))
+            continue;   // turned texts run along their box's height
+        const auto *t = static_cast<const TppDrawText *>(c.get());
+        const QStringList lines = t->Lines.isEmpty() ? QStringList{t->Text} : t->Lines;
+        for (const QString &line : lines)
+            if (TppPrintContext::TextWidth(t->Font, line.trimmed()) > t->mmWidth + 50)
+                out << t->ComponentName + ": " + line;
+    }
+    return out;
+}
+
 // Decodes one barcode of a rendered page: its box and a quiet zone around it, at 300 dpi.
 inline QString DecodeBarcode(const QImage &page300, const TppDrawBarCode *bc)
 {

@@ -112,6 +112,13 @@ private slots:
         QCOMPARE(DecodeAll(d[5].Pages[0], "brcdTestInfo").at(4), QString("IR0007005"));
         QCOMPARE(DecodeAll(d[5].Pages[0], "brcdSSN").at(4), QString("123456789"));
         QCOMPARE(Texts(d[5].Pages[0], "lblSSN").at(4), QString("123-45-6789"));
+        // no text, caption of a form or value, is cut at the edge of its box
+        QStringList cut;
+        for (const TppDocument &doc : d)
+            for (const TppPage &pg : doc.Pages)
+                cut << Overflowing(pg);
+        cut.removeDuplicates();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(" | ")));
     }
 
     // A register that cannot print stops the sequence: nothing after it prints.
