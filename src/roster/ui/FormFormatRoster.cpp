@@ -4,6 +4,7 @@
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
+#include "roster/FormatRoster.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "selection/ui/FormSelectionParameters.h"
 
@@ -41,17 +42,10 @@ TImportFieldKind TfrmFormatRoster::KindOfEntry(int index)
 
 int TfrmFormatRoster::EntryOfExtension(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString ext = dot < 0 ? QString() : name.mid(dot).toUpper();
-    if (ext == QLatin1String(".XLS"))
-        return 0;
-    if (ext == QLatin1String(".TXT") || ext == QLatin1String(".CSV"))
-        return 1;
-    if (ext == QLatin1String(".MDB"))
-        return 3;
-    if (ext == QLatin1String(".DBF"))
-        return 4;
+    const TImportFileType type = FileTypeOfExtension(path);
+    for (int i = 0; i < int(std::size(EntryFileTypes)); ++i)
+        if (EntryFileTypes[i] == type)
+            return i;
     return -1;
 }
 
@@ -302,30 +296,14 @@ void TfrmFormatRoster::lbFieldsExit()
 
 void TfrmFormatRoster::CheckRequiredColumns()
 {
-    QList<TImportFieldKind> missing = {fkLastName, fkSSN};
-    if (!ServiceUtils || ServiceUtils->RankRequired)
-        missing << fkRank;
-    if (!ServiceUtils || ServiceUtils->GenderRequired)
-        missing << fkGender;
-    for (int c = 0; c < FTable->FieldCount(); ++c)
-        missing.removeAll(FTable->GetFieldKind(c));
-
+    const QString missing = MissingColumnsText(*FTable, ServiceUtils);
     QPalette pal = pnlStatus->palette();
+    btnNext->setEnabled(missing.isEmpty());
     if (missing.isEmpty()) {
-        btnNext->setEnabled(true);
         pnlStatus->setText(QStringLiteral("All necessary fields have been identified."));
         pal.setColor(QPalette::WindowText, Qt::black);
     } else {
-        btnNext->setEnabled(false);
-        QString text = QStringLiteral("You must identify the following column(s):");
-        // Listed in this fixed order, whatever order the set was built in.
-        const std::pair<TImportFieldKind, const char *> names[] = {
-            {fkLastName, " Last Name,"}, {fkSSN, " SSN,"}, {fkRank, " Rank,"}, {fkGender, " Gender,"}};
-        for (const auto &[kind, name] : names)
-            if (missing.contains(kind))
-                text += QLatin1String(name);
-        text.chop(1);
-        pnlStatus->setText(text);
+        pnlStatus->setText(missing);
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
     }
     pnlStatus->setPalette(pal);
