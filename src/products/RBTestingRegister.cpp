@@ -43,7 +43,9 @@ TrptTestingRegister::TrptTestingRegister()
     varDateTime = addSystemVariable(h, QStringLiteral("varDateTime"), 116417, 5821, 34396, 3969, vtDateTime,
                                     QStringLiteral("MM/dd/yyyy") + AmPm, f10);
     varDateTime->TextAlignment = taCentered;
-    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 121179, 265, 24342, 3969,
+    // Widened about the same centre (133350): a unit name longer than 24 mm would be cut
+    // on both sides, and nothing else stands beside it.
+    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 95250, 265, 76200, 3969,
                                QStringLiteral("Description"), f10, taCentered);
     lblPremise = addDBText(h, QStringLiteral("lblPremise"), 120915, 10848, 24342, 3969,
                            QStringLiteral("Premise"), f10, taCentered);

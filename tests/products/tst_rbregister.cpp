@@ -95,6 +95,25 @@ private slots:
         QCOMPARE(Texts(doc.Pages[0], "lblDescription"), QStringList{"A CO 1-5 IN"});
     }
 
+    // A unit name longer than the layout's 24 mm prints whole, centred where it was.
+    void longUnitNamePrintsWhole()
+    {
+        TestRun run(3);
+        for (auto &m : run.Members)
+            m.Organization = QStringLiteral("HHC 2-14 CAV (FORWARD) SUPPORT");
+        PreviewCapture capture;
+        {
+            TrptTestingRegister rpt;
+            rpt.Print(&run.History);
+        }
+        const TppPage &pg = capture.Documents.first().Pages[0];
+        QCOMPARE(Texts(pg, "lblDescription"), QStringList{"HHC 2-14 CAV (FORWARD) SUPPORT"});
+        for (const QString &cut : Overflowing(pg))
+            QVERIFY2(!cut.startsWith("lblDescription"), qPrintable(cut));
+        const auto box = Commands<TppDrawText>(pg, "lblDescription").first();
+        QCOMPARE(box->mmLeft + box->mmWidth / 2, 6350 + 121179 + 24342 / 2);
+    }
+
     void registerDateFormatFromProfile()
     {
         m_profile->DateFormat = "dd.MM.yyyy";
