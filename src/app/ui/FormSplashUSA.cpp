@@ -1,4 +1,5 @@
 #include "FormSplashUSA.h"
+#include "WizTemplate.h"
 
 #include "Dialogs.h"
 #include "WizTemplate.h"
@@ -11,16 +12,6 @@
 #include <QVBoxLayout>
 
 TfrmSplash *frmSplash = nullptr;
-
-namespace {
-QFont ArialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-} // namespace
 
 TfrmSplash::TfrmSplash(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint

@@ -16,14 +16,6 @@
 
 namespace {
 
-QFont ArialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 // Button pictures are drawn from SVG so they stay sharp at any device pixel ratio.
 QIcon ButtonPicture(const QString &name, qreal ratio)
 {
@@ -50,6 +42,33 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
+QFont ArialPixels(int pixels, bool bold)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void BuildDescriptionBand(QFrame *band, QLabel *title, QLabel *description)
+{
+    band->setFixedHeight(73);
+    band->setAutoFillBackground(true);
+    QPalette palette = band->palette();
+    palette.setColor(QPalette::Window, QColor(128, 128, 128));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    band->setPalette(palette);
+    auto *layout = new QVBoxLayout(band);
+    layout->setContentsMargins(12, 6, 12, 6);
+    layout->setSpacing(4);
+    title->setFont(ArialPixels(16, true));
+    description->setFont(ArialPixels(13));
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(title);
+    layout->addWidget(description, 1);
+}
+
 TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -66,25 +85,11 @@ TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
 
     pnlDescription = new QFrame(this);
     pnlDescription->setObjectName(QStringLiteral("pnlDescription"));
-    pnlDescription->setFixedHeight(73);
-    pnlDescription->setAutoFillBackground(true);
-    QPalette band = pnlDescription->palette();
-    band.setColor(QPalette::Window, QColor(128, 128, 128));
-    band.setColor(QPalette::WindowText, Qt::white);
-    pnlDescription->setPalette(band);
-    auto *bandLayout = new QVBoxLayout(pnlDescription);
-    bandLayout->setContentsMargins(12, 6, 12, 6);
-    bandLayout->setSpacing(4);
     lblTitle = new QLabel(pnlDescription);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setFont(ArialPixels(16, true));
     lblDescription = new QLabel(pnlDescription);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription->setFont(ArialPixels(13));
-    lblDescription->setWordWrap(true);
-    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    bandLayout->addWidget(lblTitle);
-    bandLayout->addWidget(lblDescription, 1);
+    BuildDescriptionBand(pnlDescription, lblTitle, lblDescription);
     formLayout->addWidget(pnlDescription);
 
     pnlMain = new QFrame(this);

@@ -8,6 +8,14 @@ class QPushButton;
 // The frame of the wizard pages: title band, work area, Previous / Next / Finish / Cancel
 // and a status line. Pages put their controls into pnlClient (the part of pnlMain above the
 // button bar) and replace the virtual handlers they need.
+class QFont;
+
+// Arial at a pixel size, the pages' and dialogs' font.
+QFont ArialPixels(int pixels, bool bold = false);
+// The grey description band across the top of a page, holding its title (bold, white) and
+// word-wrapped description (white), laid out in the given frame.
+void BuildDescriptionBand(QFrame *band, QLabel *title, QLabel *description);
+
 class TfrmWizTemplate : public QWidget
 {
     Q_OBJECT

@@ -33,14 +33,6 @@ constexpr int ListKindSelected = 2;
 constexpr int MemoMaxLength = 255;
 constexpr int RightColumnWidth = 303;
 
-QFont ArialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 // The selected members as page 3 holds them.
 class TPageSelection : public TSelectedMembers
 {
@@ -173,18 +165,8 @@ void TfrmPrintProducts::buildControls()
     // Description band
     pnlDescription = new QFrame(this);
     pnlDescription->setObjectName(QStringLiteral("pnlDescription"));
-    pnlDescription->setFixedHeight(73);
-    pnlDescription->setAutoFillBackground(true);
-    QPalette band = pnlDescription->palette();
-    band.setColor(QPalette::Window, QColor(128, 128, 128));
-    band.setColor(QPalette::WindowText, Qt::white);
-    pnlDescription->setPalette(band);
-    auto *bandLayout = new QVBoxLayout(pnlDescription);
-    bandLayout->setContentsMargins(12, 6, 12, 6);
-    bandLayout->setSpacing(4);
     lblTitle = new QLabel(QStringLiteral("Print Products"), pnlDescription);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setFont(ArialPixels(16, true));
     Label3 = new QLabel(
         QStringLiteral("The members below have been selected for testing.  Fill out the appropriate "
                        "information to be printed on your products, select the products you wish "
@@ -192,10 +174,7 @@ void TfrmPrintProducts::buildControls()
         pnlDescription);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setTextFormat(Qt::PlainText);
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    bandLayout->addWidget(lblTitle);
-    bandLayout->addWidget(Label3, 1);
+    BuildDescriptionBand(pnlDescription, lblTitle, Label3);
     form->addWidget(pnlDescription);
 
     auto *work = new QWidget(this);
