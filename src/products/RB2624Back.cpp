@@ -1,4 +1,5 @@
 #include "products/RB2624Back.h"
+#include "products/ReportForms.h"
 #include "products/RBFormPicture.h"
 
 #include "app/ServiceUtilsUnit.h"
@@ -28,14 +29,7 @@ Trpt2624Back::Trpt2624Back()
 
     TppReport *r = pprpt2624Back.get();
     r->UserName = QStringLiteral("pprpt2624Back");
-    // US Letter turned to landscape; the setup names the sheet as it stands upright
-    r->PrinterSetup.Orientation = poLandscape;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.PaperSize = 1;
-    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
-    r->DeviceType = QStringLiteral("Screen");
+    r->PrinterSetup = LetterSetup(poLandscape);
     r->AutoStop = false;
     r->SetDataPipeline(&JITPipeline);
     r->OnPreviewFormCreate = [this] { pprpt2624BackPreviewFormCreate(); };
@@ -109,8 +103,7 @@ QString Trpt2624Back::JITPipelineGetFieldAsString(const QString &fieldName)
 
 void Trpt2624Back::pprpt2624BackPreviewFormCreate()
 {
-    pprpt2624Back->PreviewFormSettings.Maximized = true;
-    pprpt2624Back->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprpt2624Back);
 }
 
 void Trpt2624Back::Print(int sheetCount, const TDD2624BackLines &lines)

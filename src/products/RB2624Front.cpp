@@ -1,4 +1,5 @@
 #include "products/RB2624Front.h"
+#include "products/ReportForms.h"
 #include "products/RBFormPicture.h"
 
 #include "app/ServiceUtilsUnit.h"
@@ -19,14 +20,7 @@ Trpt2624Front::Trpt2624Front()
 {
     TppReport *r = pprpt2624Front.get();
     r->UserName = QStringLiteral("pprpt2624Front");
-    // US Letter turned to landscape; the setup names the sheet as it stands upright
-    r->PrinterSetup.Orientation = poLandscape;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.PaperSize = 1;
-    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
-    r->DeviceType = QStringLiteral("Screen");
+    r->PrinterSetup = LetterSetup(poLandscape);
     r->OnPreviewFormCreate = [this] { pprpt2624FrontPreviewFormCreate(); };
 
     Image1 = addImage(r->PageStyle(), QStringLiteral("Image1"), 0, 0, 266701, 203200, QString(), true, false);
@@ -203,8 +197,7 @@ void Trpt2624Front::lblNoOthersPrint()
 
 void Trpt2624Front::pprpt2624FrontPreviewFormCreate()
 {
-    pprpt2624Front->PreviewFormSettings.Maximized = true;
-    pprpt2624Front->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprpt2624Front);
 }
 
 void Trpt2624Front::Print(TppJITPipeline *forms, TppJITPipeline *formMembers)

@@ -1,4 +1,5 @@
 #include "products/RBBottleLabels.h"
+#include "products/ReportForms.h"
 #include "products/RotatedLabel.h"
 
 #include "app/Exceptions.h"
@@ -50,15 +51,10 @@ TrptBottleLabels::TrptBottleLabels()
 {
     TppReport *r = pprptBottleLabel.get();
     r->UserName = QStringLiteral("pprptBottleLabel");
-    r->PrinterSetup.Orientation = poPortrait;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.PaperSize = 1;
+    r->PrinterSetup = LetterSetup(poPortrait);
+    // labels: a half-inch top margin and none on the right
     r->PrinterSetup.mmMarginTop = 12700;
-    r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = 6350;
     r->PrinterSetup.mmMarginRight = 0;
-    r->DeviceType = QStringLiteral("Screen");
     r->Columns = 2;
     r->ColumnPositions = {LeftColumn, RightColumn};
     r->mmColumnWidth = ColumnWidth;
@@ -230,8 +226,7 @@ void TrptBottleLabels::DetailBandBeforePrint()
 
 void TrptBottleLabels::pprptBottleLabelPreviewFormCreate()
 {
-    pprptBottleLabel->PreviewFormSettings.Maximized = true;
-    pprptBottleLabel->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprptBottleLabel);
 }
 
 bool TrptBottleLabels::Print(TppJITPipeline *history, int labelCount)

@@ -1,4 +1,5 @@
 #include "products/RBNotificationCopy.h"
+#include "products/ReportForms.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "report/ReportModel.h"
@@ -12,12 +13,7 @@ TrptNotificationCopy::TrptNotificationCopy()
 {
     TppReport *r = pprptNotificationCopy.get();
     r->UserName = QStringLiteral("pprptNotificationCopy");
-    r->PrinterSetup.Orientation = poPortrait;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
-    r->DeviceType = QStringLiteral("Screen");
+    r->PrinterSetup = LetterSetup(poPortrait);
     r->AllowPrintToFile = true;
     r->OnPreviewFormCreate = [this] { pprptNotificationCopyPreviewFormCreate(); };
 
@@ -79,8 +75,7 @@ void TrptNotificationCopy::ppDBSSNGetText(QString &text)
 
 void TrptNotificationCopy::pprptNotificationCopyPreviewFormCreate()
 {
-    pprptNotificationCopy->PreviewFormSettings.Maximized = true;
-    pprptNotificationCopy->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprptNotificationCopy);
 }
 
 void TrptNotificationCopy::Print(TppJITPipeline *history)

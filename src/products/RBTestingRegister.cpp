@@ -1,4 +1,5 @@
 #include "products/RBTestingRegister.h"
+#include "products/ReportForms.h"
 #include "products/RBFormPicture.h"
 
 #include "app/ServiceUtilsUnit.h"
@@ -17,13 +18,7 @@ TrptTestingRegister::TrptTestingRegister()
 {
     TppReport *r = pprptTestingRegister.get();
     r->UserName = QStringLiteral("pprptTestingRegister");
-    // US Letter turned to landscape; the setup names the sheet as it stands upright
-    r->PrinterSetup.Orientation = poLandscape;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
-    r->DeviceType = QStringLiteral("Screen");
+    r->PrinterSetup = LetterSetup(poLandscape);
     r->OnPreviewFormCreate = [this] { pprptTestingRegisterPreviewFormCreate(); };
 
     Image = addImage(r->PageStyle(), QStringLiteral("Image"), 0, 16404, 265907, 168275, QString(), false, true);
@@ -113,8 +108,7 @@ QString TrptTestingRegister::AlternatePicturePath()
 
 void TrptTestingRegister::pprptTestingRegisterPreviewFormCreate()
 {
-    pprptTestingRegister->PreviewFormSettings.Maximized = true;
-    pprptTestingRegister->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprptTestingRegister);
 }
 
 void TrptTestingRegister::Print(TppJITPipeline *history)

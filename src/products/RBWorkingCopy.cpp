@@ -1,4 +1,5 @@
 #include "products/RBWorkingCopy.h"
+#include "products/ReportForms.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "report/ReportModel.h"
@@ -12,12 +13,7 @@ TrptWorkingCopy::TrptWorkingCopy()
 {
     TppReport *r = pprptWorkingCopy.get();
     r->UserName = QStringLiteral("pprptWorkingCopy");
-    r->PrinterSetup.Orientation = poPortrait;
-    r->PrinterSetup.mmPaperWidth = 215900;
-    r->PrinterSetup.mmPaperHeight = 279401;
-    r->PrinterSetup.mmMarginTop = r->PrinterSetup.mmMarginBottom = 6350;
-    r->PrinterSetup.mmMarginLeft = r->PrinterSetup.mmMarginRight = 6350;
-    r->DeviceType = QStringLiteral("Screen");
+    r->PrinterSetup = LetterSetup(poPortrait);
     r->AllowPrintToFile = true;
     r->OnPreviewFormCreate = [this] { pprptWorkingCopyPreviewFormCreate(); };
 
@@ -75,8 +71,7 @@ TrptWorkingCopy::~TrptWorkingCopy() = default;
 
 void TrptWorkingCopy::pprptWorkingCopyPreviewFormCreate()
 {
-    pprptWorkingCopy->PreviewFormSettings.Maximized = true;
-    pprptWorkingCopy->PreviewFormSettings.ZoomPercentage = 100;
+    PreviewMaximizedAt100(*pprptWorkingCopy);
 }
 
 void TrptWorkingCopy::Print(TppJITPipeline *history)
