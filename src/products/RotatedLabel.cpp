@@ -163,11 +163,7 @@ void TRotatedLabel::Generate(TppPrintContext &, int x, int y, int &height, std::
     const QRect measured = MeasureText(TurnedFont(Font, ppScreenDpi), Caption, &screenCanvas(), ScreenWidthPixels());
     QRect box;
     TurnedBox(measured, m_angle, box, m_textOrigin);
-    auto cmd = std::make_shared<TDrawRotatedText>();
-    cmd->mmLeft = x;
-    cmd->mmTop = y;
-    cmd->mmWidth = mmWidth;
-    cmd->mmHeight = height;
+    auto cmd = NewDrawCommand<TDrawRotatedText>(x, y, mmWidth, height);
     cmd->TextOrigin = m_textOrigin;
     cmd->Angle = m_angle;
     cmd->Alignment = TextAlignment;
@@ -177,8 +173,6 @@ void TRotatedLabel::Generate(TppPrintContext &, int x, int y, int &height, std::
     cmd->Transparent = Transparent;
     cmd->WordWrap = WordWrap;
     cmd->Font = Font;
-    cmd->ComponentName = UserName;
-    cmd->BandName = Band ? Band->UserName : QString();
     out.push_back(cmd);
 }
 

@@ -135,18 +135,14 @@ QRect TSimpleGrid::GridRect(int widthPixels, int heightPixels) const
 void TSimpleGrid::Generate(TppPrintContext &, int x, int y, int &height, std::vector<TppDrawCommandPtr> &out)
 {
     const QRect r = GridRect(layoutToScreen(mmWidth), layoutToScreen(height));
-    auto cmd = std::make_shared<TDrawSimpleGrid>();
+    auto cmd = NewDrawCommand<TDrawSimpleGrid>(x + screenToLayout(r.left()), y + screenToLayout(r.top()),
+                                               screenToLayout(r.right() - r.left()),
+                                               screenToLayout(r.bottom() - r.top()));
     cmd->ColCount = m_colCount;
     cmd->RowCount = m_rowCount;
     cmd->Brush = Brush;
     cmd->Pen = Pen;
     cmd->Transparent = Transparent;
-    cmd->mmLeft = x + screenToLayout(r.left());
-    cmd->mmTop = y + screenToLayout(r.top());
-    cmd->mmWidth = screenToLayout(r.right() - r.left());
-    cmd->mmHeight = screenToLayout(r.bottom() - r.top());
-    cmd->ComponentName = UserName;
-    cmd->BandName = Band ? Band->UserName : QString();
     out.push_back(cmd);
 }
 

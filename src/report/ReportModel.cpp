@@ -39,6 +39,11 @@ TppCustomReport *TppComponent::Report() const
     return Band ? Band->Report() : nullptr;
 }
 
+QString TppComponent::BandUserName() const
+{
+    return Band ? Band->UserName : QString();
+}
+
 void TppCustomText::fillTextCommand(TppDrawText &cmd, const QString &text, int x, int y, int width,
                                     int height) const
 {
@@ -54,7 +59,7 @@ void TppCustomText::fillTextCommand(TppDrawText &cmd, const QString &text, int x
     cmd.WordWrap = WordWrap;
     cmd.Transparent = Transparent;
     cmd.ComponentName = UserName;
-    cmd.BandName = Band ? Band->UserName : QString();
+    cmd.BandName = BandUserName();
 }
 
 void TppCustomText::Generate(TppPrintContext &, int x, int y, int &height,
@@ -185,29 +190,19 @@ QString TppSystemVariable::Text()
 
 void TppLine::Generate(TppPrintContext &, int x, int y, int &height, std::vector<TppDrawCommandPtr> &out)
 {
-    auto cmd = std::make_shared<TppDrawLine>();
-    cmd->mmLeft = x;
-    cmd->mmTop = y;
-    cmd->mmWidth = mmWidth;
-    cmd->mmHeight = height;
+    auto cmd = NewDrawCommand<TppDrawLine>(x, y, mmWidth, height);
     cmd->Position = Position;
     cmd->Weight = Weight;
     cmd->Color = PenColor;
-    cmd->ComponentName = UserName;
     out.push_back(cmd);
 }
 
 void TppShape::Generate(TppPrintContext &, int x, int y, int &height, std::vector<TppDrawCommandPtr> &out)
 {
-    auto cmd = std::make_shared<TppDrawShape>();
-    cmd->mmLeft = x;
-    cmd->mmTop = y;
-    cmd->mmWidth = mmWidth;
-    cmd->mmHeight = height;
+    auto cmd = NewDrawCommand<TppDrawShape>(x, y, mmWidth, height);
     cmd->PenWidth = PenWidth;
     cmd->PenColor = PenColor;
     cmd->Brush = Brush;
-    cmd->ComponentName = UserName;
     out.push_back(cmd);
 }
 
@@ -221,9 +216,8 @@ void TppImage::Generate(TppPrintContext &, int x, int y, int &height, std::vecto
 {
     if (!Picture)
         return;
-    auto cmd = std::make_shared<TppDrawImage>();
+    auto cmd = NewDrawCommand<TppDrawImage>(x, y, mmWidth, height);
     cmd->Picture = Picture;
-    cmd->ComponentName = UserName;
     const int pw = Picture->mmWidth(), ph = Picture->mmHeight();
     int w = mmWidth, h = height;
     if (AutoSize && pw > 0 && ph > 0) {
@@ -254,11 +248,7 @@ void TppBarCode::Generate(TppPrintContext &, int x, int y, int &height, std::vec
     const TppBarcodeSymbol sym = EncodeCode128(Data);
     if (!sym.IsValid())
         return;   // nothing to draw for empty or unencodable data
-    auto cmd = std::make_shared<TppDrawBarCode>();
-    cmd->mmLeft = x;
-    cmd->mmTop = y;
-    cmd->mmWidth = mmWidth;
-    cmd->mmHeight = height;
+    auto cmd = NewDrawCommand<TppDrawBarCode>(x, y, mmWidth, height);
     cmd->Modules = sym.Modules;
     cmd->Bars = sym.Bars;
     cmd->mmBarWidth = mmBarWidth;
@@ -266,7 +256,6 @@ void TppBarCode::Generate(TppPrintContext &, int x, int y, int &height, std::vec
     cmd->Alignment = Alignment;
     cmd->BarColor = BarColor;
     cmd->Data = Data;
-    cmd->ComponentName = UserName;
     out.push_back(cmd);
 }
 

@@ -56,6 +56,22 @@ public:
     virtual void Generate(TppPrintContext &ctx, int x, int y, int &height,
                           std::vector<TppDrawCommandPtr> &out) = 0;
     virtual bool Stretches() const { return false; }
+
+protected:
+    // A draw command of this component with its box on the page.
+    template <class T>
+    std::shared_ptr<T> NewDrawCommand(int x, int y, int width, int height) const
+    {
+        auto cmd = std::make_shared<T>();
+        cmd->mmLeft = x;
+        cmd->mmTop = y;
+        cmd->mmWidth = width;
+        cmd->mmHeight = height;
+        cmd->ComponentName = UserName;
+        cmd->BandName = BandUserName();
+        return cmd;
+    }
+    QString BandUserName() const;
 };
 
 // Base of components that print a text.
