@@ -60,7 +60,14 @@ QString CommaRoster(int rows)
     return path;
 }
 
-void Load(benchmark::State &state, const QString &path, TImportFileType type)
+// Loads read through corvane-import, as the program does; in-process for comparison.
+const bool ImportFound = [] {
+    if (qEnvironmentVariableIsEmpty("CORVANE_IMPORT"))
+        qputenv("CORVANE_IMPORT", CORVANE_IMPORT_EXE);
+    return true;
+}();
+
+void Load(benchmark::State &state, const QString &path, TImportFileType type, bool inProcess = false)
 {
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         state.SkipWithError("roster file missing (cmake --build build --target bench_roster_data)");
@@ -69,19 +76,20 @@ void Load(benchmark::State &state, const QString &path, TImportFileType type)
     // Peak memory of one load in a heap that has not held a table yet; later iterations
     // reuse freed memory and would understate it.
     static std::map<QString, long> peaks;
-    if (!peaks.count(path)) {
+    const QString key = path + (inProcess ? QStringLiteral(" in-process") : QString());
+    if (!peaks.count(key)) {
         ResetPeak();
         const long before = ProcStatusKb("VmRSS");
         {
             TImportTable table;
-            table.LoadFromFile(path, type);
-            peaks[path] = ProcStatusKb("VmHWM") - before;
+            inProcess ? table.LoadInProcess(path, type) : table.LoadFromFile(path, type);
+            peaks[key] = ProcStatusKb("VmHWM") - before;
         }
     }
     int rows = 0;
     for (auto _ : state) {
         TImportTable table;
-        if (!table.LoadFromFile(path, type)) {
+        if (!(inProcess ? table.LoadInProcess(path, type) : table.LoadFromFile(path, type))) {
             state.SkipWithError("load failed");
             return;
         }
@@ -89,12 +97,17 @@ void Load(benchmark::State &state, const QString &path, TImportFileType type)
         benchmark::DoNotOptimize(table);
     }
     state.counters["rows"] = rows;
-    state.counters["peak_MB"] = double(peaks[path]) / 1024.0;
+    state.counters["peak_MB"] = double(peaks[key]) / 1024.0;
 }
 
 void BM_LoadComma100k(benchmark::State &state)
 {
     Load(state, CommaRoster(100001), iftCommaText);
+}
+
+void BM_LoadComma100kInProcess(benchmark::State &state)
+{
+    Load(state, CommaRoster(100001), iftCommaText, true);
 }
 
 void BM_LoadExcel65k(benchmark::State &state)
@@ -118,6 +131,7 @@ void BM_BuildRecords100k(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_LoadComma100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadComma100kInProcess)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadExcel65k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildRecords100k)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

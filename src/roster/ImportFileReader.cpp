@@ -69,6 +69,20 @@ TTableChooser &ChooserSlot()
 void SetTableChooser(TTableChooser chooser) { ChooserSlot() = std::move(chooser); }
 const TTableChooser &TableChooser() { return ChooserSlot(); }
 
+bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen)
+{
+    if (const TTableChooser &choose = TableChooser())
+        return choose(tables, chosen) && !chosen.isEmpty();
+    if (tables.size() == 1) {
+        chosen = tables.first();
+        return true;
+    }
+    if (tables.isEmpty())
+        throw Exception(QStringLiteral("The Access database \"%1\" holds no tables.").arg(fileName));
+    throw Exception(QStringLiteral("The Access database \"%1\" holds several tables (%2); choose one to import.")
+                        .arg(fileName, tables.join(QStringLiteral(", "))));
+}
+
 TImportFileReader::TImportFileReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
     : OnFieldCount(std::move(onFieldCount)), OnRecord(std::move(onRecord))
 {

@@ -18,6 +18,9 @@ using TRecordEvent = std::function<void(const QStringList &values)>;
 using TTableChooser = std::function<bool(const QStringList &tables, QString &chosen)>;
 void SetTableChooser(TTableChooser chooser);
 const TTableChooser &TableChooser();
+// Picks the table of a database to read: through the installed chooser (false when
+// cancelled), else the only table; raises when there is none or there are several.
+bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen);
 
 // Turns one roster source into a stream of records of trimmed strings. Each format supplies
 // the five primitives; Import drives them the same way for all.
@@ -117,7 +120,7 @@ public:
 };
 
 // One table of an Access (Jet 3/4) database. The database library is not safe on hostile
-// files, so where the platform allows it the file is read by a child process.
+// files: the program runs this reader only inside corvane-import.
 class TImportAccessReader : public TImportFileReader
 {
 public:
@@ -135,7 +138,7 @@ protected:
     bool Eof() override;
 
 public:
-    struct Source;   // the open table (child process or in-process)
+    struct Source;   // the open database and table
 private:
     std::unique_ptr<Source> Table;
 };

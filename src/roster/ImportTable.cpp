@@ -1,5 +1,6 @@
 #include "roster/ImportTable.h"
 #include "roster/ImportFileReader.h"
+#include "roster/ImportProcess.h"
 #include "app/Exceptions.h"
 
 #include <memory>
@@ -76,29 +77,41 @@ QString TImportTable::KindTitle(quint8 kind)
     }
 }
 
+std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
+                                                      TFieldCountEvent onFieldCount, const TIntArray &fixedColumns)
+{
+    switch (fileType) {
+    case iftFixedText: {
+        auto fixed = std::make_unique<TImportFixedTextReader>(std::move(onRecord), std::move(onFieldCount));
+        fixed->ColumnStarts = fixedColumns;
+        return fixed;
+    }
+    case iftTabText: return std::make_unique<TImportTabTextReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftCommaText: return std::make_unique<TImportCommaTextReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftAccess: return std::make_unique<TImportAccessReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftExcel: return std::make_unique<TImportExcelReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftDBase: return std::make_unique<TImportDBaseReader>(std::move(onRecord), std::move(onFieldCount));
+    default: return nullptr;
+    }
+}
+
 bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileType)
 {
     SetFieldCount(0);
     ClearRows();
+    return ImportThroughProcess(
+        fileName, fileType, FFixedColumns, [this](const QStringList &values) { AddRow(values); },
+        [this](int count) { EnsureFields(count); });
+}
 
-    auto onRecord = [this](const QStringList &values) { AddRow(values); };
-    auto onFieldCount = [this](int count) { EnsureFields(count); };
-    std::unique_ptr<TImportFileReader> reader;
-    switch (fileType) {
-    case iftFixedText: {
-        auto fixed = std::make_unique<TImportFixedTextReader>(onRecord, onFieldCount);
-        fixed->ColumnStarts = FFixedColumns;
-        reader = std::move(fixed);
-        break;
-    }
-    case iftTabText: reader = std::make_unique<TImportTabTextReader>(onRecord, onFieldCount); break;
-    case iftCommaText: reader = std::make_unique<TImportCommaTextReader>(onRecord, onFieldCount); break;
-    case iftAccess: reader = std::make_unique<TImportAccessReader>(onRecord, onFieldCount); break;
-    case iftExcel: reader = std::make_unique<TImportExcelReader>(onRecord, onFieldCount); break;
-    case iftDBase: reader = std::make_unique<TImportDBaseReader>(onRecord, onFieldCount); break;
-    default: return false;
-    }
-    return reader->Import(fileName);
+bool TImportTable::LoadInProcess(const QString &fileName, TImportFileType fileType)
+{
+    SetFieldCount(0);
+    ClearRows();
+    std::unique_ptr<TImportFileReader> reader = CreateImportReader(
+        fileType, [this](const QStringList &values) { AddRow(values); }, [this](int count) { EnsureFields(count); },
+        FFixedColumns);
+    return reader && reader->Import(fileName);
 }
 
 QString TImportTable::GetTemplate() const

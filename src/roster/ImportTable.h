@@ -5,6 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
+using TFieldCountEvent = std::function<void(int count)>;
+using TRecordEvent = std::function<void(const QStringList &values)>;
+
 // What a roster column carries.
 enum TImportFieldKind : quint8 {
     fkDoNotImport = 0,
@@ -59,8 +65,10 @@ public:
 
     // Replaces rows and fields with the file's contents. False when the file could not be
     // opened (missing, or the user cancelled the table choice). Reader errors pass on; the
-    // rows read until then stay.
+    // rows read until then stay. The reader runs in the program corvane-import.
     bool LoadFromFile(const QString &fileName, TImportFileType fileType);
+    // The same with the reader in this process: for testing and fuzzing the readers only.
+    bool LoadInProcess(const QString &fileName, TImportFileType fileType);
 
     QString GetTemplate() const;
     void ApplyTemplate(const QString &templ);
@@ -97,6 +105,13 @@ private:
     mutable TFields FFields;   // GetFieldTitle raises Width
     TIntArray FFixedColumns;
 };
+
+class TImportFileReader;
+// The reader of a file type, or null when the type has none. Column starts are for
+// fixed-width text only.
+std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
+                                                      TFieldCountEvent onFieldCount,
+                                                      const TIntArray &fixedColumns = {});
 
 // Every leading and trailing character of code 0 to 32 removed.
 QString TrimmedText(QStringView text);

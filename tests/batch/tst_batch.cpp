@@ -1,6 +1,7 @@
 #include "testmain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -21,10 +22,12 @@ struct Run
     QString err;
 };
 
-Run batch(const QStringList &args)
+Run batch(const QStringList &args, const QStringList &extraEnv = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &assignment : extraEnv)
+        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));   // the program must manage without a display
     env.remove(QStringLiteral("DISPLAY"));
     p.setProcessEnvironment(env);
@@ -287,6 +290,91 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains("random.xls"), qPrintable(r.err));
     }
+    // Every damaged roster ends the run with status 2 and a message naming the file.
+    void everyDamagedRosterIsAnError_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir dir(data("damaged"));
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+            QTest::newRow(qPrintable(name)) << dir.filePath(name);
+        QVERIFY(dir.entryList(QDir::Files).size() >= 10);
+    }
+    void everyDamagedRosterIsAnError()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir out;
+        const QString target = QDir(out.path()).filePath("products");
+        const Run r = batch(QStringList{path, "--columns", "last,first,initial,ssn,rank,gender,org", "--table", "Roster",
+                                        "--ignore-header", "--location", "US", "--premise", "IU", "--out", target});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(path), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
+    // However the reader fails, the message is plain and names the file.
+    void readerFailuresAreMessages_data()
+    {
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("crash") << QStringList{"CORVANE_IMPORT_TEST_CRASH=abort"}
+                               << "the file is damaged (the reader stopped unexpectedly).";
+        QTest::newRow("garbled") << QStringList{"CORVANE_IMPORT_TEST_CRASH=garble"}
+                                 << "the file is damaged (the reader sent a garbled reply).";
+        QTest::newRow("hang") << QStringList{"CORVANE_IMPORT_TEST_CRASH=hang", "CORVANE_IMPORT_TIMEOUT_MS=1500"}
+                              << "the reader took too long and was stopped.";
+        QTest::newRow("missing reader") << QStringList{"CORVANE_IMPORT=/nonexistent/corvane-import"}
+                                        << "the import program /nonexistent/corvane-import was not found.";
+    }
+    void readerFailuresAreMessages()
+    {
+        QFETCH(QStringList, env);
+        QFETCH(QString, why);
+        const QString roster = data("roster.csv");
+        const Run r = batch(QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--list"}, env);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, QString("Cannot read '%1': %2").arg(roster, why));
+        QVERIFY(r.lines.isEmpty());
+    }
+
+#ifdef Q_OS_LINUX
+    // A reader left hanging does not outlive the program that started it.
+    void readerEndsWithItsProgram()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CORVANE_IMPORT_TEST_CRASH", "hang");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(CORVANE_BATCH_EXE), QStringList{data("roster.csv")} + csvArgs);
+        QVERIFY(p.waitForStarted());
+        const qint64 batchPid = p.processId();
+        // find the reader: a child of corvane-batch
+        qint64 reader = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (!reader && clock.elapsed() < 20000) {
+            QTest::qWait(50);
+            QFile children(QString("/proc/%1/task/%1/children").arg(batchPid));
+            if (children.open(QIODevice::ReadOnly))
+                reader = children.readAll().trimmed().split(' ').value(0).toLongLong();
+        }
+        QVERIFY(reader > 0);
+        QVERIFY(QFile::exists(QString("/proc/%1").arg(reader)));
+        p.kill();
+        p.waitForFinished();
+        clock.restart();
+        auto alive = [&] {
+            QFile stat(QString("/proc/%1/stat").arg(reader));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray s = stat.readAll();
+            return !s.contains(") Z ");   // a zombie waits for init only
+        };
+        while (alive() && clock.elapsed() < 5000)
+            QTest::qWait(50);
+        QVERIFY(!alive());
+    }
+#endif
+
     void helpDocumentsEveryOption()
     {
         const Run r = batch({"--help"});

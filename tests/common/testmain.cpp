@@ -31,6 +31,9 @@ QString dataPath(const QString &relative)
 // Usage: tst_x [TestClass] [qtest options...]; without a class name every class runs.
 int main(int argc, char **argv)
 {
+    // Rosters are read by corvane-import, which is not beside the test programs.
+    if (qEnvironmentVariableIsEmpty("CORVANE_IMPORT"))
+        qputenv("CORVANE_IMPORT", CORVANE_IMPORT_EXE);
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     QString only;

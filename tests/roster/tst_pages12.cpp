@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -44,6 +45,19 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     f.write(bytes);
 }
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 
 QByteArray joined(const QStringList &lines, const QString &sep = ",")
 {
@@ -550,6 +564,112 @@ private slots:
         QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
         QCOMPARE(gridModel()->data(gridModel()->index(rows, 0)).toString(), QString("NAME%1").arg(rows - 1));
         QVERIFY(!bottom.isNull());
+    }
+
+    // A reader that fails leaves page 2 as it was: same roster, same mapping, same file
+    // type, and the same choice can be made again.
+    void failedReadingKeepsThePage()
+    {
+        openOnPage2("roster.csv");
+        mapColumn(0, "LastName");
+        const QString path = FDir + "roster.csv";
+        qputenv("CORVANE_IMPORT_TEST_CRASH", "abort");
+        page2()->cbFileType->setFocus();
+        QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
+        qunsetenv("CORVANE_IMPORT_TEST_CRASH");
+        QCOMPARE(FErrors, QStringList({QString("Cannot read '%1': the file is damaged (the reader stopped unexpectedly).").arg(path)}));
+        QVERIFY(!frmWaiting->isVisible());
+        QVERIFY(page2()->isVisible());
+        QCOMPARE(page2()->cbFileType->currentText(), QString("Comma Delimited"));
+        QCOMPARE(page2()->FileType(), iftCommaText);
+        QCOMPARE(gridModel()->rowCount(), RosterLines.size());
+        QCOMPARE(gridModel()->columnCount(), 7);
+        QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
+        QCOMPARE(gridModel()->data(gridModel()->index(1, 0)).toString(), QString("HOLLIS"));
+
+        FErrors.clear();
+        QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QCOMPARE(page2()->FileType(), iftTabText);
+        QCOMPARE(gridModel()->columnCount(), 1);
+        QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
+    }
+
+    // Damaged files chosen on page 1: an error box naming the file, and page 2 still works.
+    void damagedFilesFromPageOne()
+    {
+        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Damaged/";
+        QVERIFY(QDir().mkpath(dir));
+        const QStringList names = {"roster-onebyte.xls", "roster-truncated.xls", "random.xls", "roster-truncated.mdb"};
+        for (const QString &name : names)
+            QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), dir + name));
+        for (const QString &name : names) {
+            FErrors.clear();
+            openOnPage2(name, dir);
+            QCOMPARE(FErrors.size(), 1);
+            QVERIFY2(FErrors.first().contains(dir + name), qPrintable(FErrors.first()));
+            QVERIFY(!frmWaiting->isVisible());
+            QVERIFY(page2()->isVisible());
+            QCOMPARE(gridModel()->rowCount(), 0);
+            QCOMPARE(page2()->pnlStatus->text(),
+                     QString("You must identify the following column(s): Last Name, SSN, Rank, Gender"));
+            QVERIFY(page2()->btnPrevious->isEnabled());
+        }
+        // back to page 1 and a sound roster
+        QTest::mouseClick(page2()->btnPrevious, Qt::LeftButton);
+        QVERIFY(page1()->isVisible());
+        FErrors.clear();
+        openOnPage2("roster.csv");
+        QVERIFY(FErrors.isEmpty());
+        QCOMPARE(gridModel()->rowCount(), RosterLines.size());
+    }
+
+    // While the reader works the event loop runs: the wait window repaints, shows how far
+    // it has come, and the close box ends the reading at once.
+    void slowReadingKeepsTheWindowAlive()
+    {
+        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Slow/";
+        QVERIFY(QDir().mkpath(dir));
+        writeFile(dir + "slow.csv", joined(RosterLines));
+        typeFolder(dir);
+        QVERIFY(clickFile("slow.csv"));
+        qputenv("CORVANE_IMPORT_TEST_CRASH", "slow");
+        qputenv("CORVANE_IMPORT_TEST_DELAY_MS", "20000");
+        PaintCounter counter;
+        frmWaiting->installEventFilter(&counter);
+        frmWaiting->pnlMessage->installEventFilter(&counter);
+        bool closed = false;
+        SetMainFormClosedHandler([&] { closed = true; });
+        bool waitingShown = false;
+        int paintsBefore = -1, paintsAfter = -1;
+        QString progress;
+        QTimer::singleShot(600, [&] {
+            waitingShown = frmWaiting->isVisible();
+            paintsBefore = counter.paints;
+            frmWaiting->update();
+        });
+        QTimer::singleShot(1500, [&] {
+            paintsAfter = counter.paints;
+            progress = frmWaiting->lblProgress->isVisible() ? frmWaiting->lblProgress->text() : QString();
+            page2()->close();   // the close box
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
+        const qint64 ms = clock.elapsed();
+        qunsetenv("CORVANE_IMPORT_TEST_CRASH");
+        qunsetenv("CORVANE_IMPORT_TEST_DELAY_MS");
+        frmWaiting->removeEventFilter(&counter);
+        frmWaiting->pnlMessage->removeEventFilter(&counter);
+        SetMainFormClosedHandler([] {});
+        QVERIFY2(ms < 10000, qPrintable(QString::number(ms)));
+        QVERIFY(waitingShown);
+        QVERIFY2(paintsAfter > paintsBefore, qPrintable(QString("%1 %2").arg(paintsBefore).arg(paintsAfter)));
+        QCOMPARE(progress, QString("0 rows read"));
+        QVERIFY(closed);
+        QVERIFY(!frmWaiting->isVisible());
+        QVERIFY(FErrors.isEmpty());
+        QCOMPARE(gridModel()->rowCount(), 0);
     }
 };
 

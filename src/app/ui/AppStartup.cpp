@@ -3,6 +3,7 @@
 #include "FormWaiting.h"
 #include "products/ui/FormPrintProducts.h"
 #include "roster/ui/FormChooseRosterFile.h"
+#include "roster/ImportProcess.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
 #include "selection/ui/FormSelectionParameters.h"
@@ -24,6 +25,7 @@ void SetMainFormClosedHandler(std::function<void()> handler)
 
 void MainFormClosed()
 {
+    CancelImportProcess();   // a roster being read when the program closes is dropped
     if (g_mainFormClosed)
         g_mainFormClosed();
     else

@@ -25,6 +25,11 @@ TfrmWaiting::TfrmWaiting(QWidget *parent)
     pnlMessage->setAlignment(Qt::AlignCenter);
     pnlMessage->setWordWrap(true);
     layout->addWidget(pnlMessage);
+    lblProgress = new QLabel(this);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    lblProgress->setAlignment(Qt::AlignCenter);
+    lblProgress->setGeometry(4, height() - 24, width() - 8, 18);
+    lblProgress->hide();
 
     CentreOnScreen(this);
 }
@@ -32,8 +37,17 @@ TfrmWaiting::TfrmWaiting(QWidget *parent)
 void TfrmWaiting::ShowWaitMessage(const QString &message)
 {
     pnlMessage->setText(message);
+    lblProgress->clear();
+    lblProgress->hide();
     show();
     raise();
     QCoreApplication::processEvents();
     repaint();
+}
+
+void TfrmWaiting::ShowProgress(const QString &text)
+{
+    lblProgress->setText(text);
+    lblProgress->show();
+    lblProgress->raise();
 }

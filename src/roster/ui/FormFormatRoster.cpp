@@ -5,6 +5,7 @@
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
 #include "roster/FormatRoster.h"
+#include "roster/ImportProcess.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "selection/ui/FormSelectionParameters.h"
 
@@ -42,7 +43,11 @@ TImportFieldKind TfrmFormatRoster::KindOfEntry(int index)
 
 int TfrmFormatRoster::EntryOfExtension(const QString &path)
 {
-    const TImportFileType type = FileTypeOfExtension(path);
+    return EntryOfFileType(FileTypeOfExtension(path));
+}
+
+int TfrmFormatRoster::EntryOfFileType(TImportFileType type)
+{
     for (int i = 0; i < int(std::size(EntryFileTypes)); ++i)
         if (EntryFileTypes[i] == type)
             return i;
@@ -165,11 +170,18 @@ void TfrmFormatRoster::cbFileTypeChange()
     const TImportFileType type = FileTypeOfEntry(cbFileType->currentIndex());
     if (type == FFileType)
         return;
+    const TImportFileType previousType = FFileType;
+    const QString previousFile = FLoadedFileName;
     FFileType = type;
     FLoadedFileName = FRosterFileName;
     if (frmWaiting)
         frmWaiting->ShowWaitMessage(QStringLiteral("Loading Roster File. . ."));
+    SetImportProgress([](int rows) {
+        if (frmWaiting)
+            frmWaiting->ShowProgress(QStringLiteral("%L1 rows read").arg(rows));
+    });
     const auto finish = [this] {
+        SetImportProgress({});
         FGridModel->SetTable(FTable.get());
         if (frmWaiting)
             frmWaiting->close();
@@ -178,9 +190,22 @@ void TfrmFormatRoster::cbFileTypeChange()
     };
     try {
         const QString templ = FTable->GetTemplate();
-        // The grid must not read rows while they are replaced (the load lets events through).
+        // Read into a table of its own: when the reading fails the page keeps the roster
+        // it shows, and the grid never sees rows half replaced.
+        auto table = std::make_unique<TImportTable>();
+        table->IgnoreHeader = FTable->IgnoreHeader;
+        table->SetFixedColumns(FTable->FixedColumns());
+        try {
+            table->LoadFromFile(FRosterFileName, type);
+        } catch (...) {
+            FFileType = previousType;   // nothing of the new type was loaded: it can be retried
+            FLoadedFileName = previousFile;
+            if (previousType != iftNone)
+                cbFileType->setCurrentIndex(EntryOfFileType(previousType));
+            throw;
+        }
         FGridModel->SetTable(nullptr);
-        FTable->LoadFromFile(FRosterFileName, type);
+        FTable = std::move(table);
         FTable->ApplyTemplate(templ);
         cbIgnoreHeader->setChecked(FTable->IgnoreHeader);
     } catch (...) {

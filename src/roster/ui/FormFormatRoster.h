@@ -36,6 +36,8 @@ public:
     static TImportFieldKind KindOfEntry(int index);
     // The cbFileType entry an extension selects (compared upper-case), or -1.
     static int EntryOfExtension(const QString &path);
+    // The cbFileType entry that loads a file type, or -1.
+    static int EntryOfFileType(TImportFileType type);
 
 protected:
     void btnPreviousClick() override;

@@ -1,0 +1,243 @@
+// corvane-import: reads ONE roster file with the roster readers and streams what it read on
+// standard output (see roster/ImportProtocol.h). The wizard and corvane-batch start it for
+// every roster, so that a reader crashing, hanging or eating memory on a damaged file takes
+// down only this process.
+//
+//   corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns START,START,...]
+#include "app/Exceptions.h"
+#include "roster/ImportFileReader.h"
+#include "roster/ImportProtocol.h"
+#include "roster/ImportTable.h"
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+using namespace ImportProtocol;
+
+// Frames go to a private copy of standard output; the real one is pointed at standard error
+// so that a library printing there cannot corrupt the stream.
+class Output
+{
+public:
+    Output()
+    {
+#ifdef Q_OS_UNIX
+        m_fd = ::dup(1);
+        ::dup2(2, 1);
+#elif defined(Q_OS_WIN)
+        _setmode(1, _O_BINARY);
+        m_fd = _dup(1);
+        _dup2(2, 1);
+#endif
+        m_buffer.reserve(BufferSize + 4096);
+        m_buffer.append(Magic, sizeof Magic);
+        m_committed = m_buffer.size();
+    }
+    ~Output() { Flush(); }
+
+    void Frame(char tag, const void *payload, size_t n)
+    {
+        Head(tag, quint32(n));
+        m_buffer.append(static_cast<const char *>(payload), n);
+        Commit();
+    }
+    void Frame(char tag, const QByteArray &payload) { Frame(tag, payload.constData(), size_t(payload.size())); }
+
+    void Record(const QStringList &values)
+    {
+        size_t n = 4;
+        for (const QString &v : values)
+            n += 4 + size_t(v.size()) * 2;
+        Head(TagRecord, quint32(n));
+        Put32(quint32(values.size()));
+        for (const QString &v : values) {
+            Put32(quint32(v.size()));
+            m_buffer.append(reinterpret_cast<const char *>(v.constData()), size_t(v.size()) * 2);
+        }
+        Commit();
+    }
+
+    // A frame cut short by an allocation failure is not sent.
+    void DropPartial() { m_buffer.resize(m_committed); }
+
+    void Raw(const char *bytes, size_t n)
+    {
+        m_buffer.append(bytes, n);
+        m_committed = m_buffer.size();
+    }
+
+    void Flush()
+    {
+        const char *p = m_buffer.data();
+        size_t left = m_buffer.size();
+        while (left > 0) {
+#ifdef Q_OS_WIN
+            const int w = _write(m_fd, p, unsigned(std::min<size_t>(left, 1 << 20)));
+#else
+            const ssize_t w = ::write(m_fd, p, left);
+            if (w < 0 && errno == EINTR)
+                continue;
+#endif
+            if (w <= 0)
+                std::_Exit(4);   // the reader's parent is gone
+            p += w;
+            left -= size_t(w);
+        }
+        m_buffer.clear();
+        m_committed = 0;
+    }
+
+private:
+    static constexpr size_t BufferSize = 1 << 16;
+
+    void Head(char tag, quint32 n)
+    {
+        m_buffer.push_back(tag);
+        Put32(n);
+    }
+    void Put32(quint32 v) { m_buffer.append(reinterpret_cast<const char *>(&v), 4); }
+    void Commit()
+    {
+        m_committed = m_buffer.size();
+        if (m_buffer.size() >= BufferSize)
+            Flush();
+    }
+
+    int m_fd = 1;
+    std::string m_buffer;
+    size_t m_committed = 0;
+};
+
+void Sleep(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Test hook: CORVANE_IMPORT_TEST_CRASH makes the reading fail in a chosen way, so that the
+// parent's handling of each is tested whatever the libraries do with damaged files.
+void TestHook(Output &out)
+{
+    const QByteArray hook = qgetenv("CORVANE_IMPORT_TEST_CRASH");
+    if (hook.isEmpty())
+        return;
+    if (hook == "slow") {   // reads normally after a pause
+        Sleep(qEnvironmentVariableIntValue("CORVANE_IMPORT_TEST_DELAY_MS") > 0
+                  ? qEnvironmentVariableIntValue("CORVANE_IMPORT_TEST_DELAY_MS")
+                  : 1500);
+        return;
+    }
+    const quint32 three = 3;
+    out.Frame(TagFields, &three, 4);
+    out.Record({QStringLiteral("PARTIAL"), QStringLiteral("ROW"), QStringLiteral("1")});
+    out.Flush();
+    if (hook == "abort") {
+        std::abort();
+    } else if (hook == "hang") {
+        for (;;)
+            Sleep(1000);
+    } else if (hook == "spin") {
+        volatile unsigned long n = 0;
+        for (;;)
+            n = n + 1;
+    } else if (hook == "garble") {
+        static const char junk[] = "R\xff\xff\xff\x7fnot a record at all";
+        out.Raw(junk, sizeof junk - 1);
+        out.Flush();
+        std::_Exit(0);
+    } else if (hook == "eat") {
+        std::vector<char *> blocks;
+        for (int i = 0; i < 1024; ++i) {   // 64 GiB: only an address-space limit stops it
+            blocks.push_back(new char[size_t(64) << 20]);
+            blocks.back()[0] = 1;
+        }
+        std::abort();
+    }
+}
+
+int Run(int argc, char **argv, Output &out)
+{
+    if (argc < 3)
+        throw Exception(QStringLiteral("usage: corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns N,N,...]"));
+    const QString fileName = QFile::decodeName(argv[1]);
+    const int type = QByteArray(argv[2]).toInt();
+    QString table;
+    bool listTables = false;
+    TIntArray columns;
+    for (int i = 3; i < argc; ++i) {
+        const QByteArray arg = argv[i];
+        if (arg == "--list-tables") {
+            listTables = true;
+        } else if (arg == "--table" && i + 1 < argc) {
+            table = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == "--columns" && i + 1 < argc) {
+            for (const QByteArray &start : QByteArray(argv[++i]).split(','))
+                if (!start.isEmpty())
+                    columns << start.toInt();
+        }
+    }
+
+    TestHook(out);
+
+    if (listTables) {
+        for (const QString &name : TImportAccessReader::TableNames(fileName))
+            out.Frame(TagTable, name.toUtf8());
+        out.Frame(TagEnd, nullptr, 0);
+        return 0;
+    }
+    // The parent has asked the user; here the choice is only looked up.
+    SetTableChooser([&](const QStringList &tables, QString &chosen) {
+        if (!tables.contains(table))
+            throw Exception(QStringLiteral("Cannot read \"%1\": it has no table named \"%2\".").arg(fileName, table));
+        chosen = table;
+        return true;
+    });
+    std::unique_ptr<TImportFileReader> reader = CreateImportReader(
+        TImportFileType(type), [&](const QStringList &values) { out.Record(values); },
+        [&](int count) {
+            const quint32 n = quint32(std::max(count, 0));
+            out.Frame(TagFields, &n, 4);
+        },
+        columns);
+    const bool opened = reader && reader->Import(fileName);
+    out.Frame(opened ? TagEnd : TagNotOpened, nullptr, 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Output out;
+    try {
+        return Run(argc, argv, out);
+    } catch (const Exception &e) {
+        out.Frame(TagError, e.message().toUtf8());
+    } catch (const std::bad_alloc &) {
+        out.DropPartial();
+        out.Frame(TagOutOfMemory, nullptr, 0);
+    } catch (const std::exception &e) {
+        const QString file = argc > 1 ? QFile::decodeName(argv[1]) : QString();
+        out.Frame(TagError, QStringLiteral("Cannot read \"%1\": %2").arg(file, QString::fromLocal8Bit(e.what())).toUtf8());
+    }
+    return 0;
+}

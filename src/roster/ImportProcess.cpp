@@ -1,0 +1,434 @@
+#include "roster/ImportProcess.h"
+#include "roster/ImportProtocol.h"
+#include "app/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_NO_ADDRESS_LIMIT 1   // the sanitizer reserves terabytes of address space
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANE_NO_ADDRESS_LIMIT 1
+#endif
+#endif
+
+namespace {
+
+using namespace ImportProtocol;
+
+TImportLimits &LimitsSlot()
+{
+    static TImportLimits limits;
+    return limits;
+}
+
+TImportProgress &ProgressSlot()
+{
+    static TImportProgress progress;
+    return progress;
+}
+
+int g_running = 0;          // readings under way (a dialog during one may start another)
+bool g_cancelled = false;
+
+QString ProgramName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("corvane-import.exe");
+#else
+    return QStringLiteral("corvane-import");
+#endif
+}
+
+[[noreturn]] void Fail(const QString &fileName, const QString &why)
+{
+    throw Exception(QStringLiteral("Cannot read '%1': %2").arg(fileName, why));
+}
+
+class BusyCursor
+{
+public:
+    BusyCursor()
+    {
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            m_set = true;
+        }
+    }
+    ~BusyCursor()
+    {
+        if (m_set)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    bool m_set = false;
+};
+
+struct Running
+{
+    Running()
+    {
+        if (g_running++ == 0)
+            g_cancelled = false;
+    }
+    ~Running() { --g_running; }
+};
+
+// One run of corvane-import, read to its last frame.
+class Child
+{
+public:
+    enum Outcome { Read, NotOpened, Cancelled };
+
+    Child(const QString &fileName, const QStringList &arguments) : m_fileName(fileName), m_arguments(arguments) {}
+
+    TRecordEvent onRecord;
+    TFieldCountEvent onFieldCount;
+    QStringList tables;
+
+    Outcome Run()
+    {
+        const QString program = ImportProgramPath();
+        if (program.isEmpty()) {
+            const QString fromEnv = qEnvironmentVariable("CORVANE_IMPORT");
+            const QString where = !fromEnv.isEmpty() ? QDir::toNativeSeparators(fromEnv)
+                                  : QCoreApplication::instance()
+                                      ? ProgramName() + QStringLiteral(" (looked in ")
+                                            + QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
+                                            + QStringLiteral(" and ../libexec/corvane-lite)")
+                                      : ProgramName();
+            Fail(m_fileName, QStringLiteral("the import program %1 was not found.").arg(where));
+        }
+        const TImportLimits limits = ImportLimits();
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(m_arguments);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());   // the libraries' complaints
+#ifdef Q_OS_UNIX
+        const pid_t parent = ::getpid();
+        const rlim_t cpu = rlim_t(limits.cpuSeconds);
+        const rlim_t space = rlim_t(limits.addressSpace);
+        // Runs in the child between fork and exec: async-signal-safe calls only.
+        process.setChildProcessModifier([parent, cpu, space] {
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);   // a core file would hold roster data
+            if (cpu > 0) {
+                const rlimit cpuLimit{cpu, cpu + 2};
+                ::setrlimit(RLIMIT_CPU, &cpuLimit);
+            }
+#ifndef CORVANE_NO_ADDRESS_LIMIT
+            if (space > 0) {
+                const rlimit spaceLimit{space, space};
+                ::setrlimit(RLIMIT_AS, &spaceLimit);
+            }
+#else
+            (void)space;
+#endif
+#ifdef Q_OS_LINUX
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(1);
+            // The program's own files stay with it (close-on-exec for all above stderr);
+            // QProcess's own pipe is close-on-exec already.
+            if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0) {
+                const long max = std::min(::sysconf(_SC_OPEN_MAX), 65536L);
+                for (int fd = 3; fd < max; ++fd)
+                    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            }
+#else
+            (void)parent;
+#endif
+        });
+#endif
+        process.start(QIODevice::ReadOnly);
+        if (!process.waitForStarted(30000))
+            Fail(m_fileName, QStringLiteral("the import program %1 could not be started (%2).")
+                                 .arg(QDir::toNativeSeparators(program), process.errorString()));
+
+        const bool interactive = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
+        QElapsedTimer clock;
+        clock.start();
+        QElapsedTimer sinceProgress;
+        sinceProgress.start();
+        for (;;) {
+            Parse();
+            if (m_done)
+                break;
+            if (process.state() == QProcess::NotRunning) {
+                m_buffer.append(process.readAll());
+                Parse();
+                if (m_done)
+                    break;
+                Stopped(process);
+            }
+            const qint64 left = limits.wallClockMs - clock.elapsed();
+            if (left <= 0) {
+                process.kill();
+                process.waitForFinished(5000);
+                Fail(m_fileName, QStringLiteral("the reader took too long and was stopped."));
+            }
+            if (interactive) {
+                // Short waits with the event loop between them: the wait window repaints
+                // and the close box works; clicks wait until the roster is in.
+                process.waitForReadyRead(int(std::min<qint64>(left, 40)));
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                if (g_cancelled) {
+                    process.kill();
+                    process.waitForFinished(5000);
+                    return Cancelled;
+                }
+                if (sinceProgress.elapsed() >= 100 && ProgressSlot()) {
+                    ProgressSlot()(m_rows);
+                    sinceProgress.restart();
+                }
+            } else {
+                process.waitForReadyRead(int(std::min<qint64>(left, 1000)));
+            }
+            m_buffer.append(process.readAll());
+        }
+        // The child ends by itself after its last frame.
+        if (!process.waitForFinished(2000))
+            process.kill();
+        switch (m_last) {
+        case TagNotOpened:
+            return NotOpened;
+        case TagError:
+            throw Exception(m_message);
+        case TagOutOfMemory:
+            Fail(m_fileName, QStringLiteral("the reader ran out of memory."));
+        default:
+            return Read;
+        }
+    }
+
+private:
+    [[noreturn]] void Garbled()
+    {
+        Fail(m_fileName, QStringLiteral("the file is damaged (the reader sent a garbled reply)."));
+    }
+
+    // The child ended without its last frame: it crashed or a limit stopped it.
+    [[noreturn]] void Stopped(const QProcess &process)
+    {
+#ifdef Q_OS_UNIX
+        if (process.exitStatus() == QProcess::CrashExit
+            && (process.exitCode() == SIGXCPU || process.exitCode() == SIGKILL))
+            Fail(m_fileName, QStringLiteral("the reader took too long and was stopped."));
+#else
+        (void)process;
+#endif
+        Fail(m_fileName, QStringLiteral("the file is damaged (the reader stopped unexpectedly)."));
+    }
+
+    static quint32 Get32(const char *p)
+    {
+        quint32 v;
+        memcpy(&v, p, 4);
+        return v;
+    }
+
+    void Parse()
+    {
+        qsizetype pos = 0;
+        const char *data = m_buffer.constData();
+        const qsizetype size = m_buffer.size();
+        if (!m_magic) {
+            if (size < qsizetype(sizeof Magic))
+                return;
+            if (memcmp(data, Magic, sizeof Magic) != 0)
+                Garbled();
+            m_magic = true;
+            pos = sizeof Magic;
+        }
+        while (!m_done && size - pos >= 5) {
+            const char tag = data[pos];
+            const quint32 n = Get32(data + pos + 1);
+            if (n > MaxFrame)
+                Garbled();
+            if (size - pos - 5 < qsizetype(n))
+                break;
+            Frame(tag, data + pos + 5, n);
+            pos += 5 + qsizetype(n);
+        }
+        if (pos > 0)
+            m_buffer.remove(0, pos);
+    }
+
+    void Frame(char tag, const char *p, quint32 n)
+    {
+        switch (tag) {
+        case TagRecord: {
+            if (n < 4)
+                Garbled();
+            const quint32 count = Get32(p);
+            if (count > (n - 4) / 4)
+                Garbled();
+            m_values.clear();
+            m_values.reserve(count);
+            quint32 at = 4;
+            for (quint32 i = 0; i < count; ++i) {
+                if (n - at < 4)
+                    Garbled();
+                const quint32 len = Get32(p + at);
+                at += 4;
+                if ((n - at) / 2 < len)
+                    Garbled();
+                QString value(qsizetype(len), Qt::Uninitialized);
+                memcpy(value.data(), p + at, size_t(len) * 2);
+                at += len * 2;
+                m_values.append(std::move(value));
+            }
+            if (at != n)
+                Garbled();
+            ++m_rows;
+            if (onRecord)
+                onRecord(m_values);
+            break;
+        }
+        case TagFields: {
+            if (n != 4 || Get32(p) > MaxFields)
+                Garbled();
+            if (onFieldCount)
+                onFieldCount(int(Get32(p)));
+            break;
+        }
+        case TagTable:
+            tables << QString::fromUtf8(p, qsizetype(n));
+            break;
+        case TagError:
+            m_message = QString::fromUtf8(p, qsizetype(n));
+            if (m_message.isEmpty())
+                Garbled();
+            m_done = true;
+            break;
+        case TagEnd:
+        case TagNotOpened:
+        case TagOutOfMemory:
+            if (n != 0)
+                Garbled();
+            m_done = true;
+            break;
+        default:
+            Garbled();
+        }
+        m_last = tag;
+    }
+
+    QString m_fileName;
+    QStringList m_arguments;
+    QByteArray m_buffer;
+    QStringList m_values;
+    QString m_message;
+    int m_rows = 0;
+    bool m_magic = false;
+    bool m_done = false;
+    char m_last = 0;
+};
+
+QStringList Arguments(const QString &fileName, TImportFileType fileType)
+{
+    return {fileName, QString::number(int(fileType))};
+}
+
+} // namespace
+
+void SetImportLimits(const TImportLimits &limits) { LimitsSlot() = limits; }
+
+TImportLimits ImportLimits()
+{
+    TImportLimits limits = LimitsSlot();
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("CORVANE_IMPORT_TIMEOUT_MS", &ok);
+    if (ok && ms > 0)
+        limits.wallClockMs = ms;
+    return limits;
+}
+
+void SetImportProgress(TImportProgress progress) { ProgressSlot() = std::move(progress); }
+
+void CancelImportProcess()
+{
+    if (g_running > 0)
+        g_cancelled = true;
+}
+
+QString ImportProgramPath()
+{
+    const QString fromEnv = qEnvironmentVariable("CORVANE_IMPORT");
+    if (!fromEnv.isEmpty())
+        return QFileInfo(fromEnv).isFile() ? fromEnv : QString();
+    if (!QCoreApplication::instance())
+        return {};
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString &candidate : {here.filePath(ProgramName()),
+                                     here.filePath(QStringLiteral("../libexec/corvane-lite/") + ProgramName())}) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+QStringList ImportProcessTableNames(const QString &fileName)
+{
+    Running running;
+    BusyCursor busy;
+    Child child(fileName, Arguments(fileName, iftAccess) << QStringLiteral("--list-tables"));
+    if (child.Run() != Child::Read)
+        return {};
+    return child.tables;
+}
+
+bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
+                          const TRecordEvent &onRecord, const TFieldCountEvent &onFieldCount)
+{
+    if (!CreateImportReader(fileType, {}, {}))
+        return false;   // no reader for this type: nothing to start
+    Running running;
+    QStringList arguments = Arguments(fileName, fileType);
+    if (fileType == iftAccess) {
+        // The user chooses between the tables here; the child then reads the chosen one.
+        if (!QFileInfo::exists(fileName))
+            throw Exception(QStringLiteral("Cannot open the Access database \"%1\": the file does not exist.").arg(fileName));
+        const QStringList tables = ImportProcessTableNames(fileName);
+        if (g_cancelled)
+            return false;
+        QString chosen;
+        if (!ChooseImportTable(fileName, tables, chosen))
+            return false;
+        arguments << QStringLiteral("--table") << chosen;
+    }
+    if (fileType == iftFixedText && !fixedColumns.isEmpty()) {
+        QStringList starts;
+        for (int start : fixedColumns)
+            starts << QString::number(start);
+        arguments << QStringLiteral("--columns") << starts.join(QLatin1Char(','));
+    }
+    BusyCursor busy;
+    Child child(fileName, arguments);
+    child.onRecord = onRecord;
+    child.onFieldCount = onFieldCount;
+    return child.Run() == Child::Read;
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <QtGlobal>
+
+// What corvane-import writes on its standard output: the magic, then frames of one tag
+// byte, a 4-byte length (host order: both ends run on the same machine) and the payload.
+//   'T' a table name (UTF-8)          'F' the field count (4 bytes)
+//   'R' a record: value count, then per value its length in UTF-16 units and the units
+//   'Z' read to the end   'N' not opened   'E' an error message (UTF-8)   'M' out of memory
+namespace ImportProtocol {
+constexpr char Magic[4] = {'C', 'V', 'I', '1'};
+constexpr char TagTable = 'T';
+constexpr char TagFields = 'F';
+constexpr char TagRecord = 'R';
+constexpr char TagEnd = 'Z';
+constexpr char TagNotOpened = 'N';
+constexpr char TagError = 'E';
+constexpr char TagOutOfMemory = 'M';
+constexpr quint32 MaxFrame = 256u << 20;    // a 5 MB line is a legal record; this is not
+constexpr quint32 MaxFields = 1u << 22;
+} // namespace ImportProtocol
