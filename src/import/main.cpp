@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QLocale>
 
 #include <cmath>
@@ -16,27 +14,20 @@
 // Shared import procedure
 
 namespace {
+TBusyCursorHandler &BusyHandlerSlot()
+{
+    static TBusyCursorHandler handler;
+    return handler;
+}
+
 // The hourglass for the whole import, restored however it ends.
 class BusyCursor
 {
 public:
-    BusyCursor()
-    {
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-            m_set = true;
-        }
-    }
-    ~BusyCursor()
-    {
-        if (m_set)
-            QGuiApplication::restoreOverrideCursor();
-    }
+    BusyCursor() { ShowBusyCursor(true); }
+    ~BusyCursor() { ShowBusyCursor(false); }
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
-
-private:
-    bool m_set = false;
 };
 
 QString TrimmedString(const QString &s)
@@ -67,6 +58,14 @@ TTableChooser &ChooserSlot()
 } // namespace
 
 void SetTableChooser(TTableChooser chooser) { ChooserSlot() = std::move(chooser); }
+
+void SetBusyCursorHandler(TBusyCursorHandler handler) { BusyHandlerSlot() = std::move(handler); }
+
+void ShowBusyCursor(bool busy)
+{
+    if (BusyHandlerSlot())
+        BusyHandlerSlot()(busy);
+}
 const TTableChooser &TableChooser() { return ChooserSlot(); }
 
 bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen)

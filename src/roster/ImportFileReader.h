@@ -18,6 +18,12 @@ using TRecordEvent = std::function<void(const QStringList &values)>;
 using TTableChooser = std::function<bool(const QStringList &tables, QString &chosen)>;
 void SetTableChooser(TTableChooser chooser);
 const TTableChooser &TableChooser();
+// The hourglass shown while a roster is read. The user interface installs the handler; the
+// readers themselves also run where there is no screen.
+using TBusyCursorHandler = std::function<void(bool busy)>;
+void SetBusyCursorHandler(TBusyCursorHandler handler);
+void ShowBusyCursor(bool busy);
+
 // Picks the table of a database to read: through the installed chooser (false when
 // cancelled), else the only table; raises when there is none or there are several.
 bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen);

@@ -3,13 +3,12 @@
 #include "app/Exceptions.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -67,23 +66,10 @@ QString ProgramName()
 class BusyCursor
 {
 public:
-    BusyCursor()
-    {
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-            m_set = true;
-        }
-    }
-    ~BusyCursor()
-    {
-        if (m_set)
-            QGuiApplication::restoreOverrideCursor();
-    }
+    BusyCursor() { ShowBusyCursor(true); }
+    ~BusyCursor() { ShowBusyCursor(false); }
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
-
-private:
-    bool m_set = false;
 };
 
 struct Running
@@ -153,7 +139,12 @@ public:
                 ::_exit(1);
             // The program's own files stay with it (close-on-exec for all above stderr);
             // QProcess's own pipe is close-on-exec already.
-            if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0) {
+#ifdef SYS_close_range
+            const long marked = ::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+#else
+            const long marked = -1;
+#endif
+            if (marked != 0) {
                 const long max = std::min(::sysconf(_SC_OPEN_MAX), 65536L);
                 for (int fd = 3; fd < max; ++fd)
                     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -168,7 +159,9 @@ public:
             Fail(m_fileName, QStringLiteral("the import program %1 could not be started (%2).")
                                  .arg(QDir::toNativeSeparators(program), process.errorString()));
 
-        const bool interactive = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
+        // by name: the reader program links no GUI library
+        const bool interactive = QCoreApplication::instance()
+                                 && QCoreApplication::instance()->inherits("QGuiApplication");
         QElapsedTimer clock;
         clock.start();
         QElapsedTimer sinceProgress;

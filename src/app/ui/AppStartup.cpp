@@ -3,12 +3,15 @@
 #include "FormWaiting.h"
 #include "products/ui/FormPrintProducts.h"
 #include "roster/ui/FormChooseRosterFile.h"
+#include "roster/ImportFileReader.h"
 #include "roster/ImportProcess.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
 #include "selection/ui/FormSelectionParameters.h"
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 
 namespace {
 QWidget *g_mainForm = nullptr;
@@ -42,6 +45,13 @@ void CreatePages()
     frmPrintProducts = new TfrmPrintProducts;
     frmFormatRoster = new TfrmFormatRoster;
     frmWaiting = new TfrmWaiting;
+    // the hourglass while a roster is read
+    SetBusyCursorHandler([](bool busy) {
+        if (busy)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
 }
 
 void DestroyPages()
