@@ -1,5 +1,6 @@
 #include "roster/ImportTable.h"
 #include "roster/ImportFileReader.h"
+#include "roster/ImportSheetReaders.h"
 #include "app/Exceptions.h"
 
 #include <memory>
@@ -94,8 +95,9 @@ bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileTyp
     case iftTabText: reader = std::make_unique<TImportTabTextReader>(onRecord, onFieldCount); break;
     case iftCommaText: reader = std::make_unique<TImportCommaTextReader>(onRecord, onFieldCount); break;
     case iftAccess: reader = std::make_unique<TImportAccessReader>(onRecord, onFieldCount); break;
-    case iftExcel: reader = std::make_unique<TImportExcelReader>(onRecord, onFieldCount); break;
+    case iftExcel: reader = MakeExcelReader(fileName, onRecord, onFieldCount); break;
     case iftDBase: reader = std::make_unique<TImportDBaseReader>(onRecord, onFieldCount); break;
+    case iftOds: reader = std::make_unique<TImportOdsReader>(onRecord, onFieldCount); break;
     default: return false;
     }
     return reader->Import(fileName);

@@ -29,6 +29,7 @@ enum TImportFileType : quint8 {
     iftAccess = 4,
     iftExcel = 5,
     iftDBase = 6,
+    iftOds = 7,
 };
 
 using TStrArray = QStringList;

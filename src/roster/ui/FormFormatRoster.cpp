@@ -24,7 +24,7 @@ TfrmFormatRoster *frmFormatRoster = nullptr;
 
 namespace {
 
-constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText, iftAccess, iftDBase};
+constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText, iftAccess, iftDBase, iftOds};
 constexpr TImportFieldKind EntryKinds[] = {fkDoNotImport, fkFirstName, fkLastName, fkInitial,
                                            fkSSN, fkRank, fkGender, fkOrganization};
 
@@ -79,7 +79,7 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     cbFileType->setObjectName(QStringLiteral("cbFileType"));
     cbFileType->addItems({QStringLiteral("MS Excel"), QStringLiteral("Comma Delimited"),
                           QStringLiteral("Tab Delimeted"), QStringLiteral("MS Access"),
-                          QStringLiteral("DBase")});
+                          QStringLiteral("DBase"), QStringLiteral("OpenDocument Spreadsheet")});
     cbFileType->setCurrentIndex(0);
     cbFileType->setFixedWidth(137);
     lblFileType->setBuddy(cbFileType);
