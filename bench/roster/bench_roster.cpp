@@ -115,6 +115,16 @@ void BM_LoadExcel65k(benchmark::State &state)
     Load(state, QStringLiteral(ROSTER_BENCH_XLS), iftExcel);
 }
 
+void BM_LoadXlsx65k(benchmark::State &state)
+{
+    Load(state, QStringLiteral(ROSTER_BENCH_XLSX), iftExcel);
+}
+
+void BM_LoadOds65k(benchmark::State &state)
+{
+    Load(state, QStringLiteral(ROSTER_BENCH_ODS), iftOds);
+}
+
 void BM_BuildRecords100k(benchmark::State &state)
 {
     TImportTable table;
@@ -133,5 +143,7 @@ void BM_BuildRecords100k(benchmark::State &state)
 BENCHMARK(BM_LoadComma100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadComma100kInProcess)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadExcel65k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadXlsx65k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadOds65k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildRecords100k)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

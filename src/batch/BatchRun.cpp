@@ -54,7 +54,7 @@ const QMap<QString, TImportFileType> &typeNames()
     static const QMap<QString, TImportFileType> names = {
         {QStringLiteral("excel"), iftExcel}, {QStringLiteral("comma"), iftCommaText},
         {QStringLiteral("tab"), iftTabText}, {QStringLiteral("access"), iftAccess},
-        {QStringLiteral("dbase"), iftDBase}};
+        {QStringLiteral("dbase"), iftDBase}, {QStringLiteral("ods"), iftOds}};
     return names;
 }
 
@@ -84,7 +84,7 @@ Options parse(const QStringList &args)
         } else if (a == QLatin1String("--type")) {
             const QString t = value().toLower();
             if (!typeNames().contains(t))
-                fail(QStringLiteral("Unknown file type '%1' (excel, comma, tab, access or dbase)").arg(t));
+                fail(QStringLiteral("Unknown file type '%1' (excel, comma, tab, access, dbase or ods)").arg(t));
             o.type = typeNames().value(t);
         } else if (a == QLatin1String("--table")) {
             o.table = value();
@@ -374,8 +374,10 @@ Runs one urinalysis test without the wizard: reads the roster, maps its columns,
 takes the members, numbers them and writes the products as PDF files.
 
 Roster:
-  --type excel|comma|tab|access|dbase   file type (default: from the extension: .xls excel,
-                                         .csv/.txt comma, .mdb access, .dbf dbase; else excel)
+  --type excel|comma|tab|access|dbase|ods
+                                         file type (default: from the extension: .xls, .xlsx and
+                                         .xlsm excel, .csv/.txt comma, .mdb access, .dbf dbase,
+                                         .ods ods (OpenDocument); else excel)
   --table NAME                           Access table (default: the only user table; with
                                          several the error lists them)
   --columns K1,K2,...                    field kind per column, left to right: last, first,

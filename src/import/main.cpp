@@ -219,7 +219,7 @@ int Run(int argc, char **argv, Output &out)
             const quint32 n = quint32(std::max(count, 0));
             out.Frame(TagFields, &n, 4);
         },
-        columns);
+        columns, fileName);
     const bool opened = reader && reader->Import(fileName);
     out.Frame(opened ? TagEnd : TagNotOpened, nullptr, 0);
     return 0;

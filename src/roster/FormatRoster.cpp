@@ -9,7 +9,7 @@ TImportFileType FileTypeOfExtension(const QString &path)
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : name.mid(dot).toUpper();
-    if (ext == QLatin1String(".XLS"))
+    if (ext == QLatin1String(".XLS") || ext == QLatin1String(".XLSX") || ext == QLatin1String(".XLSM"))
         return iftExcel;
     if (ext == QLatin1String(".TXT") || ext == QLatin1String(".CSV"))
         return iftCommaText;
@@ -17,6 +17,8 @@ TImportFileType FileTypeOfExtension(const QString &path)
         return iftAccess;
     if (ext == QLatin1String(".DBF"))
         return iftDBase;
+    if (ext == QLatin1String(".ODS"))
+        return iftOds;
     return iftNone;
 }
 

@@ -7,8 +7,9 @@ class TServiceUtils;
 
 // Rules of the format-roster step that the wizard page and the headless program share.
 
-// The file type a roster's extension selects (".XLS" Excel, ".TXT"/".CSV" comma text,
-// ".MDB" Access, ".DBF" dBase, compared in upper case); iftNone for any other extension.
+// The file type a roster's extension selects (".XLS"/".XLSX"/".XLSM" Excel, ".TXT"/".CSV"
+// comma text, ".MDB" Access, ".DBF" dBase, ".ODS" OpenDocument, compared in upper case);
+// iftNone for any other extension.
 TImportFileType FileTypeOfExtension(const QString &path);
 
 // The required columns not yet identified, as the status line lists them:

@@ -1,6 +1,7 @@
 #include "roster/ImportTable.h"
 #include "roster/ImportFileReader.h"
 #include "roster/ImportProcess.h"
+#include "roster/ImportSheetReaders.h"
 #include "app/Exceptions.h"
 
 #include <memory>
@@ -78,7 +79,8 @@ QString TImportTable::KindTitle(quint8 kind)
 }
 
 std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
-                                                      TFieldCountEvent onFieldCount, const TIntArray &fixedColumns)
+                                                      TFieldCountEvent onFieldCount, const TIntArray &fixedColumns,
+                                                      const QString &fileName)
 {
     switch (fileType) {
     case iftFixedText: {
@@ -89,8 +91,13 @@ std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, 
     case iftTabText: return std::make_unique<TImportTabTextReader>(std::move(onRecord), std::move(onFieldCount));
     case iftCommaText: return std::make_unique<TImportCommaTextReader>(std::move(onRecord), std::move(onFieldCount));
     case iftAccess: return std::make_unique<TImportAccessReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftExcel: return std::make_unique<TImportExcelReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftExcel:
+        // .xlsx/.xlsm are zip packages, .xls an OLE2 file: the content decides, not the name
+        if (!fileName.isEmpty())
+            return MakeExcelReader(fileName, std::move(onRecord), std::move(onFieldCount));
+        return std::make_unique<TImportExcelReader>(std::move(onRecord), std::move(onFieldCount));
     case iftDBase: return std::make_unique<TImportDBaseReader>(std::move(onRecord), std::move(onFieldCount));
+    case iftOds: return std::make_unique<TImportOdsReader>(std::move(onRecord), std::move(onFieldCount));
     default: return nullptr;
     }
 }
@@ -110,7 +117,7 @@ bool TImportTable::LoadInProcess(const QString &fileName, TImportFileType fileTy
     ClearRows();
     std::unique_ptr<TImportFileReader> reader = CreateImportReader(
         fileType, [this](const QStringList &values) { AddRow(values); }, [this](int count) { EnsureFields(count); },
-        FFixedColumns);
+        FFixedColumns, fileName);
     return reader && reader->Import(fileName);
 }
 

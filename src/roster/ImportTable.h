@@ -35,6 +35,7 @@ enum TImportFileType : quint8 {
     iftAccess = 4,
     iftExcel = 5,
     iftDBase = 6,
+    iftOds = 7,
 };
 
 using TStrArray = QStringList;
@@ -111,7 +112,8 @@ class TImportFileReader;
 // fixed-width text only.
 std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
                                                       TFieldCountEvent onFieldCount,
-                                                      const TIntArray &fixedColumns = {});
+                                                      const TIntArray &fixedColumns = {},
+                                                      const QString &fileName = {});
 
 // Every leading and trailing character of code 0 to 32 removed.
 QString TrimmedText(QStringView text);

@@ -17,7 +17,7 @@
 
 TfrmChooseRosterFile *frmChooseRosterFile = nullptr;
 
-const QString TfrmChooseRosterFile::RosterMask = QStringLiteral("*.xls;*.csv;*.txt;*.mdb;*.dbf");
+const QString TfrmChooseRosterFile::RosterMask = QStringLiteral("*.xls;*.xlsx;*.xlsm;*.csv;*.txt;*.mdb;*.dbf;*.ods");
 
 TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
     : TfrmWizTemplate(parent)

@@ -25,7 +25,7 @@ TfrmFormatRoster *frmFormatRoster = nullptr;
 
 namespace {
 
-constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText, iftAccess, iftDBase};
+constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText, iftAccess, iftDBase, iftOds};
 constexpr TImportFieldKind EntryKinds[] = {fkDoNotImport, fkFirstName, fkLastName, fkInitial,
                                            fkSSN, fkRank, fkGender, fkOrganization};
 
@@ -84,7 +84,7 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     cbFileType->setObjectName(QStringLiteral("cbFileType"));
     cbFileType->addItems({QStringLiteral("MS Excel"), QStringLiteral("Comma Delimited"),
                           QStringLiteral("Tab Delimeted"), QStringLiteral("MS Access"),
-                          QStringLiteral("DBase")});
+                          QStringLiteral("DBase"), QStringLiteral("OpenDocument Spreadsheet")});
     cbFileType->setCurrentIndex(0);
     cbFileType->setFixedWidth(137);
     lblFileType->setBuddy(cbFileType);

@@ -1,0 +1,87 @@
+#pragma once
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include <memory>
+
+// A zip package (Office Open XML workbook, OpenDocument spreadsheet) opened with libgsf.
+// Parts are streamed, never unpacked whole: a hostile file may inflate to gigabytes.
+
+typedef struct _GsfInput GsfInput;
+typedef struct _GsfInfile GsfInfile;
+
+// True when the file starts with a zip local header (PK\3\4) rather than, say, the OLE2
+// signature of an Excel 97-2003 workbook.
+bool IsZipFile(const QString &fileName);
+
+// One part of a package read as a sequential device, inflated in 64 KB steps. Reading more
+// than the part's byte limit, or a part whose data is damaged, fails the read; the owner
+// then asks which of the two happened.
+class TZipPartDevice : public QIODevice
+{
+public:
+    TZipPartDevice(GsfInput *input, QString partName, qint64 maxBytes);   // takes the reference
+    ~TZipPartDevice() override;
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+    bool atEnd() const override;
+
+    const QString &PartName() const { return FPartName; }
+    qint64 MaxBytes() const { return FMaxBytes; }
+    qint64 BytesRead() const { return FRead; }
+    bool LimitExceeded() const { return FLimitExceeded; }
+    bool Damaged() const { return FDamaged; }
+    // A run of bytes without markup longer than the XML parser should ever have to hold:
+    // the parser keeps a whole text or tag in memory before it reports it.
+    bool RunTooLong() const { return FRunTooLong; }
+    bool RunInTag() const { return FInTag; }
+    static constexpr qint64 kMaxRun = 1 << 20;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    bool Refill();
+    bool ScanRuns(const char *data, qsizetype size);
+
+    GsfInput *FInput;
+    QString FPartName;
+    qint64 FMaxBytes;
+    qint64 FRead = 0;          // inflated bytes taken from the part so far
+    QByteArray FBuffer;
+    qsizetype FPos = 0;
+    bool FEnded = false;
+    bool FLimitExceeded = false;
+    bool FDamaged = false;
+    bool FRunTooLong = false;
+    bool FInTag = false;       // between '<' and '>'
+    qint64 FRun = 0;           // bytes since the last '<' or '>'
+};
+
+class TZipPackage
+{
+public:
+    // Raises an error naming the file when it cannot be opened as a zip archive.
+    explicit TZipPackage(const QString &fileName);
+    ~TZipPackage();
+    TZipPackage(const TZipPackage &) = delete;
+    TZipPackage &operator=(const TZipPackage &) = delete;
+
+    // The part at a path inside the package ("xl/workbook.xml"); names are matched ignoring
+    // case, as package part names are. Null when there is no such part.
+    std::unique_ptr<TZipPartDevice> OpenPart(const QString &path, qint64 maxBytes) const;
+
+    const QString &FileName() const { return FFileName; }
+
+private:
+    QString FFileName;
+    GsfInput *FSource = nullptr;
+    GsfInfile *FZip = nullptr;
+};
+
+// Resolves a relationship target against the folder of the part that names it: relative
+// ("worksheets/sheet1.xml" from "xl/workbook.xml") or absolute ("/xl/worksheets/sheet1.xml").
+QString ResolvePartPath(const QString &sourcePart, const QString &target);

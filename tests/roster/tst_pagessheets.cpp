@@ -1,0 +1,189 @@
+#include "testmain.h"
+#include "app/ServiceUtilsUnit.h"
+#include "app/VORNUtils.h"
+#include "app/ui/AppStartup.h"
+#include "app/ui/Dialogs.h"
+#include "app/ui/FormWaiting.h"
+#include "roster/CellText.h"
+#include "roster/ui/FormChooseRosterFile.h"
+#include "roster/ui/FormFormatRoster.h"
+#include "roster/ui/ImportGrid.h"
+#include "roster/ui/VornDirView.h"
+#include "roster/ui/VornDriveView.h"
+#include "selection/ui/FormSelectionParameters.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Pages 1 and 2 with the newer spreadsheet formats.
+class TestPagesSheets : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir FTemp;
+    QString FDir;
+    QStringList FErrors;
+    QString FStartDir;
+
+    TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
+    TfrmFormatRoster *page2() { return frmFormatRoster; }
+    QAbstractItemModel *gridModel() { return page2()->dgImportTable->model(); }
+    QString gridCell(int row, int col) { return gridModel()->data(gridModel()->index(row, col)).toString(); }
+
+    void typeFolder(const QString &path)
+    {
+        QLineEdit *edit = page1()->edtDirectory;
+        edit->clear();
+        QTest::keyClicks(edit, path);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    QStringList listedFiles()
+    {
+        QStringList result;
+        const QAbstractItemModel *m = page1()->VornDirView->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            result << m->data(m->index(r, 0)).toString();
+        return result;
+    }
+
+    bool clickFile(const QString &name)
+    {
+        TVornDirView *view = page1()->VornDirView;
+        const QAbstractItemModel *m = view->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->data(m->index(r, 0)).toString() != name)
+                continue;
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(m->index(r, 0)).center());
+            return true;
+        }
+        return false;
+    }
+
+    void openOnPage2(const QString &name)
+    {
+        if (!page1()->isVisible()) {
+            page2()->hide();
+            frmSelectionParameters->hide();
+            page1()->show();
+        }
+        typeFolder(FDir);
+        QVERIFY2(clickFile(name), qPrintable(name));
+        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
+        QVERIFY(page2()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(page2()));
+    }
+
+    void expectRoster()
+    {
+        QCOMPARE(gridModel()->rowCount(), 41);   // header and 40 people
+        QCOMPARE(gridModel()->columnCount(), 9);
+        QCOMPARE(gridCell(0, 0), QString("LAST"));
+        QCOMPARE(gridCell(1, 0), QString("ELLISON"));
+        QCOMPARE(gridCell(1, 3), QString("916325636"));
+        QCOMPARE(gridCell(1, 7), DateTimeText(QDate(1993, 10, 3), QTime(), false));
+        QCOMPARE(gridCell(40, 0), QString("HOLLOWAY"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(FTemp.isValid());
+        FDir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Sheets/";
+        QVERIFY(QDir().mkpath(FDir));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.xls"), FDir + "roster.xls"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.xlsx"), FDir + "roster.xlsx"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.xlsx"), FDir + "MACROS.XLSM"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "roster.ods"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "letter.odt"));
+
+        SetErrorBoxHook([this](const QString &text) { FErrors << text; });
+        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
+        SetMainFormClosedHandler([] {});
+        FStartDir = QDir::currentPath();
+        QDir::setCurrent(FDir);
+        ServiceUtils = new TArmyUtils;
+        CreatePages();
+        page1()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page1()));
+    }
+
+    void cleanupTestCase()
+    {
+        DestroyPages();
+        delete ServiceUtils;
+        ServiceUtils = nullptr;
+        SetErrorBoxHook({});
+        SetMessageDlgHook({});
+        SetMainFormClosedHandler({});
+        QDir::setCurrent(FStartDir);
+    }
+
+    void init() { FErrors.clear(); }
+
+    void pageOneListsTheNewerFormats()
+    {
+        typeFolder(FDir);
+        // In mask order; a text document is no roster.
+        QCOMPARE(listedFiles(), QStringList({"roster.xls", "roster.xlsx", "MACROS.XLSM", "roster.ods"}));
+    }
+
+    void fileTypeBoxOffersOpenDocument()
+    {
+        QComboBox *box = page2()->cbFileType;
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->itemText(5), QString("OpenDocument Spreadsheet"));
+        QCOMPARE(TfrmFormatRoster::FileTypeOfEntry(5), iftOds);
+    }
+
+    void workbookLoadsAsExcel()
+    {
+        openOnPage2("roster.xlsx");
+        QCOMPARE(page2()->cbFileType->currentText(), QString("MS Excel"));
+        QCOMPARE(page2()->FileType(), iftExcel);
+        expectRoster();
+        QVERIFY(FErrors.isEmpty());
+    }
+
+    void macroWorkbookLoadsAsExcel()
+    {
+        openOnPage2("MACROS.XLSM");
+        QCOMPARE(page2()->cbFileType->currentText(), QString("MS Excel"));
+        expectRoster();
+    }
+
+    void spreadsheetLoadsAsOpenDocument()
+    {
+        openOnPage2("roster.ods");
+        QCOMPARE(page2()->cbFileType->currentText(), QString("OpenDocument Spreadsheet"));
+        QCOMPARE(page2()->FileType(), iftOds);
+        expectRoster();
+        QVERIFY(FErrors.isEmpty());
+    }
+
+    void wrongTypeNamesTheFileAndRecovers()
+    {
+        openOnPage2("roster.xlsx");
+        QComboBox *box = page2()->cbFileType;
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_End);   // OpenDocument Spreadsheet
+        QCOMPARE(page2()->FileType(), iftOds);
+        QCOMPARE(FErrors.size(), 1);
+        QVERIFY2(FErrors.first().contains(FDir + "roster.xlsx"), qPrintable(FErrors.first()));
+        QVERIFY(FErrors.first().contains("not an OpenDocument spreadsheet"));
+        QVERIFY(!frmWaiting->isVisible());
+        QCOMPARE(gridModel()->rowCount(), 0);
+        QVERIFY(page2()->isVisible());
+        QTest::keyClick(box, Qt::Key_Home);   // MS Excel
+        QCOMPARE(page2()->FileType(), iftExcel);
+        expectRoster();
+    }
+};
+
+CORVANE_TEST(TestPagesSheets)
+#include "tst_pagessheets.moc"

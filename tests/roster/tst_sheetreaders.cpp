@@ -1,0 +1,510 @@
+// libgsf's headers before Qt's: glib uses "signals" as a name, which Qt defines as a macro.
+#include <gsf/gsf-outfile-zip.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
+
+#include "testmain.h"
+#include "app/Exceptions.h"
+#include "roster/CellText.h"
+#include "roster/FormatRoster.h"
+#include "roster/ImportSheetReaders.h"
+#include "roster/ImportTable.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString data(const QString &name) { return testing_registry::dataPath(name); }
+
+QList<QStringList> Rows(const TImportTable &t)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < t.RowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < t.FieldCount(); ++c)
+            row << t.GetCell(r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+// Writes a zip package of the given parts with libgsf (deflated).
+void WriteZip(const QString &path, const QList<std::pair<QString, QByteArray>> &parts)
+{
+    gsf_init();
+    GError *error = nullptr;
+    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+    QVERIFY(file);
+    GsfOutfile *zip = gsf_outfile_zip_new(file, &error);
+    QVERIFY(zip);
+    QHash<QString, GsfOutfile *> dirs;
+    QList<GsfOutfile *> order;
+    for (const auto &[name, bytes] : parts) {
+        QStringList segments = name.split('/');
+        const QString leaf = segments.takeLast();
+        GsfOutfile *dir = zip;
+        QString at;
+        for (const QString &s : segments) {
+            at += s + '/';
+            if (!dirs.contains(at)) {
+                GsfOutfile *child = GSF_OUTFILE(gsf_outfile_new_child(dir, s.toUtf8().constData(), TRUE));
+                dirs.insert(at, child);
+                order.prepend(child);
+            }
+            dir = dirs.value(at);
+        }
+        GsfOutput *out = gsf_outfile_new_child(dir, leaf.toUtf8().constData(), FALSE);
+        gsf_output_write(out, size_t(bytes.size()), reinterpret_cast<const guint8 *>(bytes.constData()));
+        gsf_output_close(out);
+        g_object_unref(out);
+    }
+    for (GsfOutfile *d : order) {   // innermost first
+        gsf_output_close(GSF_OUTPUT(d));
+        g_object_unref(d);
+    }
+    gsf_output_close(GSF_OUTPUT(zip));
+    g_object_unref(zip);
+    gsf_output_close(file);
+    g_object_unref(file);
+}
+
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+QByteArray Workbook(const QByteArray &sheets)
+{
+    return "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>" + sheets + "</sheets></workbook>";
+}
+QByteArray Rels(const QByteArray &items)
+{
+    return "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" + items
+           + "</Relationships>";
+}
+QByteArray Rel(const char *id, const char *kind, const char *target)
+{
+    return QByteArray("<Relationship Id=\"") + id + "\" Type=\"" + kRel + "/" + kind + "\" Target=\"" + target + "\"/>";
+}
+QByteArray Sheet(const QByteArray &rows, const QByteArray &prolog = QByteArray())
+{
+    return prolog + "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + rows + "</sheetData></worksheet>";
+}
+QByteArray Inline(const char *ref, const QByteArray &text)
+{
+    return QByteArray("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+}
+
+// A one-sheet workbook with the given rows (and extra parts).
+QList<std::pair<QString, QByteArray>> Book(const QByteArray &sheet,
+                                           const QList<std::pair<QString, QByteArray>> &extra = {})
+{
+    QList<std::pair<QString, QByteArray>> parts = {
+        {"xl/workbook.xml", Workbook("<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>")},
+        {"xl/_rels/workbook.xml.rels", Rels(Rel("rId1", "worksheet", "worksheets/sheet1.xml")
+                                            + Rel("rId2", "styles", "styles.xml"))},
+        {"xl/worksheets/sheet1.xml", sheet}};
+    return parts + extra;
+}
+
+const QByteArray kOdsNs =
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"";
+
+QList<std::pair<QString, QByteArray>> Ods(const QByteArray &rows)
+{
+    return {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"content.xml", "<office:document-content " + kOdsNs
+                                + "><office:body><office:spreadsheet><table:table table:name=\"T\">" + rows
+                                + "</table:table></office:spreadsheet></office:body></office:document-content>"}};
+}
+
+qint64 PeakResidentKb()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+} // namespace
+
+class TestSheetReaders : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir FTemp;
+
+    QString Temp(const QString &name) const { return FTemp.filePath(name); }
+
+    // The load must fail with a message naming the file and saying why.
+    void ExpectError(const QString &path, TImportFileType type, const QString &why)
+    {
+        TImportTable t;
+        try {
+            t.LoadFromFile(path, type);
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+            return;
+        }
+        QFAIL(qPrintable("read without an error: " + path));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(FTemp.isValid()); }
+
+    void newerFormatsGiveTheRecordsOfTheOlder()
+    {
+        TImportTable xls;
+        QVERIFY(xls.LoadFromFile(data("roster.xls"), iftExcel));
+        QCOMPARE(xls.RowCount(), 41);
+        QCOMPARE(xls.FieldCount(), 9);
+        const QList<QStringList> expected = Rows(xls);
+        for (const auto &[file, type] : {std::pair{"roster.xlsx", iftExcel}, std::pair{"roster.ods", iftOds}}) {
+            TImportTable t;
+            QVERIFY(t.LoadFromFile(data(file), type));
+            QCOMPARE(t.FieldCount(), 9);
+            const QList<QStringList> rows = Rows(t);
+            QCOMPARE(rows.size(), 41);
+            for (int r = 0; r < rows.size(); ++r)
+                QCOMPARE(rows[r], expected[r]);
+            // The absent cells stay empty; numbers show without decimals; the date is a date.
+            QCOMPARE(t.GetCell(9, 2), QString());
+            QCOMPARE(t.GetCell(27, 6), QString());
+            QCOMPARE(t.GetCell(1, 3), QString("916325636"));
+            QCOMPARE(t.GetCell(1, 7), DateTimeText(QDate(1993, 10, 3), QTime(), false));
+            QCOMPARE(t.GetCell(40, 0), QString("HOLLOWAY"));
+        }
+    }
+
+    void convertedFromOneTextFile()
+    {
+        // One CSV converted by gnumeric into all three formats.
+        TImportTable xls;
+        QVERIFY(xls.LoadFromFile(data("converted.xls"), iftExcel));
+        QCOMPARE(xls.RowCount(), 5);
+        QCOMPARE(xls.FieldCount(), 8);
+        for (const auto &[file, type] : {std::pair{"converted.xlsx", iftExcel}, std::pair{"converted.ods", iftOds}}) {
+            TImportTable t;
+            QVERIFY(t.LoadFromFile(data(file), type));
+            QCOMPARE(Rows(t), Rows(xls));
+        }
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("converted.xlsx"), iftExcel));
+        QCOMPARE(t.GetCell(3, 0), QString("CRANE, JR"));
+        QCOMPARE(t.GetCell(2, 2), QString("123456"));      // the number lost its zeros
+        QCOMPARE(t.GetCell(3, 6), CellNumberText(1.8));    // stored as 1.79999999999999999996
+        QCOMPARE(t.GetCell(1, 7), DateTimeText(QDate(2001, 2, 3), QTime(), false));
+    }
+
+    void firstWorksheetOnly()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("roster-two-sheets.xlsx"), iftExcel));
+        QCOMPARE(Rows(t), QList<QStringList>({{"Exported roster, see the next sheet"}}));
+    }
+
+    void xlsxCellTypes()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("sheet-types.xlsx"), iftExcel));
+        QCOMPARE(t.FieldCount(), 14);
+        QCOMPARE(t.RowCount(), 4);   // row 5 has an empty first cell: the data ends there
+        t.IgnoreHeader = true;
+        const auto cell = [&](int r, int c) { return t.GetCell(r, c); };
+        // Shared string, plain and rich (runs joined, phonetic run left out).
+        QCOMPARE(cell(0, 0), QString("DOE"));
+        QCOMPARE(cell(1, 0), QString("ROE"));
+        QCOMPARE(cell(0, 1), CellNumberText(3.25));
+        QCOMPARE(cell(1, 1), CellNumberText(0.1));
+        // Dates by their cell format, built-in and custom.
+        QCOMPARE(cell(0, 2), DateTimeText(QDate(2001, 2, 3), QTime(), false));
+        QCOMPARE(cell(1, 2), DateTimeText(QDate(1900, 3, 1), QTime(), false));
+        QCOMPARE(cell(0, 3), DateTimeText(QDate(2020, 5, 17), QTime(13, 45), true));
+        QCOMPARE(cell(1, 3), QString());
+        QCOMPARE(cell(0, 4), DateTimeText(QDate(1999, 12, 31), QTime(), false));
+        QCOMPARE(cell(1, 4), DateTimeText(QDate(2024, 2, 29), QTime(), false));   // [$-409]dddd, mmmm d, yyyy
+        // Booleans.
+        QCOMPARE(cell(0, 5), QString("True"));
+        QCOMPARE(cell(1, 5), QString("False"));
+        // Formulas: the cached value; none cached reads empty.
+        QCOMPARE(cell(0, 6), QString("5"));
+        QCOMPARE(cell(1, 6), QString("one & two"));
+        QCOMPARE(cell(0, 7), QString());
+        QCOMPARE(cell(1, 7), QString());
+        // Errors as Excel shows them.
+        QCOMPARE(cell(0, 8), QString("#N/A"));
+        QCOMPARE(cell(1, 8), QString("#DIV/0!"));
+        // Inline and rich inline strings, trimmed.
+        QCOMPARE(cell(0, 9), QString("inline text"));
+        QCOMPARE(cell(1, 9), QString("shared"));
+        QCOMPARE(cell(0, 10), QString("Rich Text"));
+        // A time of day.
+        QCOMPARE(cell(0, 11), CellDateText((13 * 3600 + 45 * 60 + 30) / 86400.0, false));
+        QVERIFY(cell(0, 11).contains("13") || cell(0, 11).contains("1:45"));
+        // Date-typed cells carry ISO text.
+        QCOMPARE(cell(0, 12), DateTimeText(QDate(2011, 7, 4), QTime(8, 30), true));
+        QCOMPARE(cell(1, 12), DateTimeText(QDate(2012, 12, 21), QTime(), false));
+        // Escaped characters come back; an escaped underscore stays literal.
+        QCOMPARE(cell(0, 13), QString("line\r\ntwo_x0041_"));
+        // Untrimmed text is trimmed; big numbers; a format with quoted letters is no date.
+        QCOMPARE(cell(2, 0), QString("padded"));
+        QCOMPARE(cell(2, 1), QString("98765432101"));
+        QCOMPARE(cell(2, 2), QString("-7"));
+        QCOMPARE(cell(2, 3), CellNumberText(1e20));
+        QCOMPARE(cell(2, 4), CellNumberText(1.234567890123457e+17));
+    }
+
+    void xlsxDateSystem1904()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("sheet-1904.xlsx"), iftExcel));
+        QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "DATE", "STAMP"},
+                                              {"DOE", DateTimeText(QDate(2001, 2, 3), QTime(), false),
+                                               DateTimeText(QDate(1904, 1, 2), QTime(6, 0), true)}}));
+    }
+
+    void xlsxWithoutReferences()
+    {
+        // Rows and cells without r take the next place; skipped places are empty; the gap in
+        // row 1 limits the columns; the missing row 5 ends the data.
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("sheet-noref.xlsx"), iftExcel));
+        QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "FIRST", "RANK"},
+                                              {"1", "", "SGT"},
+                                              {"ROE", "JANE", ""},
+                                              {"POE", "", "True"}}));
+    }
+
+    void odsCellTypes()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(data("sheet-types.ods"), iftOds));
+        QCOMPARE(t.FieldCount(), 10);   // the repeated title counts twice
+        const QList<QStringList> rows = Rows(t);
+        QCOMPARE(rows.size(), 4);       // the million empty rows at the end are never expanded
+        QCOMPARE(rows[0], QStringList({"LAST", "NUMBER", "PERCENT", "MONEY", "DATE", "TIME", "FLAG", "TEXT",
+                                       "TWICE", "TWICE"}));
+        QCOMPARE(rows[1], QStringList({"DOE", CellNumberText(3.25), CellNumberText(0.125), CellNumberText(1234.5),
+                                       DateTimeText(QDate(2001, 2, 3), QTime(), false),
+                                       CellDateText((13 * 3600 + 45 * 60 + 30) / 86400.0, false), "True",
+                                       "two spaces   and\ttab\nsecond line\nthird", "7", "7"}));
+        // A repeated row twice; the covered cell of a merge is empty; a cell without a type
+        // gives its text.
+        const QStringList same = {"SAME", CellNumberText(-0.5), "MERGED", "",
+                                  DateTimeText(QDate(2020, 5, 17), QTime(13, 45), true), "", "False", "no type",
+                                  "", ""};
+        QCOMPARE(rows[2], same);
+        QCOMPARE(rows[3], same);
+    }
+
+    void extensionsPickTheReader()
+    {
+        QCOMPARE(FileTypeOfExtension("/r/a.xlsx"), iftExcel);
+        QCOMPARE(FileTypeOfExtension("/r/A.XLSM"), iftExcel);
+        QCOMPARE(FileTypeOfExtension("/r/a.xls"), iftExcel);
+        QCOMPARE(FileTypeOfExtension("/r/a.Ods"), iftOds);
+        QCOMPARE(FileTypeOfExtension("/r/a.odt"), iftNone);
+        // "MS Excel" goes by the content: a workbook of either kind under the other's name.
+        QVERIFY(QFile::copy(data("roster.xlsx"), Temp("zip-named.xls")));
+        QVERIFY(QFile::copy(data("roster.xls"), Temp("ole-named.xlsx")));
+        for (const QString &name : {"zip-named.xls", "ole-named.xlsx"}) {
+            TImportTable t;
+            QVERIFY(t.LoadFromFile(Temp(name), iftExcel));
+            QCOMPARE(t.RowCount(), 41);
+            QCOMPARE(t.GetCell(40, 0), QString("HOLLOWAY"));
+        }
+        QCOMPARE(IsZipFile(data("roster.ods")), true);
+        QCOMPARE(IsZipFile(data("roster.xls")), false);
+        QCOMPARE(IsZipFile(data("empty.csv")), false);
+        // A missing file is not opened, as with the other readers.
+        TImportTable t;
+        QVERIFY(!t.LoadFromFile(Temp("missing.xlsx"), iftExcel));
+        QVERIFY(!t.LoadFromFile(Temp("missing.ods"), iftOds));
+    }
+
+    void damagedPackages_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("truncated") << "damaged/roster-truncated.xlsx" << int(iftExcel) << "zip archive";
+        QTest::newRow("not a zip") << "damaged/not-a-zip.xlsx" << int(iftExcel) << "zip archive";
+        QTest::newRow("no sheet") << "damaged/no-sheet.xlsx" << int(iftExcel) << "xl/worksheets/sheet1.xml";
+        QTest::newRow("not a zip as ods") << "damaged/not-a-zip.xlsx" << int(iftOds) << "zip archive";
+        QTest::newRow("xlsx as ods") << "roster.xlsx" << int(iftOds) << "not an OpenDocument spreadsheet";
+        QTest::newRow("ods as excel") << "roster.ods" << int(iftExcel) << "not an Excel workbook";
+    }
+    void damagedPackages()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, type);
+        QFETCH(QString, why);
+        ExpectError(data(file), TImportFileType(type), why);
+    }
+
+    void hugeSheetRefusedQuickly()
+    {
+        // One cell of 1 GiB of text: refused at Excel's cell limit, long before it is inflated.
+        const qint64 before = PeakResidentKb();
+        QElapsedTimer timer;
+        timer.start();
+        ExpectError(data("damaged/huge-sheet.xlsx"), iftExcel, "32,767");
+        const qint64 ms = timer.elapsed();
+        const qint64 grown = PeakResidentKb() - before;
+        qInfo("refused in %lld ms, peak memory grew by %lld KB", ms, grown);
+        QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+        QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
+    }
+
+    void hostileWorkbooks_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("why");
+        const QByteArray a1 = "<row r=\"1\">" + Inline("A1", "LAST") + "</row>";
+        QTest::newRow("column beyond XFD") << Sheet("<row r=\"1\">" + Inline("A1", "LAST") + "<c r=\"XFE1\"><v>1</v></c></row>")
+                                           << "16,384";
+        QTest::newRow("row beyond the last") << Sheet(a1 + "<row r=\"1048577\">" + Inline("A1048577", "X") + "</row>")
+                                             << "1,048,576 rows";
+        QTest::newRow("cell of 32,768 characters") << Sheet("<row>" + Inline("A1", QByteArray(32768, 'x')) + "</row>")
+                                                   << "32,767";
+        QTest::newRow("entity-stuffed cell")
+            << Sheet("<row>" + Inline("A1", QByteArray(30000, 'x') + QByteArray(5000, ';').replace(";", "&amp;")) + "</row>")
+            << "32,767";
+        QTest::newRow("missing shared string") << Sheet("<row><c r=\"A1\" t=\"s\"><v>3</v></c></row>") << "shared string";
+        QTest::newRow("rows out of order") << Sheet("<row r=\"2\">" + Inline("A2", "B") + "</row>" + a1) << "after row 2";
+        QTest::newRow("cells out of order")
+            << Sheet("<row r=\"1\">" + Inline("B1", "B") + Inline("A1", "A") + "</row>") << "out of order";
+        QTest::newRow("bad cell name") << Sheet("<row r=\"1\">" + Inline("11", "B") + "</row>") << "\"11\"";
+        QTest::newRow("document type")
+            << Sheet(a1, "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY e \"eeeeeeeeee\">]>")
+            << "document type";
+        QTest::newRow("a tag of megabytes")
+            << Sheet("<row r=\"1\" x=\"" + QByteArray(2 << 20, 'x') + "\">" + Inline("A1", "A") + "</row>")
+            << "more than 1 MB";
+        QTest::newRow("broken XML") << QByteArray("<worksheet><sheetData><row><c><v>1</v></row>") << "is damaged";
+    }
+    void hostileWorkbooks()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QString, why);
+        const QString path = Temp(QString("hostile-%1.xlsx").arg(QTest::currentDataTag()).replace(' ', '-'));
+        WriteZip(path, Book(sheet));
+        ExpectError(path, iftExcel, why);
+    }
+
+    void partsHaveByteLimits()
+    {
+        // 33 MB of blanks in the styles part (a few KB deflated).
+        QByteArray styles = "<styleSheet xmlns=\"" + kMain + "\">";
+        styles += QByteArray(33 << 20, ' ');
+        styles += "</styleSheet>";
+        const QString path = Temp("fat-styles.xlsx");
+        WriteZip(path, Book(Sheet("<row>" + Inline("A1", "LAST") + "</row>"), {{"xl/styles.xml", styles}}));
+        QVERIFY(QFileInfo(path).size() < 1 << 20);
+        ExpectError(path, iftExcel, "larger than 32 MB");
+    }
+
+    void workbookEdges()
+    {
+        // A cell of exactly Excel's limit is read.
+        const QString full = Temp("full-cell.xlsx");
+        WriteZip(full, Book(Sheet("<row>" + Inline("A1", QByteArray(32767, 'y')) + "</row>")));
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(full, iftExcel));
+        QCOMPARE(t.GetCell(0, 0).size(), 32767);
+
+        // A chart sheet first in tab order: the first worksheet is read.
+        const QString chart = Temp("chart-first.xlsx");
+        WriteZip(chart, {{"xl/workbook.xml", Workbook("<sheet name=\"C\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                                      "<sheet name=\"W\" sheetId=\"2\" r:id=\"rId2\"/>")},
+                         {"xl/_rels/workbook.xml.rels",
+                          Rels(Rel("rId1", "chartsheet", "chartsheets/sheet1.xml")
+                               + Rel("rId2", "worksheet", "/xl/worksheets/sheet1.xml"))},
+                         {"xl/chartsheets/sheet1.xml", "<chartsheet/>"},
+                         {"XL/Worksheets/Sheet1.XML", Sheet("<row>" + Inline("A1", "FROM THE WORKSHEET") + "</row>")}});
+        QVERIFY(t.LoadFromFile(chart, iftExcel));
+        QCOMPARE(Rows(t), QList<QStringList>({{"FROM THE WORKSHEET"}}));
+
+        // Only chart sheets.
+        const QString charts = Temp("charts-only.xlsx");
+        WriteZip(charts, {{"xl/workbook.xml", Workbook("<sheet name=\"C\" sheetId=\"1\" r:id=\"rId1\"/>")},
+                          {"xl/_rels/workbook.xml.rels", Rels(Rel("rId1", "chartsheet", "chartsheets/sheet1.xml"))},
+                          {"xl/chartsheets/sheet1.xml", "<chartsheet/>"}});
+        ExpectError(charts, iftExcel, "holds no worksheet");
+
+        // An empty sheet: no rows, no columns, and still a successful load.
+        const QString empty = Temp("empty-sheet.xlsx");
+        WriteZip(empty, Book(Sheet("")));
+        QVERIFY(t.LoadFromFile(empty, iftExcel));
+        QCOMPARE(t.RowCount(), 0);
+        QCOMPARE(t.FieldCount(), 0);
+    }
+
+    void hostileSpreadsheets_data()
+    {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("why");
+        const QByteArray a = "<table:table-cell office:value-type=\"string\"><text:p>A</text:p></table:table-cell>";
+        QTest::newRow("spaces past the cell limit")
+            << "<table:table-row>" + a + "<table:table-cell><text:p>x<text:s text:c=\"99999999999999999999\"/></text:p>"
+                                         "</table:table-cell></table:table-row>"
+            << "32,767";
+        QTest::newRow("a value repeated past the last column")
+            << "<table:table-row>" + a + "<table:table-cell office:value-type=\"float\" office:value=\"1\" "
+                                         "table:number-columns-repeated=\"20000\"/></table:table-row>"
+            << "16,384";
+        QTest::newRow("rows past the last")
+            << "<table:table-row table:number-rows-repeated=\"2000000\">" + a + "</table:table-row>"
+            << "1,048,576 rows";
+    }
+    void hostileSpreadsheets()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, why);
+        const QString path = Temp(QString("hostile-%1.ods").arg(QTest::currentDataTag()).replace(' ', '-'));
+        WriteZip(path, Ods(rows));
+        ExpectError(path, iftOds, why);
+    }
+
+    void spreadsheetEdges()
+    {
+        // Nested spans give their text; empty repeated cells and rows cost nothing.
+        const auto nested = [](int depth) {
+            QByteArray spans = QByteArray("<text:span>").repeated(depth) + "DEEP"
+                               + QByteArray("</text:span>").repeated(depth);
+            return Ods("<table:table-row><table:table-cell><text:p>" + spans + "</text:p></table:table-cell>"
+                       "<table:table-cell table:number-columns-repeated=\"2000000000\"/></table:table-row>"
+                       "<table:table-row table:number-rows-repeated=\"99999999999999\">"
+                       "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>");
+        };
+        const QString path = Temp("nested.ods");
+        WriteZip(path, nested(200));
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(path, iftOds));
+        QCOMPARE(Rows(t), QList<QStringList>({{"DEEP"}}));
+        // The parser holds every open element: a hostile depth is refused.
+        const QString deep = Temp("deep.ods");
+        WriteZip(deep, nested(1000000));
+        ExpectError(deep, iftOds, "deep");
+
+        // A spreadsheet without a table is an empty roster.
+        const QString none = Temp("no-table.ods");
+        WriteZip(none, {{"content.xml", "<office:document-content " + kOdsNs
+                                            + "><office:body><office:spreadsheet/></office:body></office:document-content>"}});
+        QVERIFY(t.LoadFromFile(none, iftOds));
+        QCOMPARE(t.RowCount(), 0);
+    }
+};
+
+CORVANE_TEST(TestSheetReaders)
+#include "tst_sheetreaders.moc"
