@@ -294,6 +294,14 @@ bool ExportToPdf(const TppDocument &document, const QString &fileName, QString *
             QFile::remove(fileName);
         return false;
     };
+    // A short write (the disk filled in the middle of a block) leaves no reason behind;
+    // one more write at the same end gives the system's.
+    auto writeFailure = [&]() {
+        const QString first = file.errorString();
+        file.unsetError();
+        file.write("\n", 1);
+        return file.flush() ? first : file.errorString();
+    };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return failed(file.errorString());
     bool ok = true;
@@ -324,7 +332,7 @@ bool ExportToPdf(const TppDocument &document, const QString &fileName, QString *
         painter.end();
     }
     if (!ok || file.error() != QFileDevice::NoError || !file.flush())
-        return failed(file.errorString());
+        return failed(writeFailure());
     file.close();
     if (file.error() != QFileDevice::NoError)
         return failed(file.errorString());

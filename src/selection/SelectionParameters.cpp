@@ -203,7 +203,7 @@ bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
     if (a.Prefix != b.Prefix)
         c = a.Prefix < b.Prefix ? -1 : 1;
     else
-        c = CompareSortText(a.Text, b.Text);
+        c = CompareSortText(a.Text, b.Text, qMin<qsizetype>(4, qMin(a.Text.size(), b.Text.size())));
     return SortAscending ? c < 0 : c > 0;
 }
 

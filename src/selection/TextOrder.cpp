@@ -45,12 +45,12 @@ const std::array<quint16, 0x10000> &weightTable()
 
 const quint16 *const TextOrder::Weights = weightTable().data();
 
-int CompareSortText(QStringView a, QStringView b)
+int CompareSortText(QStringView a, QStringView b, qsizetype from)
 {
     const qsizetype n = qMin(a.size(), b.size());
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = from; i < n; ++i) {
         if (pa[i] != pb[i]) {
             const int wa = TextOrder::Weight(pa[i]);
             const int wb = TextOrder::Weight(pb[i]);

@@ -15,5 +15,5 @@ extern const quint16 *const Weights;
 inline quint16 Weight(char16_t unit) { return unit < 0x80 ? quint16(unit) : Weights[unit]; }
 }
 
-// < 0, 0 or > 0.
-int CompareSortText(QStringView a, QStringView b);
+// < 0, 0 or > 0. from: the units before it are known to be equal.
+int CompareSortText(QStringView a, QStringView b, qsizetype from = 0);

@@ -9,6 +9,7 @@
 #include "selection/RandomSource.h"
 #include "selection/SelectionParameters.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "selection/ui/MemberListModel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

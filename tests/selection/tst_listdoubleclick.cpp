@@ -9,6 +9,7 @@
 #include "selection/ui/MemberListModel.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
