@@ -1,6 +1,7 @@
 #include "selection/TextOrder.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -50,7 +51,16 @@ int CompareSortText(QStringView a, QStringView b, qsizetype from)
     const qsizetype n = qMin(a.size(), b.size());
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
-    for (qsizetype i = from; i < n; ++i) {
+    qsizetype i = from;
+    // Equal runs (long shared name beginnings) four units at a time.
+    for (; i + 4 <= n; i += 4) {
+        quint64 wa, wb;
+        std::memcpy(&wa, pa + i, sizeof wa);
+        std::memcpy(&wb, pb + i, sizeof wb);
+        if (wa != wb)
+            break;
+    }
+    for (; i < n; ++i) {
         if (pa[i] != pb[i]) {
             const int wa = TextOrder::Weight(pa[i]);
             const int wb = TextOrder::Weight(pb[i]);
