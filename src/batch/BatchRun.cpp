@@ -1,4 +1,5 @@
 #include "batch/BatchRun.h"
+#include "batch/ScratchCleanup.h"
 
 #include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
@@ -35,8 +36,8 @@ struct Options
     bool ignoreHeader = false;
     QString location;
     QString premise = QStringLiteral("IR");
-    QString probability;
-    QString count;
+    std::optional<QString> probability;   // given, even empty: the box's text
+    std::optional<QString> count;
     QString select;
     std::optional<quint32> seed;
     QString sort;
@@ -278,14 +279,12 @@ void draw(TMemberList &list, const Options &o, int premise)
 {
     SetFixedRandomSeed(o.seed);
     if (premise == 0) {
-        if (!o.probability.isEmpty() && !o.count.isEmpty())
+        if (o.probability && o.count)
             fail(QStringLiteral("Give either --probability or --count, not both"));
-        if (!o.count.isEmpty()) {
-            SelectByCount(list, o.count);
+        if (o.count) {
+            SelectByCount(list, *o.count);
         } else {
-            const QString text = o.probability.isEmpty()
-                                     ? QString::number(ServiceUtils->DefaultTestValue)
-                                     : o.probability;
+            const QString text = o.probability ? *o.probability : QString::number(ServiceUtils->DefaultTestValue);
             // Read in the C locale, drawn as the wizard draws in the user's.
             const double p = StrToFloat(text, QLocale::c());
             QLocale system = QLocale::system();
@@ -316,14 +315,25 @@ void writeList(const TPrintProducts &print, const TSelectedMembers &members, std
     }
 }
 
+const QStringList &productFileNames()
+{
+    static const QStringList names = {
+        QStringLiteral("notification-copy.pdf"), QStringLiteral("working-copy.pdf"),
+        QStringLiteral("testing-register.pdf"), QStringLiteral("dd2624-front.pdf"),
+        QStringLiteral("dd2624-back.pdf"), QStringLiteral("bottle-labels.pdf")};
+    return names;
+}
+
 // Each product goes to its own file: the preview handler exports what the report generated.
-TProductPrinters filePrinters(const QString &dir, int labelStart)
+// A failed write names the product's file in the output folder and the system's reason.
+TProductPrinters filePrinters(const QString &dir, const QString &outDir, int labelStart)
 {
     static QString current;
+    static QString shown;
     SetPreviewHandler([](TppReport &, TppDocument &document) {
         QString error;
         if (!ExportToPdf(document, current, &error))
-            fail(QStringLiteral("Cannot write '%1': %2").arg(current, error));
+            fail(QStringLiteral("Cannot write '%1': %2").arg(shown, error));
     });
     const QString position = QString::number(labelStart);
     SetLabelPositionPrompt([position](int, QString &typed) {
@@ -331,7 +341,10 @@ TProductPrinters filePrinters(const QString &dir, int labelStart)
         return true;
     });
     const TProductPrinters real = DefaultProductPrinters();
-    auto to = [dir](const char *name) { current = QDir(dir).filePath(QLatin1String(name)); };
+    auto to = [dir, outDir](const char *name) {
+        current = QDir(dir).filePath(QLatin1String(name));
+        shown = QDir(outDir).filePath(QLatin1String(name));
+    };
     TProductPrinters p;
     p.NotificationCopy = [=](TppJITPipeline *h) { to("notification-copy.pdf"); real.NotificationCopy(h); };
     p.WorkingCopy = [=](TppJITPipeline *h) { to("working-copy.pdf"); real.WorkingCopy(h); };
@@ -349,19 +362,38 @@ TProductPrinters filePrinters(const QString &dir, int labelStart)
 // one of them printed, so a failing product leaves nothing half written.
 void writeProducts(TPrintProducts &print, const QString &outDir, int labelStart)
 {
+    const bool created = !QFileInfo::exists(outDir);
     if (!QDir().mkpath(outDir))
         fail(QStringLiteral("Cannot create the folder '%1'").arg(outDir));
+    // A folder made for this run goes again when the run fails.
+    struct MadeFolder
+    {
+        QString path;
+        bool keep = false;
+        ~MadeFolder()
+        {
+            if (!keep && !path.isEmpty())
+                QDir().rmdir(path);
+        }
+    } made{created ? outDir : QString()};
     QTemporaryDir scratch(QDir(outDir).filePath(QStringLiteral(".corvane-batch-XXXXXX")));
     if (!scratch.isValid())
         fail(QStringLiteral("Cannot write into the folder '%1'").arg(outDir));
-    print.Print(filePrinters(scratch.path(), labelStart));
-    const QDir from(scratch.path());
-    for (const QString &name : from.entryList(QDir::Files)) {
-        const QString target = QDir(outDir).filePath(name);
-        QFile::remove(target);
-        if (!QFile::rename(from.filePath(name), target))
-            fail(QStringLiteral("Cannot write '%1'").arg(target));
+    {
+        // SIGTERM or SIGINT now removes the scratch folder too.
+        const TScratchCleanup cleanup(scratch.path(), productFileNames());
+        print.Print(filePrinters(scratch.path(), outDir, labelStart));
+        const QDir from(scratch.path());
+        for (const QString &name : from.entryList(QDir::Files)) {
+            const QString target = QDir(outDir).filePath(name);
+            QFile::remove(target);
+            QFile file(from.filePath(name));
+            if (!file.rename(target))
+                fail(QStringLiteral("Cannot write '%1': %2").arg(target, file.errorString()));
+        }
+        scratch.remove();
     }
+    made.keep = true;
 }
 
 } // namespace
@@ -399,8 +431,9 @@ Test:
                                          loading the list is by name ascending. The column is
                                          sorted ascending as its header click does; :desc clicks
                                          it once more.
-  --group-by-gender                      members whose gender is F first, and a new sheet at
-                                         each change of gender
+  --group-by-gender                      after the draw, members whose gender is F first, as
+                                         the print page's "Group By Gender" box does, and a new
+                                         sheet at each change of gender
 Products:
   --bac TEXT --uic TEXT                  BAC (at most 4 characters, upper case) and UIC (at
                                          most 5)
@@ -420,8 +453,14 @@ Products:
                                          organization
   --help                                 this text
 
+The steps are the wizard's, in its order: the roster is loaded and sorted by name (page 3),
+--sort clicks the column headers, the draw follows, then --group-by-gender ticks the print
+page's grouping box, and the members are numbered. So the same roster, options and seed
+give the same selection and numbers as the wizard driven through the same steps.
+
 Every error prints the message the wizard would show on standard error and exits with
-status 2; nothing is written then. The program needs no display.
+status 2; nothing is written then, not even after a failed write (a full disk). The program
+needs no display.
 )");
 }
 
@@ -440,7 +479,7 @@ int RunBatch(const QStringList &args, std::FILE *out)
         fail(QStringLiteral("'%1' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)")
                  .arg(o.premise));
     const QString location = checkLocation(o.location);
-    if (premise != 0 && (!o.probability.isEmpty() || !o.count.isEmpty()))
+    if (premise != 0 && (o.probability || o.count))
         fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
     if (premise <= 1 && !o.select.isEmpty())
         fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
@@ -448,12 +487,17 @@ int RunBatch(const QStringList &args, std::FILE *out)
     const int labelStart = TrptBottleLabels::CheckedStartPosition(o.labelStart);
 
     const TImportTable table = loadRoster(o);
+    // The wizard's steps in its order: page 3 loads and sorts the roster by name, header
+    // clicks sort it, Finish draws; the print page's grouping click sorts again; Print numbers.
+    // Every sort is one the wizard makes: the quicksort moves equal members, so an extra
+    // one would change who is drawn and their numbers.
     TMemberList list;
     list.LoadRoster(table);
     applySort(list, o.sort);
-    list.SetGroupByGender(o.groupByGender);
-    o.inputs.GroupByGender = o.groupByGender;
     draw(list, o, premise);
+    if (o.groupByGender)
+        list.SetGroupByGender(true);
+    o.inputs.GroupByGender = o.groupByGender;
 
     TMemberListSelection members(list, PremiseCodeOf(PremiseEntries().at(premise)), location);
     TPrintProducts print(members, *ServiceUtils);

@@ -6,6 +6,7 @@
 #include "app/VORNUtils.h"
 
 #include <QGuiApplication>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -20,6 +21,10 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 int main(int argc, char **argv)
 {
     qInstallMessageHandler(quietMessages);
+#ifdef SIGXFSZ
+    // Past a file-size limit a write then fails with its reason instead of killing the run.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // Fonts and PDF output need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

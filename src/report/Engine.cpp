@@ -6,6 +6,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 // ---------------------------------------------------------------- measurement
 
@@ -351,6 +352,7 @@ TppDocument TppGenerator::Run()
     const auto &groups = R.Groups();
     QStringList values;
     bool first = true;
+    int previous = -1;   // record of the last detail band
     const bool empty = p && p->IsEmpty();
     while (!empty) {
         QStringList now;
@@ -367,9 +369,16 @@ TppDocument TppGenerator::Run()
                 }
         }
         if (breakAt >= 0 && !groups.empty()) {
-            if (!first)
+            if (!first) {
+                // A footer closes its group: it sees the group's last record, not the next one.
+                const int current = p ? p->RecordIndex() : -1;
+                if (p)
+                    p->SetRecordIndex(previous);
                 for (int i = int(groups.size()) - 1; i >= breakAt; --i)
                     placeFlow(groups[i]->Footer());
+                if (p)
+                    p->SetRecordIndex(current);
+            }
             for (int i = breakAt; i < int(groups.size()); ++i) {
                 if (groups[i]->NewPage && bandsOnPage && !first) {
                     endPage();
@@ -384,6 +393,7 @@ TppDocument TppGenerator::Run()
             placeFlow(R.BandOf(bkDetail));
         if (!p)
             break;   // without a pipeline the detail band prints once
+        previous = p->RecordIndex();
         p->Next();
         if (p->Eof())
             break;
@@ -481,6 +491,7 @@ int TppGenerator::GenerateChild(TppChildReport *child, int x, int yy, std::vecto
     const auto &groups = child->Groups();
     QStringList values;
     bool first = true;
+    int previous = -1;   // record of the last detail band, which a group footer shows
     auto printRecord = [&]() {
         QStringList now;
         for (const auto &g : groups)
@@ -493,9 +504,15 @@ int TppGenerator::GenerateChild(TppChildReport *child, int x, int yy, std::vecto
                     break;
                 }
         if (breakAt >= 0 && !groups.empty()) {
-            if (!first)
+            if (!first) {
+                const int current = p ? p->RecordIndex() : -1;
+                if (p)
+                    p->SetRecordIndex(previous);
                 for (int i = int(groups.size()) - 1; i >= breakAt; --i)
                     stack(groups[i]->Footer());
+                if (p)
+                    p->SetRecordIndex(current);
+            }
             for (int i = breakAt; i < int(groups.size()); ++i)
                 stack(groups[i]->Header());
         }
@@ -505,6 +522,8 @@ int TppGenerator::GenerateChild(TppChildReport *child, int x, int yy, std::vecto
             stack(child->BandOf(bkDetail));
             ++details;
         }
+        if (p)
+            previous = p->RecordIndex();
     };
     if (!p) {
         printRecord();
@@ -591,8 +610,11 @@ void TppReport::Print()
         OnPreviewFormCreate();
     if (previewHandlerRef())
         previewHandlerRef()(*this, doc);
-    else if (!PrintFileName.isEmpty())
-        ExportToPdf(doc, PrintFileName);
+    else if (!PrintFileName.isEmpty()) {
+        QString error;
+        if (!ExportToPdf(doc, PrintFileName, &error))
+            throw std::runtime_error(QStringLiteral("Cannot write '%1': %2").arg(PrintFileName, error).toStdString());
+    }
 }
 
 // ---------------------------------------------------------------- registry

@@ -281,31 +281,61 @@ static QPageLayout layoutFor(const TppPage &page)
 
 bool ExportToPdf(const TppDocument &document, const QString &fileName, QString *error)
 {
-    QPdfWriter writer(fileName);
-    writer.setResolution(1200);
-    writer.setTitle(document.DocumentName);
-    writer.setCreator(QStringLiteral("Corvane Lite"));
-    if (!document.Pages.empty())
-        writer.setPageLayout(layoutFor(document.Pages.front()));
-    QPainter painter;
-    if (!painter.begin(&writer)) {
+    // The writer ignores failed writes, so the file is ours and checked after every page:
+    // a full disk must not pass for a finished export.
+    QFile file(fileName);
+    auto failed = [&](const QString &reason) {
         if (error)
-            *error = QStringLiteral("Cannot write %1").arg(fileName);
+            *error = reason;
+        file.close();
+        // A cut-off PDF is worse than none; devices and other non-files are left alone.
+        const QFileInfo info(fileName);
+        if (info.isFile() && !info.isSymLink())
+            QFile::remove(fileName);
         return false;
-    }
-    TppRenderContext ctx;
-    ctx.DpiX = writer.logicalDpiX();
-    ctx.DpiY = writer.logicalDpiY();
-    ctx.Device = TppDeviceKind::Printer;
-    for (size_t i = 0; i < document.Pages.size(); ++i) {
-        const TppPage &page = document.Pages[i];
-        if (i > 0) {
-            writer.setPageLayout(layoutFor(page));
-            writer.newPage();
+    };
+    // A short write (the disk filled in the middle of a block) leaves no reason behind;
+    // one more write at the same end gives the system's.
+    auto writeFailure = [&]() {
+        const QString first = file.errorString();
+        file.unsetError();
+        file.write("\n", 1);
+        return file.flush() ? first : file.errorString();
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failed(file.errorString());
+    bool ok = true;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(1200);
+        writer.setTitle(document.DocumentName);
+        writer.setCreator(QStringLiteral("Corvane Lite"));
+        if (!document.Pages.empty())
+            writer.setPageLayout(layoutFor(document.Pages.front()));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return failed(file.error() != QFileDevice::NoError ? file.errorString()
+                                                               : QStringLiteral("Cannot write %1").arg(fileName));
+        TppRenderContext ctx;
+        ctx.DpiX = writer.logicalDpiX();
+        ctx.DpiY = writer.logicalDpiY();
+        ctx.Device = TppDeviceKind::Printer;
+        for (size_t i = 0; i < document.Pages.size() && ok; ++i) {
+            const TppPage &page = document.Pages[i];
+            if (i > 0) {
+                writer.setPageLayout(layoutFor(page));
+                writer.newPage();
+            }
+            RenderPage(painter, page, ctx);
+            ok = file.error() == QFileDevice::NoError;
         }
-        RenderPage(painter, page, ctx);
+        painter.end();
     }
-    painter.end();
+    if (!ok || file.error() != QFileDevice::NoError || !file.flush())
+        return failed(writeFailure());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return failed(file.errorString());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "selection/SelectionParameters.h"
 #include "selection/RandomSource.h"
+#include "selection/TextOrder.h"
 
 #include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
@@ -176,7 +177,7 @@ void TMemberList::SetGroupByGender(bool value)
 
 bool TMemberList::MemberBefore(const TRosterRec &a, const TRosterRec &b) const
 {
-    // Ordinal comparison: by character code, upper case before lower case.
+    // By the code page's character codes, upper case before lower case.
     if (GroupByGender && a.Gender != b.Gender)
         return a.Gender == QLatin1String("F");
     const QString *ka = nullptr;
@@ -187,7 +188,8 @@ bool TMemberList::MemberBefore(const TRosterRec &a, const TRosterRec &b) const
     case 2: ka = &a.Rank; kb = &b.Rank; break;
     default: return false;
     }
-    return SortAscending ? *ka < *kb : *ka > *kb;
+    const int c = CompareSortText(*ka, *kb);
+    return SortAscending ? c < 0 : c > 0;
 }
 
 bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
@@ -201,7 +203,7 @@ bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
     if (a.Prefix != b.Prefix)
         c = a.Prefix < b.Prefix ? -1 : 1;
     else
-        c = a.Text.compare(b.Text, Qt::CaseSensitive);
+        c = CompareSortText(a.Text, b.Text, qMin<qsizetype>(4, qMin(a.Text.size(), b.Text.size())));
     return SortAscending ? c < 0 : c > 0;
 }
 
@@ -217,7 +219,7 @@ void TMemberList::Sort()
             const QString &text = SortColumn == 1 ? m.SSN : SortColumn == 2 ? m.Rank : m.Name;
             quint64 prefix = 0;
             for (int k = 0; k < 4; ++k)
-                prefix = (prefix << 16) | (k < text.size() ? text.at(k).unicode() : 0u);
+                prefix = (prefix << 16) | (k < text.size() ? TextOrder::Weight(text.at(k).unicode()) : 0u);
             auto g = genderIds.constFind(m.Gender);
             if (g == genderIds.constEnd())
                 g = genderIds.insert(m.Gender, int(genderIds.size()));

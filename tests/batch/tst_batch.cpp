@@ -259,6 +259,11 @@ private slots:
                                      << "'XX' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)";
         QTest::newRow("count not integer") << (QStringList{roster} + csvArgs + QStringList{"--count", "1.5"})
                                            << "'1.5' is not a valid integer value.";
+        // An empty box is read as the wizard reads it, never as the default.
+        QTest::newRow("count empty") << (QStringList{roster} + csvArgs + QStringList{"--count", ""})
+                                     << "'' is not a valid integer value.";
+        QTest::newRow("probability empty") << (QStringList{roster} + csvArgs + QStringList{"--probability", ""})
+                                           << "'' is not a valid floating point value.";
         QTest::newRow("probability not float") << (QStringList{roster} + csvArgs + QStringList{"--probability", "1,5"})
                                                << "'1,5' is not a valid floating point value.";
         QTest::newRow("batch too small") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--batch", "0"})

@@ -1,4 +1,5 @@
 #include "report/ui/PreviewForm.h"
+#include "app/ui/Dialogs.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -295,7 +296,12 @@ void TppPreviewForm::SaveAsPdf()
 
 bool TppPreviewForm::SaveAsPdf(const QString &fileName)
 {
-    return ExportToPdf(m_document, fileName);
+    // A failed write removes what it wrote and says why.
+    QString error;
+    if (ExportToPdf(m_document, fileName, &error))
+        return true;
+    ShowErrorBox(QStringLiteral("Cannot write '%1': %2").arg(fileName, error), this);
+    return false;
 }
 
 void TppPreviewForm::closeEvent(QCloseEvent *event)

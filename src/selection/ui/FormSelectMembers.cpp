@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -18,6 +19,41 @@
 TfrmSelectMembers *frmSelectMembers = nullptr;
 
 namespace {
+
+// A double click anywhere in a list, on a row or below the last one, moves the list's
+// highlighted rows; a press below the rows keeps the highlight for that double click.
+class TListDoubleClick : public QObject
+{
+public:
+    TListDoubleClick(QAbstractItemView *list, std::function<void()> action)
+        : QObject(list), FList(list), FAction(std::move(action))
+    {
+        list->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != FList->viewport())
+            return false;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+                return false;
+            FAction();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto *me = static_cast<QMouseEvent *>(event);
+            return me->button() == Qt::LeftButton && me->modifiers() == Qt::NoModifier
+                   && !FList->indexAt(me->position().toPoint()).isValid();
+        }
+        return false;
+    }
+
+private:
+    QAbstractItemView *FList;
+    std::function<void()> FAction;
+};
 
 // Arrow pictures: one or two triangles pointing right (add) or left (remove).
 QIcon ArrowIcon(bool right, bool doubled)
@@ -128,8 +164,7 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     for (QToolButton *b : {btnAddPerson, btnRemovePerson, btnAddAll, btnRemoveAll})
         connect(b, &QToolButton::clicked, this, [this, b] { RunAction([this, b] { AddRemoveClick(b); }, this); });
     for (TMemberListView *list : {lvAvailable, lvSelected}) {
-        connect(list, &QAbstractItemView::doubleClicked, this,
-                [this, list] { RunAction([this, list] { AddRemoveClick(list); }, this); });
+        new TListDoubleClick(list, [this, list] { RunAction([this, list] { AddRemoveClick(list); }, this); });
         connect(list, &TMemberListView::ColumnClicked, this,
                 [this](int column) { RunAction([this, column] { lvListViewColumnClick(column); }, this); });
         list->EnableDragging(
