@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -278,7 +279,7 @@ private slots:
             const QRect r = InWindow(list);
             QVERIFY2(client.contains(r), qPrintable(list->objectName()));
             QScrollBar *bar = list->verticalScrollBar();
-            QVERIFY(bar->isVisible());
+            QTRY_VERIFY(bar->isVisible());
             const QRect b = InWindow(bar);
             QVERIFY2(client.contains(b), qPrintable(list->objectName()));
             QVERIFY(b.width() >= bar->sizeHint().width());

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QFont>
 #include <QHBoxLayout>
@@ -46,6 +47,21 @@ W *Named(W *widget, const char *name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// Shows an entry of the location list without the blanks that pad it: the padding would
+// otherwise be cut off with an ellipsis at the list's edge.
+class TTrimmedEntryDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = TrimmedText(option->text);
+    }
+};
 
 // The location list: the entries are padded to 100 characters, which would open the list
 // 750 pixels wide and, in styles that show every entry, as tall as the screen. It opens as
@@ -127,6 +143,7 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     cbLocationCode->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbLocationCode->setMinimumContentsLength(20);
     cbLocationCode->installEventFilter(this);
+    cbLocationCode->view()->setItemDelegate(new TTrimmedEntryDelegate(cbLocationCode));
     lblLocationCode->setBuddy(cbLocationCode);
     right->addWidget(lblLocationCode);
     right->addWidget(cbLocationCode);
