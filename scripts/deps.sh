@@ -8,7 +8,7 @@ PACKAGES=(
   libfreexl-dev mdbtools-dev libshp-dev libzint-dev libgsf-1-dev
   libzxing-dev zbar-tools libbenchmark-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth imagemagick poppler-utils
+  xvfb xauth openbox imagemagick poppler-utils
 )
 
 missing=()

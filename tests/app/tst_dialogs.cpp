@@ -61,6 +61,29 @@ private slots:
         QCOMPARE(MessageDlg("Go on?", mtConfirmation, mbYesNo), int(mrNo));
     }
 
+    void enterAnswersYes()
+    {
+        // Keys go to the box that is up, as a user's would.
+        QString defaultText;
+        QTimer::singleShot(0, [&defaultText] {
+            QMessageBox *box = nullptr;
+            QTRY_VERIFY((box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())));
+            if (box->defaultButton())
+                defaultText = box->defaultButton()->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(MessageDlg("Are you sure?", mtConfirmation, mbYesNo), int(mrYes));
+        QCOMPARE(defaultText, QMessageBox(QMessageBox::Question, QString(), QString(),
+                                          QMessageBox::Yes).button(QMessageBox::Yes)->text());
+        // Escape still says No.
+        QTimer::singleShot(0, [] {
+            QWidget *box = nullptr;
+            QTRY_VERIFY((box = QApplication::activeModalWidget()));
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(MessageDlg("Are you sure?", mtConfirmation, mbYesNo), int(mrNo));
+    }
+
     void warningAndError()
     {
         SeenBox warning;

@@ -2,10 +2,19 @@
 #include "report/Engine.h"
 #include "report/ui/PreviewForm.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsView>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QToolBar>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -26,6 +35,39 @@ struct PagesReport
         addBarCode(report.Detail(), "brcd", 10000, 30000, 60000, 8000)->Data = "IR0001001";
     }
 };
+
+// Landscape Letter pages, as the custody document and the register print.
+struct LandscapeReport : PagesReport
+{
+    explicit LandscapeReport(int pages) : PagesReport(pages)
+    {
+        report.PrinterSetup.Orientation = poLandscape;
+        report.Detail()->mmHeight = 190000;
+    }
+};
+
+// Presses the tool bar button of a preview action, as the user clicks it.
+void ClickAction(TppPreviewForm &form, const char *name)
+{
+    auto *action = form.findChild<QAction *>(QLatin1String(name));
+    QVERIFY2(action, name);
+    QToolBar *bar = form.findChild<QToolBar *>("tbPreview");
+    QWidget *button = bar->widgetForAction(action);
+    QVERIFY2(button, name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+int PageBox(TppPreviewForm &form) { return form.findChild<QSpinBox *>("edtPage")->value(); }
+
+// Types a page number into the page box and presses Enter.
+void TypePage(TppPreviewForm &form, int page)
+{
+    auto *box = form.findChild<QSpinBox *>("edtPage");
+    QLineEdit *edit = box->findChild<QLineEdit *>();
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::number(page));
+    QTest::keyClick(edit, Qt::Key_Return);
+}
 }
 
 class TestPreviewForm : public QObject
@@ -124,6 +166,120 @@ private slots:
         QCOMPARE(previews, 1);
         QCOMPARE(printed, 1);
     }
+    // The page box names the page paged to, also where the last pages all fit in the window
+    // and the view cannot scroll them to its top.
+    void pageBoxFollowsPagingAtTheEnd()
+    {
+        LandscapeReport two(2);
+        TppPreviewForm form(&two.report, two.report.GeneratePages());
+        form.resize(1280, 800);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetZoomPercentage(100);
+        form.FirstPage();
+        QCOMPARE(PageBox(form), 1);
+        ClickAction(form, "actNextPage");
+        QCOMPARE(form.CurrentPage(), 2);
+        QCOMPARE(PageBox(form), 2);
+        ClickAction(form, "actPriorPage");
+        QCOMPARE(PageBox(form), 1);
+
+        PagesReport many(832);
+        TppPreviewForm whole(&many.report, many.report.GeneratePages());
+        whole.resize(1280, 800);
+        whole.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&whole));
+        whole.ZoomToWholePage();
+        whole.FirstPage();
+        ClickAction(whole, "actLastPage");
+        QCOMPARE(whole.CurrentPage(), 832);
+        QCOMPARE(PageBox(whole), 832);
+        ClickAction(whole, "actPriorPage");
+        QCOMPARE(PageBox(whole), 831);
+        ClickAction(whole, "actFirstPage");
+        QCOMPARE(PageBox(whole), 1);
+        for (int page : {832, 831, 2, 500}) {
+            TypePage(whole, page);
+            QCOMPARE(whole.CurrentPage(), page);
+            QCOMPARE(PageBox(whole), page);
+        }
+        // Scrolling by hand: the page taking most of the window becomes the current one.
+        whole.LastPage();
+        whole.ScrollBy(-100000);
+        QCOMPARE(whole.CurrentPage(), whole.MostVisiblePage());
+        QCOMPARE(PageBox(whole), whole.MostVisiblePage());
+        QVERIFY(whole.CurrentPage() < 832);
+    }
+
+    // Page Up and Down, Home and End page through the document; Escape closes the window.
+    void keysPageAndClose()
+    {
+        PagesReport r(5);
+        TppPreviewForm form(&r.report, r.report.GeneratePages());
+        form.resize(1000, 700);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QWidget *view = form.findChild<QGraphicsView *>("gvPages");
+        view->setFocus();
+        form.FirstPage();
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QCOMPARE(form.CurrentPage(), 2);
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QCOMPARE(PageBox(form), 3);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(PageBox(form), 5);
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QCOMPARE(PageBox(form), 4);
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(PageBox(form), 1);
+        QSignalSpy closed(&form, &TppPreviewForm::closed);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(!form.isVisible());
+    }
+
+    // The window, the suggested PDF file, its title and the print job carry the document's name.
+    void namedAfterTheDocument()
+    {
+        QTemporaryDir dir;
+        PagesReport r(2);
+        const QString name = QStringLiteral("DD Form 2624 - batch 0001");
+        r.report.PrinterSetup.DocumentName = name;
+        TppPreviewForm form(&r.report, r.report.GeneratePages());
+        QCOMPARE(form.windowTitle(), name);
+
+        QString suggested;
+        QTimer::singleShot(0, [&suggested] {
+            QFileDialog *dialog = nullptr;
+            QTRY_VERIFY((dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())));
+            suggested = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            dialog->reject();
+        });
+        form.SaveAsPdf();
+        QCOMPARE(suggested, name + ".pdf");
+
+        const QString pdf = dir.filePath("saved.pdf");
+        QVERIFY(form.SaveAsPdf(pdf));
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        // the document information's title, as UTF-16 with its byte order mark
+        QByteArray title("\xFE\xFF", 2);
+        for (QChar c : name)
+            title += char(c.unicode() >> 8), title += char(c.unicode() & 0xFF);
+        QVERIFY(bytes.contains("/Title"));
+        QVERIFY(bytes.contains(title));
+
+        QString job;
+        TppPreviewForm::PrintDialogHook = [&job](QPrinter &printer, QWidget *) {
+            job = printer.docName();
+            return false;
+        };
+        form.Print();
+        QCOMPARE(job, name);
+    }
+
     void previewWindowReturnsWhenClosed()
     {
         PagesReport r(2);

@@ -6,6 +6,9 @@
 #include "app/ui/FormWaiting.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormFormatRoster.h"
+#include "roster/ImportFileReader.h"
+#include "roster/ImportTable.h"
+#include "roster/ui/FormSelectTable.h"
 #include "roster/ui/ImportGrid.h"
 #include "roster/ui/VornDirView.h"
 #include "roster/ui/VornDriveView.h"
@@ -17,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -338,12 +342,23 @@ private slots:
                  QString("You must identify the following column(s): Last Name, SSN, Rank, Gender"));
         QCOMPARE(statusColour(), QColor(255, 0, 0));
 
-        // 7 pixels per character of the longest cell or the title, whichever is longer.
+        // At least 7 pixels per character of the longest cell or the title, and wide enough
+        // for the widest text in the grid's font to show whole.
+        const QFontMetrics regular(page2()->dgImportTable->font());
+        QFont boldFont = page2()->dgImportTable->font();
+        boldFont.setBold(true);
+        const QFontMetrics bold(boldFont);
         for (int c = 0; c < 7; ++c) {
             qsizetype longest = QString("Do Not Import").size();
-            for (const QString &line : RosterLines)
+            int widest = bold.horizontalAdvance("Do Not Import");
+            for (const QString &line : RosterLines) {
                 longest = std::max(longest, line.split(',').value(c).size());
-            QCOMPARE(page2()->dgImportTable->columnWidth(c), int(longest * 7));
+                widest = std::max(widest, regular.horizontalAdvance(line.split(',').value(c)));
+            }
+            const int width = page2()->dgImportTable->columnWidth(c);
+            QVERIFY(width >= int(longest * 7));
+            QVERIFY2(width >= widest + 2, qPrintable(QString("column %1: %2 < %3").arg(c).arg(width).arg(widest + 2)));
+            QVERIFY(width <= std::max(int(longest * 7), widest + 8));
         }
         QCOMPARE(page2()->dgImportTable->verticalHeader()->defaultSectionSize(), 20);
         QCOMPARE(page2()->dgImportTable->horizontalHeader()->height(), 20);
@@ -533,6 +548,85 @@ private slots:
         QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
         ServiceUtils->RankRequired = true;
         ServiceUtils->GenderRequired = true;
+    }
+
+    // Upper-case Arial is wider than 7 pixels a character: every column still shows its
+    // widest cell whole, also one far below the first rows.
+    void columnsShowTheirWidestText()
+    {
+        QByteArray bytes = "LAST,FIRST,MI,SSN,RANK,SEX,ORG\r\n";
+        for (int i = 0; i < 600; ++i) {
+            const QByteArray org = i == 517 ? "HHC 1ST SQDN 7TH CAV WWMMWW" : "HHC 1-7 CAV";
+            bytes += "NAME" + QByteArray::number(i) + ",ANN,A,9" + QByteArray::number(10000000 + i)
+                     + ",SGT,M," + org + "\r\n";
+        }
+        const QString dir = FBigDir + "wide/";
+        QVERIFY(QDir().mkpath(dir));
+        writeFile(dir + "wide.csv", bytes);
+        openOnPage2("wide.csv", dir);
+        TImportGrid *grid = page2()->dgImportTable;
+        const QFontMetrics metrics(grid->font());
+        QCOMPARE(gridModel()->data(gridModel()->index(518, 6)).toString(), QString("HHC 1ST SQDN 7TH CAV WWMMWW"));
+        const int org = grid->columnWidth(6);
+        QVERIFY2(org >= metrics.horizontalAdvance("HHC 1ST SQDN 7TH CAV WWMMWW") + 2, qPrintable(QString::number(org)));
+        QVERIFY(org > 27 * 7);   // wider than the count of characters gives
+        for (int c = 0; c < gridModel()->columnCount(); ++c)
+            for (int r : {0, 1, 300, 600})
+                QVERIFY(grid->columnWidth(c) >= metrics.horizontalAdvance(gridModel()->index(r, c).data().toString()) + 2);
+
+        // Measuring a roster of 100,000 rows stays quick.
+        TImportTable big;
+        for (int i = 0; i < 100000; ++i)
+            big.AddRow({QStringLiteral("NAME%1").arg(i), QStringLiteral("FIRST"), QStringLiteral("A"),
+                        QStringLiteral("9%1").arg(i, 8, 10, QChar('0')), QStringLiteral("SPC"), QStringLiteral("M"),
+                        QStringLiteral("HHC %1 CAV").arg(i % 50)});
+        TImportGrid measured;
+        QElapsedTimer t;
+        t.start();
+        measured.MeasureCells(&big);
+        const qint64 ms = t.elapsed();
+        qInfo("measuring 100,000 rows of 7 columns: %lld ms", ms);
+        QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+        QVERIFY(measured.FittingWidth(0, "Do Not Import", 0)
+                >= QFontMetrics(measured.font()).horizontalAdvance("NAME99999"));
+    }
+
+    // The wait window is on top of everything: it steps aside while the user picks the
+    // database table, and comes back for the rest of the load.
+    void waitWindowStepsAsideForTheTableChooser()
+    {
+        const QString dir = FBigDir + "access/";
+        QVERIFY(QDir().mkpath(dir));
+        QFile::remove(dir + "roster.mdb");
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.mdb"), dir + "roster.mdb"));
+        InstallTableChooser();
+        bool waitingWhileChoosing = true;
+        bool waitingBefore = false;
+        bool chooserShown = false;
+        SetSelectTableHook([&](TfrmSelectTable &dlg) {
+            dlg.show();
+            chooserShown = dlg.isVisible();
+            waitingWhileChoosing = frmWaiting->isVisible();
+            QTest::mouseClick(dlg.ListBox->viewport(), Qt::LeftButton, {},
+                              dlg.ListBox->visualItemRect(dlg.ListBox->item(0)).center());
+            QTest::mouseClick(dlg.btnOK, Qt::LeftButton);
+            return dlg.result();
+        });
+        // The wait window is up when the chooser is asked for.
+        SetTableChooser([&](const QStringList &tables, QString &chosen) {
+            waitingBefore = frmWaiting->isVisible();
+            return ChooseTable(tables, chosen);
+        });
+        openOnPage2("roster.mdb", dir);
+        SetSelectTableHook({});
+        SetTableChooser({});
+        QVERIFY(chooserShown);
+        QVERIFY(waitingBefore);
+        QVERIFY(!waitingWhileChoosing);
+        QVERIFY(!frmWaiting->isVisible());   // closed at the end of the load
+        QCOMPARE(page2()->cbFileType->currentText(), QString("MS Access"));
+        QVERIFY(gridModel()->rowCount() > 0);
+        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
     }
 
     void bigRosterShowsAtOnce()

@@ -31,8 +31,9 @@ int MessageDlg(const QString &message, TMsgDlgType type, TMsgDlgButtons buttons,
         box.addButton(QMessageBox::Ok);
         break;
     case mbYesNo:
-        box.addButton(QMessageBox::Yes);
-        box.setDefaultButton(box.addButton(QMessageBox::No));
+        // Enter answers Yes: the questions confirm what the user just asked for.
+        box.setDefaultButton(box.addButton(QMessageBox::Yes));
+        box.addButton(QMessageBox::No);
         break;
     case mbOKCancel:
         box.addButton(QMessageBox::Ok);

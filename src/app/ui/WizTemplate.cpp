@@ -176,6 +176,16 @@ void TfrmWizTemplate::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Enter presses the focused button, as Space does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget());
+            button && button->window() == this && button->isEnabled()) {
+            button->click();
+            event->accept();
+            return;
+        }
+    }
     QWidget::keyPressEvent(event);
 }
 

@@ -1,5 +1,12 @@
 #include "products/ui/FormLabelPosition.h"
 #include "products/RBBottleLabels.h"
+#include "app/ui/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -62,16 +69,57 @@ TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
+const QString TfrmLabelPosition::PositionsHelpText = QStringLiteral(
+    "A label sheet holds ten labels in two columns of five.\r\n"
+    "Positions 1 to 5 run from top to bottom in the left column, "
+    "positions 6 to 10 from top to bottom in the right column.\r\n"
+    "Type the position of the first unused label of a partly used sheet.");
+
 void TfrmLabelPosition::FormCreate()
 {
-    // The application configures no help file: the dialog keeps its context only.
     HelpContext = 135;
     setWhatsThis(QString());
 }
 
+QString TfrmLabelPosition::UserGuidePath(const QString &appDir)
+{
+    // An installed copy beside the program first, then the guide of the source tree the
+    // program was built in (a build directory inside it).
+    const QDir app(appDir);
+    const QStringList candidates = {
+        app.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.html")),
+        app.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.md")),
+        app.filePath(QStringLiteral("../docs/user-guide.md")),
+        app.filePath(QStringLiteral("../../docs/user-guide.md")),
+    };
+    for (const QString &path : candidates) {
+        const QFileInfo file(path);
+        if (file.isFile() && file.isReadable())
+            return file.canonicalFilePath();
+    }
+    return QString();
+}
+
 void TfrmLabelPosition::BitBtn3Click()
 {
-    // No help file is installed; the button leaves the dialog and its entries as they are.
+    const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
+    if (!guide.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+        return;
+    // No guide (or nothing to show it with): say where the positions are.
+    MessageDlg(PositionsHelpText, mtInformation, mbOK, this);
+}
+
+void TfrmLabelPosition::accept()
+{
+    // A position that is no label of the sheet keeps the dialog open with the text selected,
+    // so that the labels are not lost to a typing error.
+    const QString text = edtPosition->text();
+    if (!RunAction([&text] { TrptBottleLabels::CheckedStartPosition(text); }, this)) {
+        edtPosition->setFocus();
+        edtPosition->selectAll();
+        return;
+    }
+    QDialog::accept();
 }
 
 namespace {

@@ -23,7 +23,14 @@ public:
     int HelpContext = 135;
 
     void FormCreate();
+    // Opens the user guide where one is installed, else tells where the positions are.
     void BitBtn3Click();
+    // OK: only a position on the sheet closes the dialog.
+    void accept() override;
+
+    // The user guide found from the program's folder; empty when there is none.
+    static QString UserGuidePath(const QString &appDir);
+    static const QString PositionsHelpText;
 };
 
 // Installs the dialog as the labels' position prompt (the report asks through it).

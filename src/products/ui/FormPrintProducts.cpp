@@ -537,6 +537,12 @@ void TfrmPrintProducts::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // A focused button is the one Enter presses (Close must not print).
+        if (auto *focused = qobject_cast<QPushButton *>(focusWidget()); focused && focused != btnPrint) {
+            if (focused->isEnabled())
+                focused->click();
+            return;
+        }
         if (btnPrint->isEnabled() && btnPrint->isVisible()) {
             btnPrint->click();
             return;

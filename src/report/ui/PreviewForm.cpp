@@ -81,7 +81,8 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     : QMainWindow(parent), m_report(report), m_document(std::move(document))
 {
     setObjectName(QStringLiteral("ppPreviewForm"));
-    setWindowTitle(QStringLiteral("Print Preview"));
+    // The window is named after the document it shows, as its PDF file and print job are.
+    setWindowTitle(m_document.DocumentName.isEmpty() ? QStringLiteral("Print Preview") : m_document.DocumentName);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     auto *bar = addToolBar(QStringLiteral("Preview"));
@@ -112,8 +113,8 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     });
     bar->addWidget(m_zoomBox);
     bar->addSeparator();
-    addAction(QStringLiteral("actFirstPage"), tr("First"), [this] { FirstPage(); });
-    addAction(QStringLiteral("actPriorPage"), tr("Prior"), [this] { PriorPage(); });
+    addAction(QStringLiteral("actFirstPage"), tr("First"), [this] { FirstPage(); })->setShortcut(Qt::Key_Home);
+    addAction(QStringLiteral("actPriorPage"), tr("Prior"), [this] { PriorPage(); })->setShortcut(Qt::Key_PageUp);
     m_pageEdit = new QSpinBox(bar);
     m_pageEdit->setObjectName(QStringLiteral("edtPage"));
     m_pageEdit->setRange(1, std::max(1, PageCount()));
@@ -122,10 +123,10 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     m_pageCount = new QLabel(QStringLiteral(" of %1 ").arg(PageCount()), bar);
     m_pageCount->setObjectName(QStringLiteral("lblPageCount"));
     bar->addWidget(m_pageCount);
-    addAction(QStringLiteral("actNextPage"), tr("Next"), [this] { NextPage(); });
-    addAction(QStringLiteral("actLastPage"), tr("Last"), [this] { LastPage(); });
+    addAction(QStringLiteral("actNextPage"), tr("Next"), [this] { NextPage(); })->setShortcut(Qt::Key_PageDown);
+    addAction(QStringLiteral("actLastPage"), tr("Last"), [this] { LastPage(); })->setShortcut(Qt::Key_End);
     bar->addSeparator();
-    addAction(QStringLiteral("actClose"), tr("Close"), [this] { close(); });
+    addAction(QStringLiteral("actClose"), tr("Close"), [this] { close(); })->setShortcut(Qt::Key_Escape);
 
     m_scene = new QGraphicsScene(this);
     m_scene->setBackgroundBrush(QColor(128, 128, 128));
@@ -135,7 +136,12 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     m_view->setCacheMode(QGraphicsView::CacheNone);
     m_view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setCentralWidget(m_view);
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updatePageLabel(); });
+    // Scrolling by hand makes the page most in view the current one; paging sets it itself.
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_paging)
+            m_current = MostVisiblePage();
+        updatePageLabel();
+    });
     layoutPages();
     if (m_report) {
         m_zoom = m_report->PreviewFormSettings.ZoomPercentage;
@@ -171,25 +177,43 @@ void TppPreviewForm::layoutPages()
         width = std::max(width, pagePixels(page.mmWidth));
     }
     m_scene->setSceneRect(0, 0, width + 2 * kPageGap, y);
+    m_current = m_items.isEmpty() ? 0 : 1;
     m_pageEdit->setRange(1, std::max(1, PageCount()));
     m_pageCount->setText(QStringLiteral(" of %1 ").arg(PageCount()));
 }
 
 int TppPreviewForm::CurrentPage() const
 {
+    return m_items.isEmpty() ? 0 : std::clamp(m_current, 1, int(m_items.size()));
+}
+
+int TppPreviewForm::MostVisiblePage() const
+{
     if (m_items.isEmpty())
         return 0;
-    const QPointF top = m_view->mapToScene(QPoint(m_view->viewport()->width() / 2, 1));
-    // pages are stacked: find the last one starting above the view's top edge (binary search)
+    const QRectF seen = m_view->mapToScene(m_view->viewport()->rect()).boundingRect();
+    // pages are stacked: start at the last one beginning above the view's top edge (binary search)
     int lo = 0, hi = int(m_items.size()) - 1;
     while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
-        if (m_items[mid]->pos().y() - kPageGap / 2.0 <= top.y())
+        if (m_items[mid]->pos().y() <= seen.top())
             lo = mid;
         else
             hi = mid - 1;
     }
-    return lo + 1;
+    int best = lo;
+    double bestHeight = -1;
+    for (int i = lo; i < m_items.size(); ++i) {
+        const QRectF page = m_items[i]->sceneBoundingRect();
+        if (page.top() >= seen.bottom())
+            break;
+        const double visible = std::min(page.bottom(), seen.bottom()) - std::max(page.top(), seen.top());
+        if (visible > bestHeight + 0.5) {
+            best = i;
+            bestHeight = visible;
+        }
+    }
+    return best + 1;
 }
 
 void TppPreviewForm::GotoPage(int page)
@@ -197,9 +221,13 @@ void TppPreviewForm::GotoPage(int page)
     if (m_items.isEmpty())
         return;
     page = std::clamp(page, 1, int(m_items.size()));
+    m_current = page;
     const QPointF pos = m_items[page - 1]->pos();
     const QPoint vp = m_view->mapFromScene(QPointF(pos.x(), pos.y() - kPageGap / 2.0));
+    // Near the end the view cannot scroll the page to the top: it is still the page asked for.
+    m_paging = true;
     m_view->verticalScrollBar()->setValue(m_view->verticalScrollBar()->value() + vp.y());
+    m_paging = false;
     updatePageLabel();
 }
 

@@ -24,7 +24,8 @@ public:
     ~TppPreviewForm() override;
 
     int PageCount() const { return m_document.PageCount(); }
-    int CurrentPage() const;            // 1-based
+    int CurrentPage() const;            // 1-based: the page paged to, or the one most in view
+    int MostVisiblePage() const;        // 1-based: the page taking most of the view's height
     void GotoPage(int page);
     void FirstPage() { GotoPage(1); }
     void PriorPage() { GotoPage(CurrentPage() - 1); }
@@ -69,6 +70,8 @@ private:
     QList<TppPageItem *> m_items;
     std::deque<TppPageItem *> m_cache;   // pages holding a rendered image, oldest first
     int m_zoom = 100;
+    int m_current = 0;       // the current page, 1-based
+    bool m_paging = false;   // the view scrolls because a page was asked for
 };
 
 // Installs the preview window as the handler of Print() with the "Screen" device.

@@ -183,6 +183,7 @@ void TfrmFormatRoster::cbFileTypeChange()
     const auto finish = [this] {
         SetImportProgress({});
         FGridModel->SetTable(FTable.get());
+        dgImportTable->MeasureCells(FTable.get());
         if (frmWaiting)
             frmWaiting->close();
         CheckRequiredColumns();
@@ -218,6 +219,7 @@ void TfrmFormatRoster::cbFileTypeChange()
 void TfrmFormatRoster::cbIgnoreHeaderClick()
 {
     FTable->IgnoreHeader = cbIgnoreHeader->isChecked();
+    dgImportTable->MeasureCells(FTable.get());   // the header row joins or leaves the cells
     RefreshGrid();
 }
 
@@ -225,8 +227,9 @@ void TfrmFormatRoster::RefreshGrid()
 {
     FGridModel->Refresh();
     for (int c = 0; c < FTable->FieldCount(); ++c) {
-        FTable->GetFieldTitle(c);   // a column is at least as wide as its title
-        dgImportTable->setColumnWidth(c, FTable->GetFieldWidth(c) * 7);
+        const QString title = FTable->GetFieldTitle(c);   // a column is at least as wide as its title
+        // 7 pixels a character at least; wider where the font needs it (upper-case Arial)
+        dgImportTable->setColumnWidth(c, dgImportTable->FittingWidth(c, title, FTable->GetFieldWidth(c) * 7));
     }
     dgImportTable->viewport()->update();
     dgImportTable->horizontalHeader()->viewport()->update();

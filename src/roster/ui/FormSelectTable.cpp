@@ -1,5 +1,6 @@
 #include "roster/ui/FormSelectTable.h"
 #include "roster/ImportFileReader.h"
+#include "app/ui/FormWaiting.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -93,10 +94,32 @@ void TfrmSelectTable::ListBoxDblClick()
         btnOK->click();
 }
 
+namespace {
+// The wait window stays on top: while the user chooses it would cover the list.
+class TWaitingHidden
+{
+public:
+    TWaitingHidden() : FWasShown(frmWaiting && frmWaiting->isVisible())
+    {
+        if (FWasShown)
+            frmWaiting->hide();
+    }
+    ~TWaitingHidden()
+    {
+        if (FWasShown && frmWaiting)
+            frmWaiting->show();
+    }
+
+private:
+    bool FWasShown;
+};
+} // namespace
+
 bool ChooseTable(const QStringList &tables, QString &chosen)
 {
     TfrmSelectTable dialog;   // no owner, released on return
     dialog.SetTables(tables);
+    const TWaitingHidden waitingHidden;
     const int result = HookSlot() ? HookSlot()(dialog) : dialog.exec();
     if (result != QDialog::Accepted)
         return false;

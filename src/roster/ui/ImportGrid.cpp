@@ -2,6 +2,7 @@
 
 #include "roster/ImportTable.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -153,6 +154,55 @@ QPoint TImportGrid::CellPoint(int col, int dataRow) const
 {
     const QRect r = visualRect(model()->index(dataRow, col));
     return viewport()->mapTo(this, r.center());
+}
+
+void TImportGrid::MeasureCells(const TImportTable *table)
+{
+    FCellWidths.clear();
+    if (!table)
+        return;
+    const int columns = table->FieldCount();
+    const int rows = table->RowCount();
+    const QFontMetrics metrics(font());
+    FCellWidths.fill(0, columns);
+    try {
+        for (int c = 0; c < columns; ++c) {
+            // The longest cells by characters: a short ranking kept while walking the rows
+            // (lengths only; measuring every cell of a large roster would be slow).
+            QList<QString> longest;
+            int shortestKept = -1;
+            for (int r = 0; r < rows; ++r) {
+                QString text = table->GetCell(r, c);
+                if (r < SampleRows) {
+                    FCellWidths[c] = std::max(FCellWidths[c], metrics.horizontalAdvance(text));
+                    continue;
+                }
+                if (longest.size() >= LongestCells && text.size() <= shortestKept)
+                    continue;
+                auto at = std::find_if(longest.begin(), longest.end(),
+                                       [&](const QString &kept) { return kept.size() < text.size(); });
+                longest.insert(at, std::move(text));
+                if (longest.size() > LongestCells)
+                    longest.removeLast();
+                shortestKept = int(longest.last().size());
+            }
+            for (const QString &text : std::as_const(longest))
+                FCellWidths[c] = std::max(FCellWidths[c], metrics.horizontalAdvance(text));
+        }
+    } catch (...) {
+        // a cell that cannot be read leaves its column at the width in characters
+    }
+}
+
+int TImportGrid::FittingWidth(int col, const QString &title, int minimum) const
+{
+    QFont bold = font();
+    bold.setBold(true);   // titles of unmapped columns are bold
+    int text = QFontMetrics(bold).horizontalAdvance(title);
+    if (col >= 0 && col < FCellWidths.size())
+        text = std::max(text, FCellWidths[col]);
+    // the indent left of the text and as much to its right
+    return std::max(minimum, text + 2 * TextIndent + 1);
 }
 
 bool TImportGrid::eventFilter(QObject *watched, QEvent *event)

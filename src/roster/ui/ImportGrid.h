@@ -52,6 +52,21 @@ public:
     QPoint TitlePoint(int col) const;
     QPoint CellPoint(int col, int dataRow) const;
 
+    // Measures, in the grid's font, the widest text of each column: the cells longest in
+    // characters and those of the first rows (upper-case letters are wider than the average
+    // character, so the count alone does not tell). Run after the table's rows change.
+    void MeasureCells(const TImportTable *table);
+    // Pixels a column needs to show its widest cell and its title whole, and never less than
+    // minimum (the width in characters at 7 pixels each).
+    int FittingWidth(int col, const QString &title, int minimum) const;
+
+    static constexpr int SampleRows = 100;      // rows measured from the top
+    static constexpr int LongestCells = 8;      // longest cells measured per column
+    static constexpr int TextIndent = 2;        // cells draw their text 2 pixels in
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QList<int> FCellWidths;   // per column, pixels of its widest measured cell
 };

@@ -7,6 +7,7 @@
 
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -109,8 +110,8 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     FSmallImages = MakeSmallImages();
 
     auto *grid = new QGridLayout(pnlClient);
-    grid->setContentsMargins(8, 4, 8, 6);
-    grid->setHorizontalSpacing(6);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(2);
 
     auto *lblAvailableCaption = new QLabel(QStringLiteral("Available"), pnlClient);
@@ -121,11 +122,13 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     lvAvailable = new TMemberListView(pnlClient);
     lvAvailable->setObjectName(QStringLiteral("lvAvailable"));
     lvAvailable->Tag = lkAvailable;
-    lvAvailable->setFixedWidth(329);
+    // The two lists share the work area beside the buttons (329 and 330 pixels would run
+    // past the window's edge); each keeps its scroll bar inside the window.
+    lvAvailable->setMaximumWidth(329);
     lvSelected = new TMemberListView(pnlClient);
     lvSelected->setObjectName(QStringLiteral("lvSelected"));
     lvSelected->Tag = lkSelected;
-    lvSelected->setFixedWidth(330);
+    lvSelected->setMaximumWidth(330);
 
     auto *buttons = new QVBoxLayout;
     buttons->setSpacing(4);
@@ -153,6 +156,8 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     grid->addWidget(lvAvailable, 1, 0);
     grid->addLayout(buttons, 1, 1);
     grid->addWidget(lvSelected, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
 
     // "Selected: n" sits inside the status line from about its middle.
     lblSelected = new QLabel(QStringLiteral("Selected: 0"), pnlStatus);
@@ -185,8 +190,11 @@ bool TfrmSelectMembers::EnsureModels()
     FSelectedModel = new TMemberListModel(members, lkSelected, FSmallImages, this);
     lvAvailable->setModel(FAvailableModel);
     lvSelected->setModel(FSelectedModel);
-    lvAvailable->SetColumnWidths(185, 83, 42);
-    lvSelected->SetColumnWidths(185, 83, 42);
+    for (TMemberListView *list : {lvAvailable, lvSelected}) {
+        list->SetColumnWidths(185, 83, 42);
+        // Name gives way when the list is narrower than its columns, so Rank stays in view.
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
     return true;
 }
 

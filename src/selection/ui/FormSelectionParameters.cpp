@@ -8,8 +8,17 @@
 #include "selection/ui/FormSelectMembers.h"
 #include "selection/ui/MemberListModel.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -38,6 +47,63 @@ W *Named(W *widget, const char *name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// Shows an entry of the location list without the blanks that pad it: the padding would
+// otherwise be cut off with an ellipsis at the list's edge.
+class TTrimmedEntryDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = TrimmedText(option->text);
+    }
+};
+
+// The location list: the entries are padded to 100 characters, which would open the list
+// 750 pixels wide and, in styles that show every entry, as tall as the screen. It opens as
+// wide as its longest trimmed entry and about twenty rows tall.
+class TLocationComboBox : public QComboBox
+{
+public:
+    static constexpr int VisibleRows = 20;
+    using QComboBox::QComboBox;
+
+    void showPopup() override
+    {
+        if (count() > 0) {
+            QAbstractItemView *list = view();
+            const QFontMetrics metrics(list->font());
+            int text = 0;
+            for (int i = 0; i < count(); ++i)
+                text = std::max(text, metrics.horizontalAdvance(TrimmedText(itemText(i))));
+            const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+            // item padding and the list's frame
+            const int width = std::max(this->width(), text + scrollBar + 4 * metrics.averageCharWidth() + 2 * list->frameWidth());
+            const int row = std::max(list->sizeHintForRow(0), metrics.height());
+            list->setMinimumWidth(width);
+            if (QWidget *frame = list->parentWidget()) {
+                frame->setMaximumWidth(width + 8);
+                frame->setMaximumHeight(VisibleRows * row + 2 * list->frameWidth() + 8);
+            }
+            setMaxVisibleItems(VisibleRows);
+        }
+        QComboBox::showPopup();
+    }
+
+protected:
+    // The box takes the focus when the page shows, not by a key: the style would then leave
+    // out the focus frame, and the user would not see where typing goes.
+    void initStyleOption(QStyleOptionComboBox *option) const override
+    {
+        QComboBox::initStyleOption(option);
+        if (hasFocus())
+            option->state |= QStyle::State_KeyboardFocusChange;
+    }
+};
 } // namespace
 
 TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
@@ -66,7 +132,7 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     auto *right = new QVBoxLayout;
     right->setSpacing(4);
     lblLocationCode = Named(new QLabel(QStringLiteral("Location Code"), pnlClient), "lblLocationCode");
-    cbLocationCode = Named(new QComboBox(pnlClient), "cbLocationCode");
+    cbLocationCode = Named(new TLocationComboBox(pnlClient), "cbLocationCode");
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setPixelSize(12);
@@ -77,6 +143,7 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     cbLocationCode->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbLocationCode->setMinimumContentsLength(20);
     cbLocationCode->installEventFilter(this);
+    cbLocationCode->view()->setItemDelegate(new TTrimmedEntryDelegate(cbLocationCode));
     lblLocationCode->setBuddy(cbLocationCode);
     right->addWidget(lblLocationCode);
     right->addWidget(cbLocationCode);
@@ -110,6 +177,14 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     right->addWidget(edtCount);
     right->addStretch(1);
     layout->addLayout(right, 1);
+
+    // Tab follows the layout: the roster, then the parameters top to bottom, then the buttons.
+    setTabOrder(lvRoster, cbLocationCode);
+    setTabOrder(cbLocationCode, cmbxPremise);
+    setTabOrder(cmbxPremise, rbPercentage);
+    setTabOrder(rbPercentage, rbTotalNumber);
+    setTabOrder(rbTotalNumber, edtCount);
+    setTabOrder(edtCount, btnPrevious);
 
     connect(lvRoster, &TMemberListView::ColumnClicked, this,
             [this](int column) { RunAction([this, column] { SortByColumn(column); }, this); });
@@ -256,12 +331,48 @@ bool TfrmSelectionParameters::eventFilter(QObject *watched, QEvent *event)
                 return true;   // letters are discarded
         }
     } else if (watched == cbLocationCode && event->type() == QEvent::FocusOut && !FInLocationExit) {
-        // Leaving for another control of the page; a popup or another window is not leaving.
+        // Opening the box's own list, or another window taking the focus, is not leaving.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
-            RunAction([this] { cbLocationCodeExit(); }, this);
+            ScheduleLocationCheck();
     }
     return TfrmWizTemplate::eventFilter(watched, event);
+}
+
+void TfrmSelectionParameters::ScheduleLocationCheck()
+{
+    if (FLocationCheckPending)
+        return;
+    FLocationCheckPending = true;
+    QTimer::singleShot(0, this, &TfrmSelectionParameters::LocationCheckDue);
+}
+
+void TfrmSelectionParameters::LocationCheckDue()
+{
+    // Checked once the click that moved the focus has ended, so that the click itself is not
+    // lost; and not while a list is open or a question is being asked.
+    if (QApplication::mouseButtons() != Qt::NoButton || QApplication::activePopupWidget()
+        || QApplication::activeModalWidget()) {
+        QTimer::singleShot(50, this, &TfrmSelectionParameters::LocationCheckDue);
+        return;
+    }
+    FLocationCheckPending = false;
+    if (LeftLocationForward())
+        RunAction([this] { cbLocationCodeExit(); }, this);
+}
+
+bool TfrmSelectionParameters::LeftLocationForward() const
+{
+    // Previous, Cancel and closing took the page away or leave it: nothing to check then.
+    if (!isVisible() || cbLocationCode->isHidden())
+        return false;
+    QWidget *to = QApplication::focusWidget();
+    if (!to || to->window() != this || to == cbLocationCode)
+        return false;
+    // Going back, giving up, or reading the roster does not need a location.
+    if (to == btnPrevious || to == btnCancel || to == lvRoster || lvRoster->isAncestorOf(to))
+        return false;
+    return true;
 }
 
 void TfrmSelectionParameters::btnPreviousClick()

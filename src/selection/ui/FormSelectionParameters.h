@@ -80,6 +80,10 @@ private:
     void rbPercentageClick();
     void cbLocationCodeChange();
     void cbLocationCodeExit();
+    // Leaving the location box is checked once the focus has settled elsewhere.
+    void ScheduleLocationCheck();
+    void LocationCheckDue();
+    bool LeftLocationForward() const;
     void UpdateButtons();
     void WarnTemporaryLocation();
     void RefreshRoster();
@@ -88,6 +92,7 @@ private:
     QList<QIcon> FSmallImages;
     TMemberListModel *FRosterModel;
     bool FInLocationExit = false;
+    bool FLocationCheckPending = false;
 };
 
 extern TfrmSelectionParameters *frmSelectionParameters;

@@ -1,0 +1,247 @@
+// The previews the print page opens, as the user sees them: each named after its product and
+// batches, closed with Escape; and the label position dialog keeping a mistyped position.
+#include "testmain.h"
+
+#include "app/ServiceUtilsUnit.h"
+#include "app/ui/AppStartup.h"
+#include "app/ui/Dialogs.h"
+#include "products/RBBottleLabels.h"
+#include "products/ui/FormLabelPosition.h"
+#include "products/ui/FormPrintProducts.h"
+#include "report/ui/PreviewForm.h"
+#include "selection/ui/FormSelectionParameters.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+TRosterRecs Roster(int count)
+{
+    TRosterRecs list;
+    for (int i = 0; i < count; ++i) {
+        TRosterRec r;
+        r.Name = QStringLiteral("NAME%1, A.").arg(i, 2, 10, QLatin1Char('0'));
+        r.Gender = QStringLiteral("M");
+        r.SSN = QStringLiteral("1112233%1").arg(i, 2, 10, QLatin1Char('0'));
+        r.Rank = QStringLiteral("SGT");
+        list.append(r);
+    }
+    return list;
+}
+
+// Receives the file URLs the program asks the desktop to open.
+class TUrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> Opened;
+public slots:
+    void open(const QUrl &url) { Opened.append(url); }
+};
+
+} // namespace
+
+class TestProductPreviews : public QObject
+{
+    Q_OBJECT
+
+    QStringList errors;
+    QStringList messages;
+    QStringList titles;      // of the previews closed so far
+    QStringList documents;
+    int wanted = 0;          // previews still to be closed: titles.size() < wanted
+
+    // Waits for the next preview, notes its names and closes it with Escape.
+    void CloseNextPreview()
+    {
+        if (titles.size() >= wanted)
+            return;
+        auto *preview = qobject_cast<TppPreviewForm *>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible()) {
+            QTimer::singleShot(20, this, &TestProductPreviews::CloseNextPreview);
+            return;
+        }
+        titles << preview->windowTitle();
+        documents << preview->Document().DocumentName;
+        QTest::keyClick(preview, Qt::Key_Escape);
+        QTimer::singleShot(20, this, &TestProductPreviews::CloseNextPreview);
+    }
+
+private slots:
+    void init()
+    {
+        errors.clear();
+        messages.clear();
+        SetMessageDlgHook([this](const QString &m, TMsgDlgType, TMsgDlgButtons b) {
+            messages << m;
+            return b == mbYesNo ? int(mrYes) : int(mrOk);
+        });
+        SetErrorBoxHook([this](const QString &text) { errors << text; });
+        SetMainFormClosedHandler([] {});
+        ServiceUtils = new TArmyUtils;
+        CreatePages();
+    }
+    void cleanup()
+    {
+        wanted = 0;
+        DestroyPages();
+        delete ServiceUtils;
+        ServiceUtils = nullptr;
+        SetMainFormClosedHandler({});
+        SetMessageDlgHook({});
+        SetErrorBoxHook({});
+        SetPreviewHandler(nullptr);
+        SetLabelPositionDialogHook({});
+        SetLabelPositionPrompt(nullptr);
+    }
+
+    // Every product through the real preview window: its title is the product's name with
+    // the batches it covers, and Escape closes it so that the next one opens.
+    void previewsAreNamedAfterTheirProducts()
+    {
+        InstallPreviewWindow();
+        InstallLabelPositionDialog();
+        SetLabelPositionDialogHook([](TfrmLabelPosition &) { return int(QDialog::Accepted); });
+        frmSelectionParameters->LoadMembers(Roster(15));
+        frmSelectionParameters->show();
+        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
+            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
+                frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
+        frmSelectionParameters->cmbxPremise->setCurrentIndex(1);   // everybody
+        QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
+        TfrmPrintProducts *page = frmPrintProducts;
+        QVERIFY(page->isVisible());
+        for (QCheckBox *box : {page->cbNotificationCopy, page->cbWorkingCopy, page->cbTestingRegister,
+                               page->cb2624Front, page->cb2624Back, page->cbBottleLabels})
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        page->edtBatchNumber->setText(QStringLiteral("0041"));
+
+        titles.clear();
+        documents.clear();
+        wanted = 6;
+        QTimer::singleShot(0, this, &TestProductPreviews::CloseNextPreview);
+        QTest::mouseClick(page->btnPrint, Qt::LeftButton);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        const QStringList expected = {"Notification Copy - batches 0041-0042", "Working Copy - batches 0041-0042",
+                                      "Testing Register - batches 0041-0042", "DD Form 2624 - batches 0041-0042",
+                                      "DD Form 2624 (Back Side)", "Bottle Labels - batches 0041-0042"};
+        QCOMPARE(titles, expected);
+        QCOMPARE(documents, expected);
+
+        // One sheet: one batch.
+        frmPrintProducts->hide();
+        frmSelectionParameters->LoadMembers(Roster(5));
+        frmSelectionParameters->show();
+        QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
+        for (QCheckBox *box : {page->cbNotificationCopy, page->cbWorkingCopy, page->cbTestingRegister,
+                               page->cb2624Back, page->cbBottleLabels})
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        QVERIFY(page->cb2624Front->isChecked());
+        page->edtBatchNumber->setText(QStringLiteral("0001"));
+        titles.clear();
+        documents.clear();
+        wanted = 1;
+        QTimer::singleShot(0, this, &TestProductPreviews::CloseNextPreview);
+        QTest::mouseClick(page->btnPrint, Qt::LeftButton);
+        QCOMPARE(titles, QStringList{"DD Form 2624 - batch 0001"});
+    }
+
+    // OK with a position that is no label: the error shows, the dialog stays with the text
+    // selected for retyping, and a good position then closes it.
+    void mistypedPositionKeepsTheDialog()
+    {
+        TfrmLabelPosition dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        for (const QString &typed : {QStringLiteral("x3"), QStringLiteral("0"), QStringLiteral("16")}) {
+            errors.clear();
+            dlg.edtPosition->selectAll();
+            QTest::keyClicks(dlg.edtPosition, typed);
+            QTest::mouseClick(dlg.BitBtn1, Qt::LeftButton);
+            QCOMPARE(errors.size(), 1);
+            QVERIFY(dlg.isVisible());
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+            QCOMPARE(dlg.edtPosition->selectedText(), typed);
+        }
+        QCOMPARE(errors.first(), QString("16 is not a label position on the sheet. Choose a starting position from 1 to 10."));
+        dlg.edtPosition->selectAll();
+        QTest::keyClicks(dlg.edtPosition, "7");
+        QTest::keyClick(dlg.edtPosition, Qt::Key_Return);   // Enter is OK
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+
+        // Through the labels' print: a mistyped position no longer ends the print.
+        InstallLabelPositionDialog();
+        int rounds = 0;
+        SetLabelPositionDialogHook([&rounds](TfrmLabelPosition &d) {
+            d.show();
+            d.edtPosition->selectAll();
+            QTest::keyClicks(d.edtPosition, ++rounds == 1 ? "12a" : "3");
+            QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+            if (d.isVisible()) {   // still open: the user types again
+                d.edtPosition->selectAll();
+                QTest::keyClicks(d.edtPosition, "3");
+                QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+            }
+            return d.result();
+        });
+        QString position;
+        errors.clear();
+        QVERIFY(LabelPositionPrompt()(4, position));
+        QCOMPARE(position, QString("3"));
+        QCOMPARE(errors, QStringList{"'12a' is not a valid integer value."});
+    }
+
+    // Help opens the user guide where there is one, else says where the positions are.
+    void helpShowsTheGuideOrThePositions()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QDir root(dir.path());
+        QVERIFY(root.mkpath("bin"));
+        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")), QString());
+        QVERIFY(root.mkpath("share/doc/corvane-lite"));
+        QFile md(root.filePath("share/doc/corvane-lite/user-guide.md"));
+        QVERIFY(md.open(QIODevice::WriteOnly));
+        md.write("# Guide\n");
+        md.close();
+        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")),
+                 QFileInfo(md.fileName()).canonicalFilePath());
+        QFile html(root.filePath("share/doc/corvane-lite/user-guide.html"));
+        QVERIFY(html.open(QIODevice::WriteOnly));
+        html.close();
+        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")),
+                 QFileInfo(html.fileName()).canonicalFilePath());   // the formatted copy first
+
+        // The button, as the user presses it, from this program's folder.
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler("file", &catcher, "open");
+        TfrmLabelPosition dlg;
+        dlg.show();
+        messages.clear();
+        QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("file");
+        const QString guide = TfrmLabelPosition::UserGuidePath(QCoreApplication::applicationDirPath());
+        if (guide.isEmpty()) {
+            QCOMPARE(messages, QStringList{TfrmLabelPosition::PositionsHelpText});
+            QVERIFY(messages.first().contains("positions 6 to 10 from top to bottom in the right column"));
+            QVERIFY(catcher.Opened.isEmpty());
+        } else {
+            QCOMPARE(catcher.Opened, QList<QUrl>{QUrl::fromLocalFile(guide)});
+            QVERIFY(messages.isEmpty());
+        }
+        QVERIFY(dlg.isVisible());   // help leaves the dialog open
+    }
+};
+
+CORVANE_TEST(TestProductPreviews)
+#include "tst_productpreviews.moc"
