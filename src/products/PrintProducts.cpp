@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
 #include "products/BatchManager.h"
+#include "products/RB2624Front.h"
 #include "report/Pipeline.h"
 #include "selection/SelectionParameters.h"
 
@@ -171,8 +172,78 @@ void TPrintProducts::NumberMembers()
     forgetMembers();
 }
 
+bool TPrintProducts::IsBarcodeText(const QString &text)
+{
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    return true;
+}
+
+bool TPrintProducts::IsValidSsn(const QString &ssn)
+{
+    if (ssn.size() != 9)
+        return false;
+    for (QChar c : ssn)
+        if (!(c.unicode() < 0x80 && c.isLetterOrNumber()))
+            return false;
+    return true;
+}
+
+namespace {
+// The first character of a text that a barcode cannot carry, shown as the user would see it.
+QString firstForeignCharacter(const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() >= 0x20 && c.unicode() <= 0x7E)
+            continue;
+        if (c.isHighSurrogate() && i + 1 < text.size())
+            return text.mid(i, 2);
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("a control character");
+        return QStringLiteral("\"%1\"").arg(c);
+    }
+    return QString();
+}
+} // namespace
+
+void TPrintProducts::CheckInputs() const
+{
+    const TPrintInputs &in = Inputs;
+    const struct { QString caption; QString value; } coded[] = {
+        {m_profile.BacCaption, in.BAC},
+        {m_profile.UicCaption, in.UIC},
+    };
+    for (const auto &field : coded)
+        if (!IsBarcodeText(field.value))
+            throw Exception(QStringLiteral("The %1 \"%2\" holds %3, which barcode scanners do not read "
+                                           "reliably. Use letters, digits, blanks and ordinary punctuation only")
+                                .arg(field.caption, field.value, firstForeignCharacter(field.value)));
+    if (in.Front2624) {
+        for (int block = 1; block <= 2; ++block) {
+            const QString message = Trpt2624Front::BlockOverflowMessage(block, block == 1 ? in.Block1 : in.Block2);
+            if (!message.isEmpty())
+                throw Exception(message);
+        }
+    }
+}
+
+QStringList TPrintProducts::MembersWithoutValidSsn() const
+{
+    QStringList names;
+    const int count = m_members.SelectedCount();
+    for (int i = 0; i < count; ++i) {
+        const TRosterRec rec = m_members.GetSelectedMember(i);
+        if (!IsValidSsn(rec.SSN))
+            names.append(rec.Name.trimmed().isEmpty() ? QStringLiteral("(no name)") : rec.Name.trimmed());
+    }
+    return names;
+}
+
 void TPrintProducts::Print(const TProductPrinters &printers)
 {
+    CheckInputs();
     NumberMembers();
     m_ppFormMembers->SetMasterDataPipeline(m_ppForms.get());
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -134,8 +135,19 @@ public:
     // Conversion and batch errors propagate before any sheet is built.
     void NumberMembers();
 
-    // Numbers afresh, links the member pipeline to the sheet pipeline, then prints the
-    // ticked products in their fixed order. The first failing product stops the rest.
+    // Refuses, before anything is numbered or printed, values the ticked products cannot
+    // carry: a BAC or UIC with characters a barcode scanner reads differently, a block text
+    // that does not fit its block of the custody document.
+    void CheckInputs() const;
+
+    // The selected members whose SSN is not nine letters or digits, as "Name" lines.
+    QStringList MembersWithoutValidSsn() const;
+    static bool IsValidSsn(const QString &ssn);
+    // Characters that go into a barcode: printable ASCII, read alike by every scanner.
+    static bool IsBarcodeText(const QString &text);
+
+    // Checks the inputs, numbers afresh, links the member pipeline to the sheet pipeline, then
+    // prints the ticked products in their fixed order. The first failing product stops the rest.
     void Print(const TProductPrinters &printers);
 
     // Field values, as the pipelines answer them. Names are matched without regard to

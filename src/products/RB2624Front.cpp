@@ -9,9 +9,18 @@
 #include "report/Pipeline.h"
 #include "report/ReportModel.h"
 
+#include <cmath>
+
 namespace {
 
 const QString Arial = QStringLiteral("Arial");
+
+// The mean width of a capital, digit or blank: unit names are written in capitals.
+double CharacterWidth(double size)
+{
+    const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789");
+    return TppPrintContext::TextWidth(ppFont(Arial, size), sample) / sample.size();
+}
 
 } // namespace
 
@@ -59,6 +68,11 @@ Trpt2624Front::Trpt2624Front()
                                    QStringLiteral("DateCollected"), ppFont(Arial, 10), taCentered,
                                    QStringLiteral("YYYYMMDD"));
     lblbcTopBarcode = addBarCode(detail, QStringLiteral("lblbcTopBarcode"), 5027, 28046, 62971, 5292);
+    // At 0.254 mm bars the sheet's symbol is longer than its box; rather than bars too thin for
+    // a 200 or 300 dpi printer it runs on into the empty strip to its right, quiet zones kept.
+    lblbcTopBarcode->Alignment = taLeftJustified;
+    lblbcTopBarcode->QuietModules = 10;
+    lblbcTopBarcode->mmMaxWidth = SheetBarcodeRoomRight - lblbcTopBarcode->mmLeft;
     lblbcTopBarcode->OnPrint = [this] { lblbcTopBarcodePrint(); };
     lblVersion = addLabel(detail, QStringLiteral("lblVersion"), 128588, 29633, 11980, 4233,
                           QStringLiteral("Version"), ppFont(Arial, 10));
@@ -167,16 +181,40 @@ void Trpt2624Front::lblBCSSNBarcodePrint()
                                               p->GetFieldAsString(QStringLiteral("TestInfo")));
 }
 
+int Trpt2624Front::BlockLinesNeeded(const QString &text, int width, double size)
+{
+    return int(TppPrintContext::WrapText(ppFont(Arial, size), text, width).size());
+}
+
+int Trpt2624Front::BlockLinesHeld(int height, double size)
+{
+    return int(std::floor((height + 1) / TppPrintContext::LineHeight(ppFont(Arial, size))));
+}
+
 double Trpt2624Front::BlockFontSize(const QString &text, int width, int height)
 {
-    const double smallest = 4.5;   // still readable on a laser print
-    for (double size = 9.0; size > smallest; size -= 0.5) {
-        const TppFont font = ppFont(Arial, size);
-        const QStringList lines = TppPrintContext::WrapText(font, text, width);
-        if (lines.size() * TppPrintContext::LineHeight(font) <= height + 1)
+    for (double size = BlockLayoutSize; size > BlockSmallestSize; size -= 0.5)
+        if (BlockLinesNeeded(text, width, size) <= BlockLinesHeld(height, size))
             return size;
-    }
-    return smallest;
+    return BlockSmallestSize;
+}
+
+QString Trpt2624Front::BlockOverflowMessage(int block, const QString &text)
+{
+    if (block < 1 || block > 2 || text.isEmpty())
+        return QString();
+    const int width = BlockWidth[block - 1];
+    const int needed = BlockLinesNeeded(text, width, BlockSmallestSize);
+    const int held = BlockLinesHeld(BlockHeight, BlockSmallestSize);
+    if (needed <= held)
+        return QString();
+    return QStringLiteral("The text for DD Form 2624 Block %1 does not fit its block: the block holds %2 "
+                          "printed lines of about %3 characters at the smallest type, and this text takes %4. "
+                          "Shorten it before printing")
+        .arg(block)
+        .arg(held)
+        .arg(int(width / CharacterWidth(BlockSmallestSize)))
+        .arg(needed);
 }
 
 void Trpt2624Front::FitBlockText(TppDBMemo *memo)

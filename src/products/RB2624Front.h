@@ -33,8 +33,22 @@ public:
     static QString MemberBarcodeData(const QString &specimenNumber, const QString &ssn,
                                      const QString &premise, const QString &testInfo);
     static QString NoOthersText();
-    // Type size (points, 9 down to 4.5) at which a block's text fits its box.
+    // Blocks 1 and 2 of the form: their boxes, and the type sizes their text may take.
+    static constexpr int BlockWidth[2] = {68527, 87577};
+    static constexpr int BlockHeight = 12700;
+    static constexpr double BlockLayoutSize = 9.0;
+    static constexpr double BlockSmallestSize = 6.0;   // smaller is not read reliably on a laser print
+    // Type size (points, 9 down to 6) at which a block's text fits its box; 6 when none does.
     static double BlockFontSize(const QString &text, int width, int height);
+    // Printed lines of a text in a block at a size, and the lines the block holds at that size.
+    static int BlockLinesNeeded(const QString &text, int width, double size);
+    static int BlockLinesHeld(int height, double size);
+    // Empty when the text of block 1 or 2 fits its block; otherwise the refusal, naming the block
+    // and how much it holds.
+    static QString BlockOverflowMessage(int block, const QString &text);
+    // The sheet barcode may take the free strip up to here (band units), keeping clear of the
+    // version label that stands in the same strip.
+    static constexpr int SheetBarcodeRoomRight = 126000;
 
     std::unique_ptr<TppReport> pprpt2624Front;
     TppImage *Image1 = nullptr;

@@ -136,7 +136,8 @@ int TrptBottleLabels::CheckedStartPosition(const QString &text)
     // Below 1 the first label would land above the sheet; above 15 past its last row.
     if (p < FirstPosition || p > LastPosition)
         throw Exception(QStringLiteral("%1 is not a label position on the sheet. "
-                                       "Choose a starting position from 1 to 10").arg(p));
+                                       "Choose a starting position from %2 to %3")
+                            .arg(p).arg(FirstPosition).arg(LastPosition));
     return p;
 }
 

@@ -38,9 +38,7 @@ TrptTestingRegister::TrptTestingRegister()
     varDateTime = addSystemVariable(h, QStringLiteral("varDateTime"), 116417, 5821, 34396, 3969, vtDateTime,
                                     QStringLiteral("MM/dd/yyyy") + AmPm, f10);
     varDateTime->TextAlignment = taCentered;
-    // Widened about the same centre (133350): a unit name longer than 24 mm would be cut
-    // on both sides, and nothing else stands beside it.
-    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 95250, 265, 76200, 3969,
+    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 121179, 265, 24342, 3969,
                                QStringLiteral("Description"), f10, taCentered);
     lblPremise = addDBText(h, QStringLiteral("lblPremise"), 120915, 10848, 24342, 3969,
                            QStringLiteral("Premise"), f10, taCentered);
@@ -92,6 +90,10 @@ TrptTestingRegister::TrptTestingRegister()
                          taRightJustified, QStringLiteral("999-99-9999;0"));
     dbtxtPremise = addDBText(d, QStringLiteral("dbtxtPremise"), 150813, 1588, 10319, 5027,
                              QStringLiteral("premise"), f10, taCentered);
+
+    // Roster texts of any length keep to their boxes: smaller type first, then an ellipsis.
+    for (TppDBText *t : {lblDescription, dbtxtRank, dbtxtFullName})
+        t->ShrinkToFit = true;
 
     Group1 = r->AddGroup(QStringLiteral("Group1"), QStringLiteral("lblFormID"), btCustomField, true);
     Group1->Header()->mmHeight = 0;

@@ -84,6 +84,9 @@ public:
     bool Transparent = true;
     int Leading = 0;
     int mmLineHeight = 0;    // 0: the font's line spacing
+    // Already fitted to its width when generated; a device whose glyphs run wider elides the
+    // end again rather than cut a letter.
+    bool FitWidth = false;
     QString ClassName() const override { return QStringLiteral("TppDrawText"); }
     void Draw(QPainter &painter, const TppRenderContext &ctx) const override;
     void Assign(const TppDrawCommand &source) override;
@@ -149,14 +152,19 @@ public:
     int Modules = 0;
     QList<QPair<int, int>> Bars;   // (first module, module count) of each dark run
     int mmBarWidth = 254;          // narrowest bar when it fits
+    int QuietModules = 0;          // blank modules kept inside the box at each end of the symbol
     TppBarCodeOrientation Orientation = orLeftToRight;
     TppTextAlignment Alignment = taCentered;
     QColor BarColor = Qt::black;
     QString Data;
     QString ClassName() const override { return QStringLiteral("TppDrawBarCode"); }
     void Draw(QPainter &painter, const TppRenderContext &ctx) const override;
-    // Module width in device pixels along the symbol on this device (whole dots except on screen/PDF vector).
+    // Module width in device pixels along the symbol on this device. With whole dots it is the
+    // narrowest bar rounded up to whole dots (on a device of a multiple of 300 dpi, whole dots at
+    // 300 and 600 dpi too); only a symbol that would not fit its box gets narrower bars.
     double ModulePixels(const TppRenderContext &ctx, bool wholeDots) const;
+    // Where the symbol's bars start and end along its length, in device pixels.
+    QPair<double, double> SymbolExtent(const TppRenderContext &ctx, bool wholeDots) const;
 };
 
 struct TppPage

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPageSize>
@@ -125,6 +126,7 @@ void TppDrawText::Assign(const TppDrawCommand &source)
         Transparent = t->Transparent;
         Leading = t->Leading;
         mmLineHeight = t->mmLineHeight;
+        FitWidth = t->FitWidth;
     }
 }
 
@@ -147,7 +149,13 @@ void TppDrawText::Draw(QPainter &painter, const TppRenderContext &ctx) const
     }
     for (int i = 0; i < lines.size(); ++i) {
         const QRectF r(box.left(), box.top() + i * lh, box.width(), lh);
-        painter.drawText(r, flags, lines[i]);
+        QString line = lines[i];
+        if (FitWidth) {
+            const QFontMetricsF fm(painter.font(), painter.device());
+            if (fm.horizontalAdvance(line) > box.width())
+                line = fm.elidedText(line, Qt::ElideRight, box.width());
+        }
+        painter.drawText(r, flags, line);
     }
 }
 
@@ -185,6 +193,16 @@ void TppDrawImage::Draw(QPainter &painter, const TppRenderContext &ctx) const
         Picture->Draw(painter, ctx.Rect(mmLeft, mmTop, mmWidth, mmHeight));
 }
 
+namespace {
+// Dots of the coarsest common printer grid (300 dpi) on a device whose resolution is a multiple
+// of it, so that vector output stays on the dots of 300 and 600 dpi printers; otherwise 1.
+double gridDots(double dpi)
+{
+    const double k = dpi / 300.0;
+    return k >= 1 && std::abs(k - std::round(k)) < 1e-9 ? std::round(k) : 1.0;
+}
+}
+
 double TppDrawBarCode::ModulePixels(const TppRenderContext &ctx, bool wholeDots) const
 {
     if (Modules <= 0)
@@ -192,11 +210,41 @@ double TppDrawBarCode::ModulePixels(const TppRenderContext &ctx, bool wholeDots)
     const bool vertical = Orientation == orTopToBottom || Orientation == orBottomToTop;
     const double boxLen = vertical ? ctx.Y(mmHeight) : ctx.X(mmWidth);
     const double bar = vertical ? ctx.Y(mmBarWidth) : ctx.X(mmBarWidth);
-    // narrow the bars until the symbol fits its box; never clip
-    double m = std::min(bar, boxLen / Modules);
-    if (wholeDots)
-        m = std::max(1.0, std::floor(m + 1e-9));
-    return m;
+    const int span = Modules + 2 * std::max(0, QuietModules);
+    if (!wholeDots) {
+        // narrow the bars until the symbol fits its box; never clip
+        return std::min(bar, boxLen / span);
+    }
+    // never below the narrowest bar: round up to whole dots (of the 300 dpi grid when there is one)
+    const double grid = gridDots(vertical ? ctx.DpiY : ctx.DpiX);
+    const double nominal = std::ceil(bar / grid - 1e-6) * grid;
+    if (nominal * span <= boxLen + 1e-6)
+        return nominal;
+    return std::max(1.0, std::floor(boxLen / span + 1e-9));
+}
+
+QPair<double, double> TppDrawBarCode::SymbolExtent(const TppRenderContext &ctx, bool wholeDots) const
+{
+    const double m = ModulePixels(ctx, wholeDots);
+    const bool vertical = Orientation == orTopToBottom || Orientation == orBottomToTop;
+    const QRectF box = ctx.Rect(mmLeft, mmTop, mmWidth, mmHeight);
+    const double boxLen = vertical ? box.height() : box.width();
+    const double symLen = m * Modules;
+    const double quiet = m * std::max(0, QuietModules);
+    double start = (vertical ? box.top() : box.left());
+    if (Alignment == taCentered)
+        start += (boxLen - symLen) / 2;
+    else if (Alignment == taRightJustified)
+        start += boxLen - quiet - symLen;
+    else
+        start += quiet;
+    if (wholeDots) {
+        // bar edges on the device's dots, and on the 300 dpi grid where the device has one
+        const double grid = gridDots(vertical ? ctx.DpiY : ctx.DpiX);
+        start = Alignment == taLeftJustified ? std::ceil(start / grid - 1e-6) * grid
+                                             : std::round(start / grid) * grid;
+    }
+    return {start, start + symLen};
 }
 
 void TppDrawBarCode::Draw(QPainter &painter, const TppRenderContext &ctx) const
@@ -209,15 +257,7 @@ void TppDrawBarCode::Draw(QPainter &painter, const TppRenderContext &ctx) const
     const bool vertical = Orientation == orTopToBottom || Orientation == orBottomToTop;
     const bool reversed = Orientation == orRightToLeft || Orientation == orBottomToTop;
     const QRectF box = ctx.Rect(mmLeft, mmTop, mmWidth, mmHeight);
-    const double boxLen = vertical ? box.height() : box.width();
-    const double symLen = m * Modules;
-    double start = (vertical ? box.top() : box.left());
-    if (Alignment == taCentered)
-        start += (boxLen - symLen) / 2;
-    else if (Alignment == taRightJustified)
-        start += boxLen - symLen;
-    if (wholeDots)
-        start = std::round(start);
+    const double start = SymbolExtent(ctx, wholeDots).first;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, !wholeDots);
     painter.setPen(Qt::NoPen);

@@ -4,6 +4,8 @@
 #include "report/DisplayFormat.h"
 #include "report/Engine.h"
 
+#include <QFontMetricsF>
+#include <QImage>
 #include <cmath>
 
 // ---------------------------------------------------------------- fonts
@@ -30,6 +32,51 @@ TppFont ppFont(const QString &name, double size, int style, const QColor &color)
     f.Style = style;
     f.Color = color;
     return f;
+}
+
+// ---------------------------------------------------------------- fitting a text to its box
+
+namespace {
+QPaintDevice *fitMeasureDevice()
+{
+    static QImage *img = [] {
+        auto *i = new QImage(4, 4, QImage::Format_RGB32);
+        const int dpm = int(std::lround(1200.0 / 0.0254));
+        i->setDotsPerMeterX(dpm);
+        i->setDotsPerMeterY(dpm);
+        return i;
+    }();
+    return img;
+}
+}
+
+void FitTextToWidth(TppDrawText &cmd, double minSize)
+{
+    const double limit = cmd.mmWidth;
+    if (cmd.Text.isEmpty() || TppPrintContext::TextWidth(cmd.Font, cmd.Text) <= limit)
+        return;
+    cmd.FitWidth = true;
+    const TppFont original = cmd.Font;
+    const double smallest = std::min(minSize, original.Size);
+    double size = original.Size;
+    while (size - 0.5 >= smallest - 1e-9) {
+        size -= 0.5;
+        cmd.Font.Size = size;
+        if (TppPrintContext::TextWidth(cmd.Font, cmd.Text) <= limit)
+            break;
+    }
+    if (size < smallest)
+        cmd.Font.Size = smallest;
+    if (TppPrintContext::TextWidth(cmd.Font, cmd.Text) > limit) {
+        const QFontMetricsF fm(cmd.Font.ToQFont(), fitMeasureDevice());
+        cmd.Text = fm.elidedText(cmd.Text, Qt::ElideRight, limit * 1200.0 / 25400.0);
+    }
+    // the smaller type keeps the baseline of the layout's size
+    const QFontMetricsF was(original.ToQFont(), fitMeasureDevice());
+    const QFontMetricsF now(cmd.Font.ToQFont(), fitMeasureDevice());
+    const int shift = int(std::lround((was.ascent() - now.ascent()) * 25400.0 / 1200.0));
+    cmd.mmTop += shift;
+    cmd.mmHeight = std::max(0, cmd.mmHeight - shift);
 }
 
 // ---------------------------------------------------------------- components
@@ -78,6 +125,8 @@ void TppCustomText::Generate(TppPrintContext &, int x, int y, int &height,
         width = w;
     }
     fillTextCommand(*cmd, text, x, y, width, height);
+    if (ShrinkToFit && !WordWrap && !AutoSize)
+        FitTextToWidth(*cmd, MinFontSize);
     if (WordWrap) {
         const QStringList lines = TppPrintContext::WrapText(Font, text, width);
         const double lh = TppPrintContext::LineHeight(Font);
@@ -249,6 +298,12 @@ void TppBarCode::Generate(TppPrintContext &, int x, int y, int &height, std::vec
     if (!sym.IsValid())
         return;   // nothing to draw for empty or unencodable data
     auto cmd = NewDrawCommand<TppDrawBarCode>(x, y, mmWidth, height);
+    cmd->QuietModules = QuietModules;
+    if (mmMaxWidth > mmWidth && (Orientation == orLeftToRight || Orientation == orRightToLeft)) {
+        const int needed = (sym.Modules + 2 * std::max(0, QuietModules)) * mmBarWidth;
+        if (needed > mmWidth)
+            cmd->mmWidth = mmMaxWidth;   // a coarse printer may need more than the nominal width
+    }
     cmd->Modules = sym.Modules;
     cmd->Bars = sym.Bars;
     cmd->mmBarWidth = mmBarWidth;

@@ -83,6 +83,11 @@ public:
     TppTextAlignment TextAlignment = taLeftJustified;
     bool AutoSize = false;
     bool WordWrap = false;
+    // A single-line text wider than its box prints smaller, down to MinFontSize points, and
+    // past that loses its end to an ellipsis: it never runs out of its box, and nothing is
+    // printed (or left in a PDF's text) that cannot be seen.
+    bool ShrinkToFit = false;
+    double MinFontSize = 6;
     // The text as it prints now (data read, display format and OnGetText applied).
     virtual QString Text() = 0;
     void Generate(TppPrintContext &ctx, int x, int y, int &height,
@@ -189,6 +194,10 @@ public:
     int mmBarWidth = 254;
     TppBarCodeOrientation Orientation = orLeftToRight;
     TppTextAlignment Alignment = taCentered;
+    // Free room from the box's left edge the symbol may take when its bars at mmBarWidth and
+    // its quiet zones do not fit the box (left to right symbols; 0: the box only).
+    int mmMaxWidth = 0;
+    int QuietModules = 0;   // blank modules kept at each end of the symbol
     QString ClassName() const override { return QStringLiteral("TppBarCode"); }
     void Generate(TppPrintContext &ctx, int x, int y, int &height,
                   std::vector<TppDrawCommandPtr> &out) override;
@@ -381,6 +390,10 @@ void SetPreviewHandler(TppPreviewHandler handler);
 TppPreviewHandler PreviewHandler();
 void SetPrinterHandler(TppPrinterHandler handler);
 TppPrinterHandler PrinterHandler();
+
+// Shrinks a single-line text command's font (not below minSize points) until the text fits
+// its width, then elides its end; the baseline stays where the layout's size put it.
+void FitTextToWidth(TppDrawText &cmd, double minSize);
 
 // ---------------------------------------------------------------- builder helpers
 

@@ -164,18 +164,22 @@ private slots:
         QCOMPARE(Texts(doc.Pages[2], "dbtxtSpecimenNumber").size(), 6);
     }
 
-    // Block 1 takes 255 characters: all of them print inside the block, in smaller type.
+    // A long block text prints whole inside the block, in smaller type but no smaller than 6
+    // points; 255 capitals need more than that, and the block refuses them rather than drop lines.
     void longBlockTextFitsItsBlock()
     {
+        const QString capitals = QString("HEADQUARTERS AND HEADQUARTERS COMPANY 1ST BATTALION ").repeated(5);
+        QVERIFY(Trpt2624Front::BlockOverflowMessage(1, capitals.left(255)).contains("DD Form 2624 Block 1"));
         TestRun run(1);
-        run.Block1 = QString("HEADQUARTERS AND HEADQUARTERS COMPANY 1ST BATTALION ").repeated(5).left(255);
+        run.Block1 = capitals.left(200);
+        QVERIFY(Trpt2624Front::BlockOverflowMessage(1, run.Block1).isEmpty());
         PreviewCapture capture;
         Trpt2624Front rpt;
         rpt.Print(&run.Forms, &run.FormMembers);
         const TppPage &pg = capture.Documents.first().Pages[0];
         const TppDrawText *memo = Commands<TppDrawText>(pg, "dbmmBlock1").first();
         QVERIFY(memo->Font.Size < 9);
-        QVERIFY(memo->Font.Size >= 4.5);
+        QVERIFY(memo->Font.Size >= 6);
         QCOMPARE(memo->Lines.join(' ').simplified(), run.Block1.simplified());
         QVERIFY(memo->Lines.size() * TppPrintContext::LineHeight(memo->Font) <= 12700 + 1);
         // a text that fits keeps the layout's 9 points

@@ -95,8 +95,9 @@ private slots:
         QCOMPARE(Texts(doc.Pages[0], "lblDescription"), QStringList{"A CO 1-5 IN"});
     }
 
-    // A unit name longer than the layout's 24 mm prints whole, centred where it was.
-    void longUnitNamePrintsWhole()
+    // A unit name longer than the layout's 24 mm keeps to that box: smaller type, then an
+    // ellipsis; it no longer spreads over the header beside it.
+    void longUnitNameKeepsToItsBox()
     {
         TestRun run(3);
         for (auto &m : run.Members)
@@ -107,11 +108,24 @@ private slots:
             rpt.Print(&run.History);
         }
         const TppPage &pg = capture.Documents.first().Pages[0];
-        QCOMPARE(Texts(pg, "lblDescription"), QStringList{"HHC 2-14 CAV (FORWARD) SUPPORT"});
+        const auto box = Commands<TppDrawText>(pg, "lblDescription").first();
+        QVERIFY(box->Font.Size < 10 && box->Font.Size >= 6);
+        QVERIFY(QString("HHC 2-14 CAV (FORWARD) SUPPORT").startsWith(box->Text.chopped(1)));
         for (const QString &cut : Overflowing(pg))
             QVERIFY2(!cut.startsWith("lblDescription"), qPrintable(cut));
-        const auto box = Commands<TppDrawText>(pg, "lblDescription").first();
+        QCOMPARE(box->mmLeft, 6350 + 121179);
+        QCOMPARE(box->mmWidth, 24342);
         QCOMPARE(box->mmLeft + box->mmWidth / 2, 6350 + 121179 + 24342 / 2);
+        // a short name keeps the layout's type
+        PreviewCapture again;
+        TestRun shortRun(1);
+        {
+            TrptTestingRegister rpt;
+            rpt.Print(&shortRun.History);
+        }
+        const auto shortBox = Commands<TppDrawText>(again.Documents.first().Pages[0], "lblDescription").first();
+        QCOMPARE(shortBox->Font.Size, 10.0);
+        QCOMPARE(shortBox->Text, QString("A CO 1-5 IN"));
     }
 
     void registerDateFormatFromProfile()

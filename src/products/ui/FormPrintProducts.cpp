@@ -59,17 +59,27 @@ public:
     }
 };
 
-// Upper-cases while typing, as the BAC entry wants.
-class TUpperCaseValidator : public QValidator
+// Takes only characters that a barcode carries alike to every scanner (the BAC and UIC go
+// into the custody document's sheet barcode); the BAC entry also upper-cases while typing.
+class TBarcodeTextValidator : public QValidator
 {
 public:
-    using QValidator::QValidator;
+    TBarcodeTextValidator(bool upperCase, QObject *parent) : QValidator(parent), m_upperCase(upperCase) {}
     State validate(QString &input, int &) const override
     {
-        input = input.toUpper();
+        if (!TPrintProducts::IsBarcodeText(input))
+            return Invalid;
+        if (m_upperCase)
+            input = input.toUpper();
         return Acceptable;
     }
+
+private:
+    bool m_upperCase;
 };
+
+// Members named in the SSN warning before the list is cut short.
+constexpr int SsnWarningNames = 15;
 
 } // namespace
 
@@ -224,7 +234,7 @@ void TfrmPrintProducts::buildControls()
     edtBAC = new QLineEdit(pnlInput);
     edtBAC->setObjectName(QStringLiteral("edtBAC"));
     edtBAC->setMaxLength(4);
-    edtBAC->setValidator(new TUpperCaseValidator(edtBAC));
+    edtBAC->setValidator(new TBarcodeTextValidator(true, edtBAC));
     edtBAC->setFixedWidth(56);
     lblServiceDesignator = new QLabel(pnlInput);
     lblServiceDesignator->setObjectName(QStringLiteral("lblServiceDesignator"));
@@ -233,6 +243,7 @@ void TfrmPrintProducts::buildControls()
     edtUIC = new QLineEdit(pnlInput);
     edtUIC->setObjectName(QStringLiteral("edtUIC"));
     edtUIC->setMaxLength(5);
+    edtUIC->setValidator(new TBarcodeTextValidator(false, edtUIC));
     edtUIC->setFixedWidth(66);
     idRow->addWidget(lblBac);
     idRow->addWidget(edtBAC);
@@ -473,7 +484,27 @@ void TfrmPrintProducts::cbBottleLabelsClick()
 void TfrmPrintProducts::btnPrintClick()
 {
     m_products->Inputs = ReadInputs();
+    m_products->CheckInputs();
+    const TPrintInputs &in = m_products->Inputs;
+    const bool printsSsn = in.NotificationCopy || in.WorkingCopy || in.TestingRegister || in.Front2624
+                           || in.BottleLabels;
+    if (printsSsn) {
+        const QStringList names = m_products->MembersWithoutValidSsn();
+        if (!names.isEmpty() && MessageDlg(SsnWarning(names), mtWarning, mbYesNo, this) != mrYes)
+            return;
+    }
     m_products->Print(Printers);
+}
+
+QString TfrmPrintProducts::SsnWarning(const QStringList &names)
+{
+    QStringList shown = names.mid(0, SsnWarningNames);
+    if (names.size() > SsnWarningNames)
+        shown.append(QStringLiteral("and %1 more").arg(names.size() - SsnWarningNames));
+    return QStringLiteral("%1 without a valid SSN (nine letters or digits). Their products and barcodes "
+                          "would print without one:\n\n%2\n\nPrint anyway?")
+        .arg(names.size() == 1 ? QStringLiteral("This member is") : QStringLiteral("These %1 members are").arg(names.size()),
+             shown.join(QLatin1Char('\n')));
 }
 
 void TfrmPrintProducts::btnCloseClick()

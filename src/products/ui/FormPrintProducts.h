@@ -73,6 +73,9 @@ public:
     // The values typed and ticked on the page, as printing takes them.
     TPrintInputs ReadInputs() const;
 
+    // The question asked before printing products for members without a valid SSN.
+    static QString SsnWarning(const QStringList &names);
+
     // Event handlers; every one runs through RunAction.
     void FormShow();
     void cbBottleLabelsClick();
