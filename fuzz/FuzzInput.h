@@ -16,6 +16,8 @@ inline QString FuzzFile(const char *name, const QByteArray &bytes)
 }
 void RemoveFuzzFile(const char *name);
 
+void CheckRecord(const QStringList &values);
+
 // Runs one import the way the table does; our own error messages are expected results.
 // Checks what every reader promises: values are trimmed.
 void FuzzImport(TImportFileReader &reader, const QString &path);
@@ -26,5 +28,3 @@ void FuzzRead(const QString &path, Args &&...args)
     Reader reader([](const QStringList &values) { CheckRecord(values); }, [](int) {}, std::forward<Args>(args)...);
     FuzzImport(reader, path);
 }
-
-void CheckRecord(const QStringList &values);

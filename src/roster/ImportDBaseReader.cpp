@@ -87,6 +87,11 @@ QString Trimmed(const QString &s)
 }
 } // namespace
 
+TImportDBaseReader::TImportDBaseReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+    : TImportFileReader(std::move(onRecord), std::move(onFieldCount))
+{
+}
+
 TImportDBaseReader::~TImportDBaseReader()
 {
     if (Table)

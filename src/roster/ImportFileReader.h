@@ -176,7 +176,7 @@ private:
 class TImportDBaseReader : public TImportFileReader
 {
 public:
-    using TImportFileReader::TImportFileReader;
+    TImportDBaseReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
     ~TImportDBaseReader() override;
 
 protected:
