@@ -115,11 +115,11 @@ private slots:
         QTemporaryDir dir;
         // U+0D0A and U+0A0D hold the bytes of CR and LF, U+1A00 that of Ctrl-Z: none of them
         // breaks a line. A lone CR is dropped; Ctrl-Z ends the text; an odd last byte is no character.
-        const QString text = QString(u"a\u0D0A,b\u0A0D\r\nc\rd,\u1A00e\n\nf,g\u001Ah,i\n");
+        const QString text = QString::fromUtf16(u"a\u0D0A,b\u0A0D\r\nc\rd,\u1A00e\n\nf,g\u001Ah,i\n");
         for (bool le : {true, false}) {
             const QString path = WriteFile(dir, "r.csv", Utf16(text, le) + QByteArray("\x41", 1));
-            QCOMPARE(Records(path, ','), QList<QStringList>({{QString(u"a\u0D0A"), QString(u"b\u0A0D")},
-                                                            {"cd", QString(u"\u1A00e")}, {}, {"f", "g"}}));
+            QCOMPARE(Records(path, ','), QList<QStringList>({{QString::fromUtf16(u"a\u0D0A"), QString::fromUtf16(u"b\u0A0D")},
+                                                            {"cd", QString::fromUtf16(u"\u1A00e")}, {}, {"f", "g"}}));
         }
         // a byte-order mark and nothing else
         QCOMPARE(Records(WriteFile(dir, "bom.csv", QByteArray("\xFF\xFE", 2)), ','), QList<QStringList>());
@@ -153,25 +153,25 @@ private slots:
         // the same through a text file that is not UTF-8
         QTemporaryDir dir;
         QCOMPARE(Records(WriteFile(dir, "w.csv", "\x9F\x81\xA0X\xFF,\x8D\x8F\x90\x9D\n"), ','),
-                 QList<QStringList>({{QString(u"\u0178\u0081\u00A0X\u00FF"), QString(u"\u008D\u008F\u0090\u009D")}}));
+                 QList<QStringList>({{QString::fromUtf16(u"\u0178\u0081\u00A0X\u00FF"), QString::fromUtf16(u"\u008D\u008F\u0090\u009D")}}));
     }
 
     void invalidUtf8ReadsAsWindows1252_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("overlong C1 81") << QByteArray("A\xC1\x81") << QString(u"A\u00C1\u0081");
-        QTest::newRow("overlong E0 80 80") << QByteArray("A\xE0\x80\x80") << QString(u"A\u00E0\u20AC\u20AC");
-        QTest::newRow("surrogate ED A0 80") << QByteArray("A\xED\xA0\x80") << QString(u"A\u00ED\u00A0\u20AC");
-        QTest::newRow("above U+10FFFF") << QByteArray("A\xF4\x90\x80\x80") << QString(u"A\u00F4\u0090\u20AC\u20AC");
-        QTest::newRow("cut off at the end") << QByteArray("ABC\xC3") << QString(u"ABC\u00C3");
-        QTest::newRow("cut off before text") << QByteArray("\xE2\x82Z") << QString(u"\u00E2\u201AZ");
-        QTest::newRow("stray continuation") << QByteArray("A\x80") << QString(u"A\u20AC");
-        QTest::newRow("lead byte F8") << QByteArray("\xF8\x88\x80\x80\x80") << QString(u"\u00F8\u02C6\u20AC\u20AC\u20AC");
+        QTest::newRow("overlong C1 81") << QByteArray("A\xC1\x81") << QString::fromUtf16(u"A\u00C1\u0081");
+        QTest::newRow("overlong E0 80 80") << QByteArray("A\xE0\x80\x80") << QString::fromUtf16(u"A\u00E0\u20AC\u20AC");
+        QTest::newRow("surrogate ED A0 80") << QByteArray("A\xED\xA0\x80") << QString::fromUtf16(u"A\u00ED\u00A0\u20AC");
+        QTest::newRow("above U+10FFFF") << QByteArray("A\xF4\x90\x80\x80") << QString::fromUtf16(u"A\u00F4\u0090\u20AC\u20AC");
+        QTest::newRow("cut off at the end") << QByteArray("ABC\xC3") << QString::fromUtf16(u"ABC\u00C3");
+        QTest::newRow("cut off before text") << QByteArray("\xE2\x82Z") << QString::fromUtf16(u"\u00E2\u201AZ");
+        QTest::newRow("stray continuation") << QByteArray("A\x80") << QString::fromUtf16(u"A\u20AC");
+        QTest::newRow("lead byte F8") << QByteArray("\xF8\x88\x80\x80\x80") << QString::fromUtf16(u"\u00F8\u02C6\u20AC\u20AC\u20AC");
         // and what is valid stays UTF-8
-        QTest::newRow("valid 2-byte") << QByteArray("\xC3\x91") << QString(u"\u00D1");
+        QTest::newRow("valid 2-byte") << QByteArray("\xC3\x91") << QString::fromUtf16(u"\u00D1");
         QTest::newRow("valid U+10FFFF") << QByteArray("\xF4\x8F\xBF\xBF") << QString::fromUcs4(U"\U0010FFFF");
-        QTest::newRow("valid before the end") << QByteArray("ABCDEFGH\xE2\x82\xAC") << QString(u"ABCDEFGH\u20AC");
+        QTest::newRow("valid before the end") << QByteArray("ABCDEFGH\xE2\x82\xAC") << QString::fromUtf16(u"ABCDEFGH\u20AC");
     }
     void invalidUtf8ReadsAsWindows1252()
     {
@@ -185,6 +185,21 @@ private slots:
         // and as the second value of a longer file
         QCOMPARE(Records(WriteFile(dir, "u.csv", "x," + bytes + "\r\nplain,line\r\n"), ','),
                  QList<QStringList>({{"x", text}, {"plain", "line"}}));
+    }
+
+    void utf8CutOffByTheSize()
+    {
+        // the sequence is whole in memory but cut by the size given: not UTF-8
+        const QByteArray bytes("ABC\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+        QVERIFY(IsValidUtf8(bytes.constData(), bytes.size()));
+        for (qsizetype cut : {4, 7, 8, 11, 12, 13})
+            QVERIFY2(!IsValidUtf8(bytes.constData(), cut), qPrintable(QString::number(cut)));
+        for (qsizetype whole : {3, 5, 6, 9, 10, 14})
+            QVERIFY2(IsValidUtf8(bytes.constData(), whole), qPrintable(QString::number(whole)));
+        // and a file that ends inside a sequence, followed in the folder by nothing at all
+        QTemporaryDir dir;
+        QCOMPARE(Records(WriteFile(dir, "c.csv", bytes.left(13)), ','),
+                 QList<QStringList>({{QString::fromUtf16(u"ABC\u00C3\u00A9 \u00E2\u201A\u00AC \u00F0\u0178\u02DC")}}));
     }
 
     void folderGivenAsTheFile()
