@@ -1,5 +1,6 @@
 #include "roster/ImportFileReader.h"
 #include "roster/TextCodecs.h"
+#include "roster/DBaseFormat.h"
 #include "app/Exceptions.h"
 
 #include <QDate>
@@ -11,31 +12,41 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
-enum Codec { Cp1252 = 0, Cp437 = 1, Utf8 = 2 };
-
-// The table's declared code page: the language-driver byte or a .cpg file beside it.
-int CodecOf(DBFHandle h)
+// The table's text: its code page (a .cpg file beside it, or the language-driver byte) and
+// its memo file.
+struct TImportDBaseReader::Text
 {
-    const char *cp = DBFGetCodePage(h);
-    if (!cp)
-        return Cp1252;
-    const QString name = QString::fromLatin1(cp).trimmed().toUpper();
-    if (name == QLatin1String("LDID/1") || name == QLatin1String("437") || name == QLatin1String("CP437"))
-        return Cp437;
-    if (name.contains(QLatin1String("UTF-8")) || name.contains(QLatin1String("UTF8")) || name == QLatin1String("65001"))
-        return Utf8;
-    return Cp1252;
-}
+    std::unique_ptr<TCodePageDecoder> decoder;
+    bool utf8 = false;
+    TDBaseMemoFile memo;
 
-QString DecodeBytes(const char *s, int codec)
-{
-    const qsizetype n = qsizetype(strlen(s));
-    switch (codec) {
-    case Cp437: return DecodeCodePage437(s, n);
-    case Utf8: return IsValidUtf8(s, n) ? QString::fromUtf8(s, n) : DecodeWindows1252(s, n);
-    default: return DecodeWindows1252(s, n);
+    QString Decode(const char *s, qsizetype n) const
+    {
+        if (utf8)
+            return IsValidUtf8(s, n) ? QString::fromUtf8(s, n) : DecodeWindows1252(s, n);
+        return decoder->Decode(s, n);
     }
+};
+
+namespace {
+// A code page named by a .cpg file ("UTF-8", "1251", "ANSI 1251", "CP850"); 0 when none.
+int CpgCodePage(const QString &text, bool &utf8)
+{
+    const QString name = text.trimmed().toUpper();
+    if (name.contains(QLatin1String("UTF-8")) || name.contains(QLatin1String("UTF8")) || name == QLatin1String("65001")) {
+        utf8 = true;
+        return 0;
+    }
+    QString digits;
+    for (QChar c : name) {
+        if (c.isDigit())
+            digits += c;
+        else if (!digits.isEmpty())
+            break;
+    }
+    if (name.contains(QLatin1String("8859")))
+        return 0;
+    return digits.size() >= 3 && digits.size() <= 5 ? digits.toInt() : 0;
 }
 
 // The library replaces the extension of the name it is given with ".dbf"; a table saved
@@ -76,6 +87,11 @@ QString Trimmed(const QString &s)
 }
 } // namespace
 
+TImportDBaseReader::TImportDBaseReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+    : TImportFileReader(std::move(onRecord), std::move(onFieldCount))
+{
+}
+
 TImportDBaseReader::~TImportDBaseReader()
 {
     if (Table)
@@ -88,9 +104,16 @@ bool TImportDBaseReader::Open(const QString &fileName)
     if (!info.exists() || info.isDir())
         return false;
     FFileName = fileName;
+    // Checked here first: the library takes any file for a table and reads later dBase
+    // versions as columns of garbage.
+    const TDBaseHeader header = ReadDBaseHeader(fileName);
     DBFHandle h = OpenTable(QFile::encodeName(fileName));
     if (!h)
         throw Exception(QStringLiteral("Cannot read \"%1\": it is not a dBase table.").arg(fileName));
+    if (DBFGetFieldCount(h) != header.Fields.size() || h->nRecordLength != header.RecordLength) {
+        DBFClose(h);
+        throw Exception(QStringLiteral("Cannot read \"%1\": the dBase table's header is damaged or cut off.").arg(fileName));
+    }
     // The header's record count is not trusted: a cut-off file reads the records it holds.
     const qint64 size = info.size();
     qint64 present = 0;
@@ -98,8 +121,18 @@ bool TImportDBaseReader::Open(const QString &fileName)
         present = (size - h->nHeaderLength) / h->nRecordLength;
     FRecords = int(qMin<qint64>(qMax(0, h->nRecords), present));
     FCurrent = 0;
-    FCodec = CodecOf(h);
+    auto text = std::make_unique<Text>();
+    int codePage = 0;
+    const char *cpg = DBFGetCodePage(h);
+    if (cpg && qstrncmp(cpg, "LDID/", 5) != 0)
+        codePage = CpgCodePage(QString::fromLatin1(cpg), text->utf8);
+    if (codePage == 0)
+        codePage = DBaseCodePage(header.LanguageDriver);
+    text->decoder = std::make_unique<TCodePageDecoder>(codePage == 0 ? 1252 : codePage);
     Table = h;
+    if (header.HasMemoFields())
+        text->memo.Open(fileName, header.Version);
+    FText = std::move(text);
     return true;
 }
 
@@ -108,6 +141,7 @@ void TImportDBaseReader::Close()
     if (Table)
         DBFClose(static_cast<DBFHandle>(Table));
     Table = nullptr;
+    FText.reset();
 }
 
 int TImportDBaseReader::FieldCount()
@@ -141,7 +175,7 @@ void TImportDBaseReader::ReadRecord(QStringList &values)
         if (!raw)
             throw Exception(QStringLiteral("Cannot read record %1 of \"%2\": the file is damaged.")
                                 .arg(FCurrent + 1).arg(FFileName));
-        QString text = Trimmed(DecodeBytes(raw, FCodec));
+        QString text = Trimmed(FText->Decode(raw, qsizetype(strlen(raw))));
         if (native == 'D') {
             const QDate date = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
             if (date.isValid())
@@ -155,7 +189,11 @@ void TImportDBaseReader::ReadRecord(QStringList &values)
             else
                 text.clear();
         } else if (native == 'M') {
-            text.clear();   // memo texts live in a separate file that is not read
+            // the record holds the memo's block number in the memo file
+            const QByteArray memo = FText->memo.Read(text.toLongLong(), FCurrent);
+            text = Trimmed(FText->Decode(memo.constData(), memo.size()));
+        } else if (native == 'B' || native == 'G' || native == 'P') {
+            text.clear();   // binary memos, pictures and objects have no text
         } else if (type == FTDouble || (type == FTInteger && decimals > 0)) {
             bool ok = false;
             const double d = text.toDouble(&ok);

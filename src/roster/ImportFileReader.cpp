@@ -7,8 +7,15 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 // ---------------------------------------------------------------------------------------
 // Shared import procedure
@@ -57,6 +64,43 @@ TTableChooser &ChooserSlot()
 }
 } // namespace
 
+bool CheckReadableFile(const QString &fileName)
+{
+    const auto fail = [&](const QString &why) {
+        throw Exception(QStringLiteral("Cannot open '%1': %2.").arg(fileName, why));
+    };
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(fileName);
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return false;
+        fail(QString::fromLocal8Bit(strerror(errno)));
+    }
+    if (S_ISDIR(st.st_mode))
+        fail(QStringLiteral("it is a folder"));
+    if (!S_ISREG(st.st_mode))
+        fail(QStringLiteral("it is not a regular file"));   // a pipe would block the reading
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        fail(QString::fromLocal8Bit(strerror(errno)));
+    ::close(fd);
+    return true;
+#else
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return false;
+    if (info.isDir())
+        fail(QStringLiteral("it is a folder"));
+    if (!info.isFile())
+        fail(QStringLiteral("it is not a regular file"));
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        fail(f.errorString());
+    return true;
+#endif
+}
+
 void SetTableChooser(TTableChooser chooser) { ChooserSlot() = std::move(chooser); }
 
 void SetBusyCursorHandler(TBusyCursorHandler handler) { BusyHandlerSlot() = std::move(handler); }
@@ -93,6 +137,8 @@ bool TImportFileReader::Import(const QString &fileName)
 {
     BusyCursor busy;
     QStringList values;
+    // The same reason for every format; a missing file is left to Open.
+    CheckReadableFile(fileName);
     if (!Open(fileName))
         return false;
     try {
@@ -139,19 +185,41 @@ bool TImportTextFileReader::Open(const QString &fileName)
             FSize = FBuffer.size();
         }
     }
-    if (FData) {
-        if (const void *z = memchr(FData, 26, size_t(FSize)))
-            FSize = static_cast<const char *>(z) - FData;
-    }
     FStart = 0;
-    if (FSize >= 3 && memcmp(FData, "\xEF\xBB\xBF", 3) == 0) {
+    bool known = true;
+    if (FSize >= 2 && (memcmp(FData, "\xFF\xFE", 2) == 0 || memcmp(FData, "\xFE\xFF", 2) == 0)) {
+        DecodeUtf16(FData[0] == '\xFF');
+    } else if (FSize >= 3 && memcmp(FData, "\xEF\xBB\xBF", 3) == 0) {
         FStart = 3;
         FUtf8 = true;
     } else {
-        FUtf8 = IsValidUtf8(FData + FStart, FSize - FStart);
+        known = false;
     }
+    // Ctrl-Z ends the text (in UTF-16 the decoded character)
+    if (FData) {
+        if (const void *z = memchr(FData + FStart, 26, size_t(FSize - FStart)))
+            FSize = static_cast<const char *>(z) - FData;
+    }
+    if (!known)
+        FUtf8 = IsValidUtf8(FData + FStart, FSize - FStart);
     FPos = FStart;
     return true;
+}
+
+// The line rules work on bytes; UTF-8 keeps every character they look at (CR, LF, Ctrl-Z,
+// quote, delimiter) a single byte, so the text is held as UTF-8 from here on.
+void TImportTextFileReader::DecodeUtf16(bool littleEndian)
+{
+    const qsizetype units = (FSize - 2) / 2;   // an odd last byte is no character
+    QString text(units, Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(text.data());
+    const auto *p = reinterpret_cast<const unsigned char *>(FData) + 2;
+    for (qsizetype i = 0; i < units; ++i, p += 2)
+        d[i] = littleEndian ? char16_t(p[0] | (p[1] << 8)) : char16_t((p[0] << 8) | p[1]);
+    FBuffer = text.toUtf8();
+    FData = FBuffer.constData();
+    FSize = FBuffer.size();
+    FUtf8 = true;
 }
 
 void TImportTextFileReader::Close()

@@ -28,6 +28,10 @@ void ShowBusyCursor(bool busy);
 // cancelled), else the only table; raises when there is none or there are several.
 bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen);
 
+// Raises "Cannot open '<file>': <reason>." when something is at that path that cannot be
+// read as a file (no permission, a folder, a pipe or device). False when nothing is there.
+bool CheckReadableFile(const QString &fileName);
+
 // Turns one roster source into a stream of records of trimmed strings. Each format supplies
 // the five primitives; Import drives them the same way for all.
 class TImportFileReader
@@ -54,8 +58,8 @@ protected:
 };
 
 // A text file read line by line. A line ends at LF (a CR before it, or any lone CR, is
-// dropped); Ctrl-Z ends the text. UTF-8 (with or without byte-order mark) is decoded as
-// such, anything else as Windows-1252.
+// dropped); Ctrl-Z ends the text. UTF-16 with its byte-order mark (either order) and UTF-8
+// (with or without one) are decoded as such, anything else as Windows-1252.
 class TImportTextFileReader : public TImportFileReader
 {
 public:
@@ -72,6 +76,7 @@ protected:
     QString ReadLine();
     void Rewind();
     QString Decode(std::string_view bytes) const;
+    void DecodeUtf16(bool littleEndian);
     // Trimmed (codes 0-32) and decoded.
     QString DecodeTrimmed(std::string_view bytes) const;
 
@@ -175,11 +180,12 @@ private:
     int ColumnCount = 0;
 };
 
-// A dBase table; deleted records are left out.
+// A dBase III/IV or FoxPro 2 table; deleted records are left out, memo texts are read from
+// the memo file beside it, text is decoded by the table's code page.
 class TImportDBaseReader : public TImportFileReader
 {
 public:
-    using TImportFileReader::TImportFileReader;
+    TImportDBaseReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
     ~TImportDBaseReader() override;
 
 protected:
@@ -194,5 +200,6 @@ private:
     QString FFileName;
     int FRecords = 0;         // records actually present in the file
     int FCurrent = 0;
-    int FCodec = 0;           // see ImportFileReader.cpp
+    struct Text;              // code page and memo file
+    std::unique_ptr<Text> FText;
 };

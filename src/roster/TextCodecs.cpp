@@ -1,5 +1,12 @@
 #include "roster/TextCodecs.h"
+#include <cerrno>
 #include <cstring>
+#include <vector>
+
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define CORVANE_HAVE_ICONV 1
+#endif
 
 bool IsValidUtf8(const char *data, qsizetype size)
 {
@@ -61,32 +68,110 @@ QString DecodeWindows1252(const char *data, qsizetype size)
     return out;
 }
 
-static const char16_t Cp437High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
-    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
-    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
-    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,
-    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
-    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
-    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
-    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
-    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
-    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
-    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
-    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
-};
-
-QString DecodeCodePage437(const char *data, qsizetype size)
+#ifdef CORVANE_HAVE_ICONV
+namespace {
+QByteArray IconvName(int codePage)
 {
-    QString out(size, Qt::Uninitialized);
-    char16_t *d = reinterpret_cast<char16_t *>(out.data());
-    for (qsizetype i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        d[i] = c >= 0x80 ? Cp437High[c - 0x80] : char16_t(c);
+    if (codePage == 10000)
+        return "MACINTOSH";
+    return "CP" + QByteArray::number(codePage);
+}
+
+bool IsDoubleByte(int codePage)
+{
+    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+} // namespace
+
+struct TCodePageDecoder::MultiByte
+{
+    iconv_t cd = iconv_t(-1);
+    ~MultiByte()
+    {
+        if (cd != iconv_t(-1))
+            iconv_close(cd);
     }
-    return out;
+};
+#else
+struct TCodePageDecoder::MultiByte
+{
+};
+#endif
+
+TCodePageDecoder::TCodePageDecoder(int codePage)
+{
+#ifdef CORVANE_HAVE_ICONV
+    if (codePage == 1252 || codePage <= 0)
+        return;
+    iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).constData());
+    if (cd == iconv_t(-1))
+        return;   // unknown here: Windows-1252
+    if (IsDoubleByte(codePage)) {
+        FMulti = std::make_unique<MultiByte>();
+        FMulti->cd = cd;
+        FCodePage = codePage;
+        return;
+    }
+    // A single-byte code page: one conversion per byte gives the table.
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        char in = char(b);
+        char out[8] = {};
+        char *ip = &in, *op = out;
+        size_t il = 1, ol = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const size_t r = iconv(cd, &ip, &il, &op, &ol);
+        if (r != size_t(-1) && il == 0 && sizeof out - ol == 2)
+            FHigh[b - 0x80] = char16_t(quint8(out[0]) | (quint8(out[1]) << 8));
+        else
+            FHigh[b - 0x80] = char16_t(b);
+    }
+    iconv_close(cd);
+    FTable = true;
+    FCodePage = codePage;
+#else
+    Q_UNUSED(codePage);
+#endif
+}
+
+TCodePageDecoder::~TCodePageDecoder() = default;
+
+QString TCodePageDecoder::Decode(const char *data, qsizetype size) const
+{
+    if (FTable) {
+        QString out(size, Qt::Uninitialized);
+        char16_t *d = reinterpret_cast<char16_t *>(out.data());
+        for (qsizetype i = 0; i < size; ++i) {
+            const unsigned char c = static_cast<unsigned char>(data[i]);
+            d[i] = c < 0x80 ? char16_t(c) : FHigh[c - 0x80];
+        }
+        return out;
+    }
+#ifdef CORVANE_HAVE_ICONV
+    if (FMulti) {
+        // At most one UTF-16 unit per input byte; a byte that does not decode is read as
+        // Windows-1252 and the conversion goes on after it.
+        std::vector<char16_t> units(size_t(size) + 1);
+        qsizetype used = 0;
+        char *ip = const_cast<char *>(data);
+        size_t il = size_t(size);
+        iconv(FMulti->cd, nullptr, nullptr, nullptr, nullptr);
+        while (il > 0) {
+            char *op = reinterpret_cast<char *>(units.data() + used);
+            size_t ol = (units.size() - size_t(used)) * 2;
+            const size_t before = ol;
+            const size_t r = iconv(FMulti->cd, &ip, &il, &op, &ol);
+            used += qsizetype((before - ol) / 2);
+            if (r != size_t(-1))
+                break;
+            if (errno == E2BIG || il == 0)
+                break;
+            units[size_t(used++)] = DecodeWindows1252(ip, 1).at(0).unicode();
+            ++ip;
+            --il;
+            iconv(FMulti->cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        return QString(reinterpret_cast<const QChar *>(units.data()), used);
+    }
+#endif
+    return DecodeWindows1252(data, size);
 }
