@@ -1,4 +1,5 @@
 #include "roster/ImportFileReader.h"
+#include "roster/CellText.h"
 #include "app/Exceptions.h"
 
 #include <QDateTime>
@@ -427,7 +428,6 @@ void TImportAccessReader::ReadRecord(QStringList &values)
 {
     const std::string &row = Table->pending.payload;
     const std::vector<char> &types = Table->columnTypes;
-    const QLocale locale = QLocale::system();
     size_t pos = 0;
     for (size_t c = 0; c < types.size(); ++c) {
         quint32 n = 0;
@@ -443,9 +443,7 @@ void TImportAccessReader::ReadRecord(QStringList &values)
         case MDB_DATETIME: {
             const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             if (dt.isValid()) {
-                text = locale.toString(dt.date(), QLocale::ShortFormat);
-                if (dt.time() != QTime(0, 0))
-                    text += QLatin1Char(' ') + locale.toString(dt.time(), QLocale::LongFormat);
+                text = DateTimeText(dt.date(), dt.time(), dt.time() != QTime(0, 0));
             }
             break;
         }
