@@ -65,7 +65,9 @@ void QuietGsfLog(const gchar *domain, GLogLevelFlags level, const gchar *message
 {
     // libgsf reports damaged containers on stderr as well as through its GError; the
     // GError becomes the message the user sees.
-    if (domain && (std::strncmp(domain, "libgsf", 6) == 0 || std::strncmp(domain, "GLib-GObject", 12) == 0))
+    // Its warnings carry no domain at all.
+    const bool quiet = !domain || std::strncmp(domain, "libgsf", 6) == 0 || std::strncmp(domain, "GLib-GObject", 12) == 0;
+    if (quiet && !(level & G_LOG_LEVEL_ERROR))
         return;
     g_log_default_handler(domain, level, message, nullptr);
 }
