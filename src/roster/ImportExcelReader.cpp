@@ -18,12 +18,14 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 constexpr qint64 MaxStreamBytes = 256LL * 1024 * 1024;
+constexpr qsizetype MaxCells = 8'000'000;   // a roster holds far fewer; bounds the memory a file can claim
 
 // Record types.
 enum : quint16 {
@@ -271,29 +273,46 @@ private:
     size_t FBreak = 0;
 };
 
-QString DecodeCodePage(std::string_view bytes, int codePage)
+// Texts of an Excel 5.0/95 workbook in the code page its CODEPAGE record names.
+class CodePageDecoder
 {
-    switch (codePage) {
-    case 367:
-    case 20127:
-        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    case 437:
-        return DecodeCodePage437(bytes.data(), qsizetype(bytes.size()));
-    case 1252:
-    case 32769:
-        return DecodeWindows1252(bytes);
-    default:
-        break;
+public:
+    explicit CodePageDecoder(int codePage) : FCodePage(codePage)
+    {
+        switch (codePage) {
+        case 367: case 20127: case 437: case 1252: case 32769:
+            return;
+        default:
+            break;
+        }
+        FDecoder = QStringDecoder(codePage == 10000 || codePage == 32768
+                                      ? QByteArray("macintosh")
+                                      : "windows-" + QByteArray::number(codePage));
+        if (!FDecoder.isValid())
+            FDecoder = QStringDecoder(QByteArray("cp" + QByteArray::number(codePage)));
     }
-    QStringDecoder decoder(codePage == 10000 || codePage == 32768
-                               ? QByteArray("macintosh")
-                               : "windows-" + QByteArray::number(codePage));
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QByteArray("cp" + QByteArray::number(codePage)));
-    if (!decoder.isValid())
-        return DecodeWindows1252(bytes);
-    return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-}
+
+    QString operator()(std::string_view bytes)
+    {
+        switch (FCodePage) {
+        case 367:
+        case 20127:
+            return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+        case 437:
+            return DecodeCodePage437(bytes.data(), qsizetype(bytes.size()));
+        default:
+            break;
+        }
+        if (!FDecoder.isValid())
+            return DecodeWindows1252(bytes);
+        FDecoder.resetState();
+        return FDecoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    }
+
+private:
+    int FCodePage;
+    QStringDecoder FDecoder;
+};
 
 // Reads a whole OLE2 stream, never more than the file itself holds.
 QByteArray ReadStream(GsfInput *stream, qint64 fileSize)
@@ -319,8 +338,8 @@ QByteArray ReadStream(GsfInput *stream, qint64 fileSize)
 // One cell's stored value; text is converted only for the cells the import asks for.
 struct TExcelCell
 {
-    enum Kind : quint8 { Number, Text, Boolean, Error };
-    Kind kind = Number;
+    enum Kind : quint8 { Empty, Number, Text, Boolean, Error };
+    Kind kind = Empty;
     quint8 code = 0;      // Boolean: 0/1, Error: the error code
     quint16 xf = 0;
     quint32 text = 0;     // index into TExcelSheet::Strings
@@ -332,14 +351,15 @@ struct TExcelSheet
     bool Biff8 = true;
     bool Date1904 = false;
     int CodePage = 1252;
+    std::optional<CodePageDecoder> Decoder;
     int MaxRows = 65536;
     std::vector<quint16> XfFormats;        // number format id of every XF, in file order
     QHash<int, bool> DateFormats;          // custom format ids that show dates or times
     QStringList Strings;                   // the shared strings, then texts stored in cells
     qsizetype SharedStrings = 0;
-    QHash<quint32, TExcelCell> Cells;      // key: row << 8 | column
+    std::vector<std::vector<TExcelCell>> Rows;   // each row up to its last stored column
+    qsizetype Slots = 0;                         // cells held by all rows together
 
-    static quint32 Key(quint32 row, quint32 col) { return (row << 8) | col; }
 
     bool IsDate(quint16 xf) const
     {
@@ -355,11 +375,12 @@ struct TExcelSheet
     {
         if (row < 0 || col < 0 || row >= MaxRows || col > 255)
             return QString();
-        const auto it = Cells.constFind(Key(quint32(row), quint32(col)));
-        if (it == Cells.cend())
+        if (size_t(row) >= Rows.size() || size_t(col) >= Rows[size_t(row)].size())
             return QString();
-        const TExcelCell &c = *it;
+        const TExcelCell &c = Rows[size_t(row)][size_t(col)];
         switch (c.kind) {
+        case TExcelCell::Empty:
+            return QString();
         case TExcelCell::Number:
             return IsDate(c.xf) ? CellDateText(c.number, Date1904) : CellNumberText(c.number);
         case TExcelCell::Text:
@@ -376,8 +397,11 @@ struct TExcelSheet
     QString ReadString(Fields &f, int lenBytes)
     {
         const quint32 cch = lenBytes == 1 ? f.U8() : f.U16();
-        if (!Biff8)
-            return DecodeCodePage(f.Bytes(cch), CodePage);
+        if (!Biff8) {
+            if (!Decoder)
+                Decoder.emplace(CodePage);
+            return (*Decoder)(f.Bytes(cch));
+        }
         const quint8 grbit = f.U8();
         return f.Chars(cch, grbit & 0x01);
     }
@@ -401,12 +425,27 @@ struct TExcelSheet
         SharedStrings = Strings.size();
     }
 
+    // The cell's slot, made when missing; never more slots than MaxCells in all.
+    TExcelCell &Cell(quint32 row, quint32 col)
+    {
+        if (row >= Rows.size())
+            Rows.resize(size_t(row) + 1);
+        std::vector<TExcelCell> &cells = Rows[row];
+        if (col >= cells.size()) {
+            Slots += qsizetype(col + 1 - cells.size());
+            if (Slots > MaxCells)
+                Fail("the worksheet holds more cells than can be read");
+            cells.resize(size_t(col) + 1);
+        }
+        return cells[col];
+    }
+
     void Put(quint32 row, quint32 col, quint16 xf, TExcelCell cell)
     {
         if (row >= quint32(MaxRows) || col > 255)
             Fail("a cell lies outside the sheet");
         cell.xf = xf;
-        Cells.insert(Key(row, col), cell);
+        Cell(row, col) = cell;
     }
 
     void PutText(quint32 row, quint32 col, quint16 xf, const QString &text)
@@ -421,6 +460,7 @@ struct TExcelSheet
     void PutNumber(quint32 row, quint32 col, quint16 xf, double value)
     {
         TExcelCell c;
+        c.kind = TExcelCell::Number;
         c.number = value;
         Put(row, col, xf, c);
     }
@@ -429,7 +469,8 @@ struct TExcelSheet
     {
         if (row >= quint32(MaxRows) || col > 255)
             Fail("a cell lies outside the sheet");
-        Cells.remove(Key(row, col));
+        if (row < Rows.size() && col < Rows[row].size())
+            Rows[row][col] = TExcelCell();
     }
 
     static double RkValue(quint32 rk)
@@ -477,6 +518,7 @@ struct TExcelSheet
                 throw Damaged{QStringLiteral("password")};
             case rtCodePage:
                 CodePage = f.U16();
+                Decoder.reset();
                 break;
             case rtDateMode:
                 Date1904 = f.U16() == 1;
@@ -524,7 +566,7 @@ struct TExcelSheet
                 Fail("the first worksheet has no header");
         }
         int depth = 0;               // charts embedded in the sheet bring their own BOF..EOF
-        qint64 pendingFormula = -1;  // the cell whose string result the next STRING record holds
+        TExcelCell *pendingFormula = nullptr;   // the cell whose string result the next STRING record holds
         for (;;) {
             if (in.AtEnd())
                 Fail("the first worksheet has no end");
@@ -543,13 +585,10 @@ struct TExcelSheet
             Fields f(r);
             switch (r.Type) {
             case rtString:
-                if (pendingFormula >= 0) {
-                    const QString text = ReadString(f, 2);
-                    TExcelCell &c = Cells[quint32(pendingFormula)];
-                    c.kind = TExcelCell::Text;
-                    c.text = quint32(Strings.size());
-                    Strings.append(text);
-                    pendingFormula = -1;
+                if (pendingFormula) {
+                    pendingFormula->text = quint32(Strings.size());
+                    Strings.append(ReadString(f, 2));
+                    pendingFormula = nullptr;
                 }
                 continue;
             case rtLabelSst:
@@ -562,7 +601,7 @@ struct TExcelSheet
             case rtBlank:
             case rtMulBlank:
             case rtFormula:
-                pendingFormula = -1;
+                pendingFormula = nullptr;
                 break;
             default:
                 continue;
@@ -635,7 +674,7 @@ struct TExcelSheet
                     switch (v[0]) {
                     case 0:   // a string, stored in the STRING record that follows
                         PutText(row, col, xf, QString());
-                        pendingFormula = Key(row, col);
+                        pendingFormula = &Cell(row, col);
                         continue;
                     case 1:
                         c.kind = TExcelCell::Boolean;
