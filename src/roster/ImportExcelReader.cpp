@@ -357,6 +357,7 @@ struct TExcelSheet
     QHash<int, bool> DateFormats;          // custom format ids that show dates or times
     QStringList Strings;                   // the shared strings, then texts stored in cells
     qsizetype SharedStrings = 0;
+    mutable QHash<double, QString> DateTexts;
     std::vector<std::vector<TExcelCell>> Rows;   // each row up to its last stored column
     qsizetype Slots = 0;                         // cells held by all rows together
 
@@ -382,7 +383,17 @@ struct TExcelSheet
         case TExcelCell::Empty:
             return QString();
         case TExcelCell::Number:
-            return IsDate(c.xf) ? CellDateText(c.number, Date1904) : CellNumberText(c.number);
+            if (!IsDate(c.xf))
+                return CellNumberText(c.number);
+            if (DateTexts.size() > 100000)
+                DateTexts.clear();
+            {
+                // a roster repeats its dates (birthdays, report dates); formatting one is dear
+                QString &text = DateTexts[c.number];
+                if (text.isNull())
+                    text = CellDateText(c.number, Date1904);
+                return text;
+            }
         case TExcelCell::Text:
             return Strings.value(qsizetype(c.text));
         case TExcelCell::Boolean:
@@ -435,6 +446,8 @@ struct TExcelSheet
             Slots += qsizetype(col + 1 - cells.size());
             if (Slots > MaxCells)
                 Fail("the worksheet holds more cells than can be read");
+            if (cells.capacity() == 0)
+                cells.reserve(std::max<size_t>(size_t(col) + 1, 16));   // rows are mostly alike
             cells.resize(size_t(col) + 1);
         }
         return cells[col];

@@ -208,7 +208,7 @@ private slots:
 
     void everyOneByteDamageIsReadOrRefused()
     {
-        // Each byte of a small roster workbook set to three other values: the reader gives
+        // Each byte of a small roster workbook set to two other values: the reader gives
         // rows or a message naming the file, never a crash, a hang or another kind of error.
         const QString source = testing_registry::dataPath("excel-formulas.xls");
         const QByteArray good = FileBytes(source);
@@ -219,7 +219,7 @@ private slots:
         timer.start();
         for (qsizetype i = 0; i < good.size(); ++i) {
             const quint8 b = quint8(good[i]);
-            for (const quint8 v : {quint8(b ^ 0xFF), quint8(b + 1), quint8(b == 0 ? 0x80 : 0)}) {
+            for (const quint8 v : {quint8(b ^ 0xFF), quint8(b + 1)}) {
                 QByteArray bytes = good;
                 bytes[i] = char(v);
                 WriteBytes(path, bytes);
