@@ -1,4 +1,5 @@
 #include "roster/ImportFileReader.h"
+#include "roster/CellText.h"
 #include "app/Exceptions.h"
 
 #include <QDateTime>
@@ -165,7 +166,6 @@ static QString Trimmed(const QString &s)
 
 void TImportAccessReader::ReadRecord(QStringList &values)
 {
-    const QLocale locale = QLocale::system();
     for (size_t c = 0; c < Table->columnTypes.size(); ++c) {
         const int n = Table->lengths[c];
         QString text;
@@ -175,9 +175,7 @@ void TImportAccessReader::ReadRecord(QStringList &values)
         case MDB_DATETIME: {
             const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             if (dt.isValid()) {
-                text = locale.toString(dt.date(), QLocale::ShortFormat);
-                if (dt.time() != QTime(0, 0))
-                    text += QLatin1Char(' ') + locale.toString(dt.time(), QLocale::LongFormat);
+                text = DateTimeText(dt.date(), dt.time(), dt.time() != QTime(0, 0));
             }
             break;
         }

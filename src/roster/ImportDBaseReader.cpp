@@ -1,4 +1,5 @@
 #include "roster/ImportFileReader.h"
+#include "roster/CellText.h"
 #include "roster/TextCodecs.h"
 #include "roster/DBaseFormat.h"
 #include "app/Exceptions.h"
@@ -179,7 +180,7 @@ void TImportDBaseReader::ReadRecord(QStringList &values)
         if (native == 'D') {
             const QDate date = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
             if (date.isValid())
-                text = locale.toString(date, QLocale::ShortFormat);
+                text = DateTimeText(date, QTime(), false);
         } else if (native == 'L') {
             const QChar c = text.isEmpty() ? QChar() : text[0].toUpper();
             if (c == QLatin1Char('T') || c == QLatin1Char('Y'))

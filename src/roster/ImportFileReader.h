@@ -154,14 +154,21 @@ private:
     std::unique_ptr<Source> Table;
 };
 
-// The first worksheet of an Excel 97-2003 workbook.
+struct TExcelSheet;
+struct TExcelSheetDeleter
+{
+    void operator()(TExcelSheet *sheet) const;
+};
+
+// The first worksheet of an Excel 97-2003 or 5.0/95 workbook. Formulas give their stored
+// results; values read as Excel shows them (see CellText.h).
 class TImportExcelReader : public TImportFileReader
 {
 public:
     using TImportFileReader::TImportFileReader;
     ~TImportExcelReader() override;
 
-    // A cell as the user sees it: integers without decimals, dates in the short date format.
+    // A cell as the user sees it; empty when the sheet has no such cell.
     QString CellText(int row, int col) const;   // 1-based
 
 protected:
@@ -172,10 +179,8 @@ protected:
     bool Eof() override;
 
 private:
-    const void *Workbook = nullptr;
+    std::unique_ptr<TExcelSheet, TExcelSheetDeleter> FSheet;   // the first worksheet, read whole by Open
     QString FFileName;
-    unsigned FRows = 0;
-    unsigned short FColumns = 0;
     int CurrentRow = 1;
     int ColumnCount = 0;
 };

@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "roster/CellText.h"
 #include "roster/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
@@ -343,7 +344,7 @@ private slots:
         const int yos = t.GetCell(0, 8).toInt(&ok);
         QVERIFY(ok && yos >= 0 && yos <= 30);
         // the real date, in the user's short date format
-        QCOMPARE(t.GetCell(0, 7), QLocale::system().toString(QDate(1993, 10, 3), QLocale::ShortFormat));
+        QCOMPARE(t.GetCell(0, 7), DateTimeText(QDate(1993, 10, 3), QTime(), false));
         // absent cells read as empty
         QCOMPARE(t.GetCell(26, 6), QString());
         QCOMPARE(t.GetCell(8, 2), QString());
@@ -400,11 +401,10 @@ private slots:
         const QLocale locale = QLocale::system();
         QCOMPARE(t.GetCell(1, 0), QString("padded"));
         QCOMPARE(t.GetCell(1, 1), locale.toString(3.25));
-        QCOMPARE(t.GetCell(1, 3), locale.toString(QDate(2020, 5, 17), QLocale::ShortFormat) + " "
-                                      + locale.toString(QTime(13, 45), QLocale::LongFormat));
+        QCOMPARE(t.GetCell(1, 3), DateTimeText(QDate(2020, 5, 17), QTime(13, 45), true));
         QCOMPARE(t.GetCell(1, 4), QString("98765432101"));
         QCOMPARE(t.GetCell(1, 5), QString("-7"));
-        QCOMPARE(t.GetCell(1, 6), locale.toString(QDate(2001, 2, 3), QLocale::ShortFormat));
+        QCOMPARE(t.GetCell(1, 6), DateTimeText(QDate(2001, 2, 3), QTime(), false));
         QCOMPARE(t.GetCell(1, 7), QString());
         QCOMPARE(t.GetCell(2, 1), locale.toString(0.1));
         QCOMPARE(t.GetCell(2, 3), QString());

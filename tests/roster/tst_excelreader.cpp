@@ -1,0 +1,244 @@
+#include "testmain.h"
+#include "roster/CellText.h"
+#include "roster/ImportFileReader.h"
+#include "roster/ImportTable.h"
+#include "app/Exceptions.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Read
+{
+    int fieldCount = -1;
+    QList<QStringList> records;
+};
+
+// The Excel reader run in this process, as the import process runs it.
+bool ReadExcel(const QString &path, Read &out)
+{
+    TImportExcelReader reader([&](const QStringList &v) { out.records << v; },
+                              [&](int n) { out.fieldCount = n; });
+    return reader.Import(path);
+}
+
+bool LoadExcel(const QString &path, TImportTable &t)
+{
+    TImportExcelReader reader([&](const QStringList &v) { t.AddRow(v); }, [&](int n) { t.EnsureFields(n); });
+    return reader.Import(path);
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return f.readAll();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// The error message of reading path, or an empty text when it was read.
+QString ReadError(const QString &path)
+{
+    Read r;
+    try {
+        ReadExcel(path, r);
+    } catch (const Exception &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+QString Date(int y, int m, int d) { return DateTimeText(QDate(y, m, d), QTime(), false); }
+
+QString LongName(int i)
+{
+    return QStringLiteral("LASTNAME%1").arg(i, 4, 10, QLatin1Char('0'))
+           + (i % 7 == 3 ? QStringLiteral("-\u03a9mega") : QString()) + QString(i % 13, 'X');
+}
+} // namespace
+
+class TestExcelReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formulasGiveTheirStoredResults()
+    {
+        TImportTable t;
+        QVERIFY(LoadExcel(testing_registry::dataPath("excel-formulas.xls"), t));
+        QCOMPARE(t.FieldCount(), 5);
+        t.IgnoreHeader = true;
+        QCOMPARE(t.RowCount(), 3);   // not just the header: the names are formulas
+        t.SetFieldKind(2, fkSSN);
+        QCOMPARE(t.GetCell(0, 0), QString("DOE"));
+        QCOMPARE(t.GetCell(0, 2), QString("123456789"));
+        QCOMPARE(t.GetCell(1, 0), QString("ROE"));
+        QCOMPARE(t.GetCell(1, 2), QString("987654321"));
+        QCOMPARE(t.GetCell(1, 3), QString("PVT"));
+        QCOMPARE(t.GetCell(2, 0), QString("POE"));
+        QCOMPARE(t.GetCell(2, 2), QString(9, ' '));   // eight digits: a lost leading zero
+        QCOMPARE(t.GetCell(2, 3), QString());          // a formula whose result is empty text
+        QCOMPARE(t.GetCell(2, 4), QString("M"));
+    }
+
+    void valuesReadAsExcelShowsThem_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("1900 dates") << "excel-values.xls";
+        QTest::newRow("1904 dates") << "excel-values-1904.xls";
+    }
+    void valuesReadAsExcelShowsThem()
+    {
+        QFETCH(QString, file);
+        Read r;
+        QVERIFY(ReadExcel(testing_registry::dataPath(file), r));
+        QCOMPARE(r.fieldCount, 16);
+        QCOMPARE(r.records.size(), 3);
+        const QString point = QLocale::system().decimalPoint();
+        const QStringList values = {"VALUES", "True", "False", "#N/A", "0" + point + "3", "1E+15", "123456789012",
+                                    Date(2001, 2, 3),
+                                    DateTimeText(QDate(2020, 5, 17), QTime(13, 45), true),
+                                    "True", "#DIV/0!", "", Date(1999, 12, 31), "LAST RECORD WINS", "", "-7"};
+        QCOMPARE(r.records[1], values);
+        const QStringList errors = {"ERRORS", "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!",
+                                    "#N/A", "#GETTING_DATA", "", "", "", "", "", "", ""};
+        QCOMPARE(r.records[2], errors);
+    }
+
+    void ssnColumnsFormattedAsDates()
+    {
+        // A thousand rows of ten SSN columns that carry a date format by mistake.
+        Read r;
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(ReadExcel(testing_registry::dataPath("excel-ssn-dates.xls"), r));
+        const qint64 ms = timer.elapsed();
+        qInfo("10,000 date-formatted SSN cells read in %lld ms", ms);
+        QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
+        QCOMPARE(r.records.size(), 1001);
+        for (int row = 1; row <= 1000; ++row)
+            for (int c = 0; c < 10; ++c)
+                QCOMPARE(r.records[row][c], QString::number(100000000 + row * 1000 + c));
+    }
+
+    void sharedStringsSplitAcrossContinueRecords()
+    {
+        Read r;
+        QVERIFY(ReadExcel(testing_registry::dataPath("excel-sst-continue.xls"), r));
+        QCOMPARE(r.records.size(), 603);
+        for (int i = 0; i < 600; ++i) {
+            QCOMPARE(r.records[i + 1][0], LongName(i));
+            QCOMPARE(r.records[i + 1][1], QStringLiteral("FIRST%1").arg(i));
+        }
+        QCOMPARE(r.records[601][0], "COMPRESSED" + QString(9000, 'a') + QString(10, QChar(0x03a9)));
+        QCOMPARE(r.records[602][0], QString(5000, QChar(0x03a9)) + QString(9000, 'b'));
+        QCOMPARE(r.records[602][1], QString("LONG2"));
+    }
+
+    void excel95WorkbookInItsCodePage()
+    {
+        Read r;
+        QVERIFY(ReadExcel(testing_registry::dataPath("excel-biff5.xls"), r));
+        QCOMPARE(r.fieldCount, 4);
+        const QList<QStringList> expected = {
+            {"LAST", "FIRST", "SSN", "DOB"},
+            {QString::fromUtf8("MÜLLER"), QString::fromUtf8("JOSÉ"), "123456789", Date(1985, 7, 4)},
+            {QString::fromUtf8("GARCÍA"), QString::fromUtf8("ZOË"), "987654321", Date(1990, 12, 25)},
+            {QString::fromUtf8("ØSTERGÅRD"), QString::fromUtf8("€URO"), "111223333", Date(2001, 2, 3)},
+        };
+        QCOMPARE(r.records, expected);
+    }
+
+    void refusedWithAPlainReason()
+    {
+        QTemporaryDir dir;
+        const QByteArray good = FileBytes(testing_registry::dataPath("excel-formulas.xls"));
+
+        // an Excel 4.0 worksheet is one BIFF stream without a container
+        const QString biff4 = dir.filePath("old.xls");
+        WriteBytes(biff4, QByteArray::fromHex("090406000000100000000000") + QByteArray(200, '\0'));
+        QVERIFY2(ReadError(biff4).contains("Excel 2.x, 3.0 or 4.0"), qPrintable(ReadError(biff4)));
+
+        const QString xlsx = dir.filePath("new.xls");
+        WriteBytes(xlsx, QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x'));
+        QVERIFY2(ReadError(xlsx).contains("Excel 2007"), qPrintable(ReadError(xlsx)));
+
+        // WRITEACCESS turned into FILEPASS: an encrypted workbook
+        QByteArray locked = good;
+        const qsizetype writeAccess = locked.indexOf(QByteArray::fromHex("5c007000"));
+        QVERIFY(writeAccess > 0);
+        locked[writeAccess] = 0x2F;
+        const QString lockedPath = dir.filePath("locked.xls");
+        WriteBytes(lockedPath, locked);
+        QVERIFY2(ReadError(lockedPath).contains("password"), qPrintable(ReadError(lockedPath)));
+
+        // the only sheet marked as a chart: no worksheet to read
+        QByteArray chart = good;
+        const qsizetype bound = chart.indexOf(QByteArray::fromHex("8500"));
+        QVERIFY(bound > 0);
+        chart[bound + 4 + 5] = 0x02;
+        const QString chartPath = dir.filePath("chart.xls");
+        WriteBytes(chartPath, chart);
+        QVERIFY2(ReadError(chartPath).contains("no worksheet"), qPrintable(ReadError(chartPath)));
+
+        // a shared-string length that runs past the record
+        QByteArray cut = good;
+        const qsizetype sst = cut.indexOf(QByteArray::fromHex("fc00"));
+        QVERIFY(sst > 0);
+        cut[sst + 4 + 8] = char(0xF0);
+        const QString cutPath = dir.filePath("cut.xls");
+        WriteBytes(cutPath, cut);
+        const QString why = ReadError(cutPath);
+        QVERIFY2(why.startsWith("Cannot read '" + cutPath + "': the workbook is damaged ("), qPrintable(why));
+
+        // no file: not opened, no error
+        Read r;
+        QVERIFY(!ReadExcel(dir.filePath("missing.xls"), r));
+    }
+
+    void everyOneByteDamageIsReadOrRefused()
+    {
+        // Each byte of a small roster workbook set to two other values: the reader gives
+        // rows or a message naming the file, never a crash, a hang or another kind of error.
+        const QString source = testing_registry::dataPath("excel-formulas.xls");
+        const QByteArray good = FileBytes(source);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mutant.xls");
+        int read = 0, refused = 0;
+        QElapsedTimer timer;
+        timer.start();
+        for (qsizetype i = 0; i < good.size(); ++i) {
+            const quint8 b = quint8(good[i]);
+            for (const quint8 v : {quint8(b ^ 0xFF), quint8(b + 1)}) {
+                QByteArray bytes = good;
+                bytes[i] = char(v);
+                WriteBytes(path, bytes);
+                Read r;
+                try {
+                    QVERIFY(ReadExcel(path, r));
+                    for (const QStringList &rec : r.records)
+                        QVERIFY(rec.size() <= r.fieldCount);
+                    ++read;
+                } catch (const Exception &e) {
+                    QVERIFY2(e.message().startsWith("Cannot read '" + path + "': "), qPrintable(e.message()));
+                    ++refused;
+                }
+            }
+        }
+        qInfo("%d damaged copies: %d read, %d refused, %lld ms", read + refused, read, refused, timer.elapsed());
+        QVERIFY(refused > 0);
+    }
+};
+
+CORVANE_TEST(TestExcelReader)
+#include "tst_excelreader.moc"
