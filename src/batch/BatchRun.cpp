@@ -417,6 +417,7 @@ Products:
                                          member: batch, specimen, name, SSN, rank, gender,
                                          organization
   --help                                 this text
+  --version                              the program's version
 
 Every error prints the message the wizard would show on standard error and exits with
 status 2; nothing is written then. The program needs no display.

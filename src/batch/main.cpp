@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // Only real failures reach standard error; the platform's chatter would drown them.
@@ -17,8 +18,18 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 }
 }
 
+#ifndef CORVANE_VERSION
+#define CORVANE_VERSION "unknown"
+#endif
+
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("corvane-batch %s\n", CORVANE_VERSION);
+            return 0;
+        }
+    }
     qInstallMessageHandler(quietMessages);
     // Fonts and PDF output need a GUI application, never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,6 +1,8 @@
 #include "testmain.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QStringList>
 #include <cstdio>
@@ -32,6 +34,9 @@ QString dataPath(const QString &relative)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Remembered choices (folders, printers) go to a folder of this run, never the user's.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QStringList args = app.arguments();
     QString only;
     if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-'))) {

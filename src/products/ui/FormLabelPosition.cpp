@@ -1,7 +1,9 @@
 #include "products/ui/FormLabelPosition.h"
+#include "products/LabelShift.h"
 #include "products/RBBottleLabels.h"
 
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QIntValidator>
@@ -55,11 +57,55 @@ TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
     form->addRow(lblLabelCount, edtLabelCount);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addLayout(CreateShiftControls());
     layout->addWidget(buttons);
     FormCreate();
     adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+QLayout *TfrmLabelPosition::CreateShiftControls()
+{
+    auto spin = [this](const QString &name) {
+        auto *b = new QDoubleSpinBox(this);
+        b->setObjectName(name);
+        b->setRange(-TLabelShift::Limit, TLabelShift::Limit);
+        b->setSingleStep(0.1);
+        b->setDecimals(1);
+        b->setSuffix(QStringLiteral(" mm"));
+        return b;
+    };
+    lblShiftRight = new QLabel(QStringLiteral("Shift right"), this);
+    lblShiftRight->setObjectName(QStringLiteral("lblShiftRight"));
+    spnShiftRight = spin(QStringLiteral("spnShiftRight"));
+    lblShiftRight->setBuddy(spnShiftRight);
+    lblShiftDown = new QLabel(QStringLiteral("Shift down"), this);
+    lblShiftDown->setObjectName(QStringLiteral("lblShiftDown"));
+    spnShiftDown = spin(QStringLiteral("spnShiftDown"));
+    lblShiftDown->setBuddy(spnShiftDown);
+    lblShiftPrinter = new QLabel(this);
+    lblShiftPrinter->setObjectName(QStringLiteral("lblShiftPrinter"));
+    auto *form = new QFormLayout;
+    form->addRow(lblShiftPrinter);
+    form->addRow(lblShiftRight, spnShiftRight);
+    form->addRow(lblShiftDown, spnShiftDown);
+    return form;
+}
+
+void TfrmLabelPosition::LoadShift(const QString &printerName)
+{
+    ShiftPrinter = printerName;
+    const TLabelShift s = LoadLabelShift(printerName);
+    spnShiftRight->setValue(s.RightMm);
+    spnShiftDown->setValue(s.DownMm);
+    lblShiftPrinter->setText(printerName.isEmpty() ? QStringLiteral("Sheet calibration")
+                                                   : QStringLiteral("Sheet calibration for ") + printerName);
+}
+
+void TfrmLabelPosition::SaveShift() const
+{
+    SaveLabelShift(ShiftPrinter, {spnShiftRight->value(), spnShiftDown->value()});
 }
 
 void TfrmLabelPosition::FormCreate()
@@ -87,9 +133,11 @@ bool AskLabelPosition(int labelCount, QString &position)
     dlg.edtLabelCount->setText(QString::number(labelCount));
     dlg.edtPosition->selectAll();
     dlg.edtPosition->setFocus();
+    dlg.LoadShift(LabelPrinterName());
     const int result = DialogHook() ? DialogHook()(dlg) : dlg.exec();
     if (result != QDialog::Accepted)
         return false;
+    dlg.SaveShift();
     position = dlg.edtPosition->text();
     return true;
 }
@@ -99,6 +147,11 @@ bool AskLabelPosition(int labelCount, QString &position)
 void InstallLabelPositionDialog()
 {
     SetLabelPositionPrompt(AskLabelPosition);
+    // The preview shows the labels as they will land on the printer they last went to.
+    SetLabelShiftSource([](const QString &printerName) {
+        const bool named = !printerName.isEmpty() && printerName != QLatin1String("Default");
+        return LoadLabelShift(named ? printerName : LabelPrinterName());
+    });
 }
 
 void SetLabelPositionDialogHook(LabelPositionDialogHook hook)
