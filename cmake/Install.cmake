@@ -86,3 +86,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups-client")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
+
+# The user guide's screenshots (scripts/screenshots.sh); not part of the installed program.
+find_package(Qt6 QUIET COMPONENTS Test)
+if(TARGET Qt6::Test)
+  add_executable(corvane-screenshots EXCLUDE_FROM_ALL tools/screenshots/main.cpp)
+  target_link_libraries(corvane-screenshots PRIVATE corvane_ui Qt6::Test)
+endif()

@@ -9,6 +9,7 @@ PACKAGES=(
   libzxing-dev zbar-tools libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick poppler-utils
+  cups printer-driver-cups-pdf openbox appstream desktop-file-utils dpkg-dev
 )
 
 missing=()
