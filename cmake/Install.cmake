@@ -68,10 +68,11 @@ set(CPACK_PACKAGE_VENDOR "Corvane")
 set(CPACK_PACKAGE_CONTACT "Corvane Lite maintainers <maintainers@corvane.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "urinalysis drug test wizard for military unit rosters")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Corvane Lite turns a unit roster (Excel, comma or tab text, Access or dBase) into a
-urinalysis drug test: it maps the roster's columns, draws the members to be tested and
-prints the test's paperwork - the DD Form 2624 specimen custody document with Code 128
-barcodes, the testing register, the notification and working copies and bottle labels.
+    "Corvane Lite turns a unit roster (Excel, comma or tab text, Access or
+dBase) into a urinalysis drug test: it maps the roster's columns, draws
+the members to be tested and prints the test's paperwork - the DD Form
+2624 specimen custody document with Code 128 barcodes, the testing
+register, the notification and working copies and bottle labels.
 The package also holds corvane-batch, the same test without the wizard.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)

@@ -32,6 +32,11 @@ class TestFirstRosterFolder : public QObject
     QTemporaryDir FTemp;
 
 private slots:
+    void init()
+    {
+        // other pages' tests go on from page 1 too, which remembers their folders
+        OpenSettings()->remove(QStringLiteral("RosterFolder"));
+    }
     void cleanup()
     {
         RosterFolderArgument.clear();
