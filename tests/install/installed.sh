@@ -86,8 +86,8 @@ members=$(wc -l < "$tmp/list.txt")
 [ "$members" -gt 0 ] || fail "no member drawn"
 pdftoppm -r 300 -gray -png "$out/bottle-labels.pdf" "$tmp/labels"
 pdftoppm -r 300 -gray -png "$out/dd2624-front.pdf" "$tmp/front"
-zbarimg --raw -q -Sdisable -Scode128.enable "$tmp"/labels*.png > "$tmp/labels.txt" || true
-zbarimg --raw -q -Sdisable -Scode128.enable "$tmp"/front*.png > "$tmp/front.txt" || true
+zbarimg --raw -q -Sdisable -Scode128.enable "$tmp"/labels*.png > "$tmp/labels.txt" 2>/dev/null || true
+zbarimg --raw -q -Sdisable -Scode128.enable "$tmp"/front*.png > "$tmp/front.txt" 2>/dev/null || true
 while IFS=$'\t' read -r batch specimen name ssn rank gender org; do
   grep -qx "IR$batch$specimen" "$tmp/labels.txt" || fail "label barcode IR$batch$specimen not decoded"
   grep -qx "$ssn" "$tmp/labels.txt" || fail "label SSN barcode $ssn not decoded"

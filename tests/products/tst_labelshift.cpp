@@ -8,6 +8,7 @@
 
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
@@ -175,28 +176,9 @@ private slots:
         int shown = 0;
         SetLabelPositionDialogHook([&](TfrmLabelPosition &dlg) {
             ++shown;
-            QCOMPARE(dlg.lblShiftRight->text(), QString("Shift right"));
-            QCOMPARE(dlg.lblShiftDown->text(), QString("Shift down"));
-            QCOMPARE(dlg.findChild<QDoubleSpinBox *>("spnShiftRight"), dlg.spnShiftRight);
-            QCOMPARE(dlg.findChild<QDoubleSpinBox *>("spnShiftDown"), dlg.spnShiftDown);
-            for (QDoubleSpinBox *b : {dlg.spnShiftRight, dlg.spnShiftDown}) {
-                QCOMPARE(b->minimum(), -5.0);
-                QCOMPARE(b->maximum(), 5.0);
-                QCOMPARE(b->singleStep(), 0.1);
-            }
-            QCOMPARE(dlg.spnShiftRight->value(), 0.8);
-            QCOMPARE(dlg.spnShiftDown->value(), -1.3);
-            QVERIFY(dlg.lblShiftPrinter->text().contains("LabelTray"));
-            // the specified controls stay, above the calibration
-            dlg.adjustSize();
-            QVERIFY(dlg.spnShiftRight->geometry().top() > dlg.edtLabelCount->geometry().bottom());
-            QVERIFY(dlg.spnShiftDown->geometry().top() > dlg.spnShiftRight->geometry().bottom());
-            QCOMPARE(dlg.edtPosition->text(), QString("1"));
+            CheckShiftControls(dlg);
             dlg.spnShiftRight->setValue(2.0);
             dlg.spnShiftDown->setValue(1.0);
-            dlg.spnShiftRight->setValue(7.0);   // beyond the limit: stays at 5
-            QCOMPARE(dlg.spnShiftRight->value(), 5.0);
-            dlg.spnShiftRight->setValue(2.0);
             return int(QDialog::Accepted);
         });
         TestRun run(3);
@@ -204,6 +186,7 @@ private slots:
         TrptBottleLabels rpt;
         rpt.Print(&run.History, 3);
         QCOMPARE(shown, 1);
+        QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(LoadLabelShift("LabelTray").RightMm, 2.0);
         QCOMPARE(LoadLabelShift("LabelTray").DownMm, 1.0);
         QCOMPARE(LoadLabelShift("Office").RightMm, 4.0);   // other printers keep theirs
@@ -219,6 +202,32 @@ private slots:
         QVERIFY(!cancelled.Print(&run.History, 3));
         QVERIFY(none.Documents.isEmpty());
         QCOMPARE(LoadLabelShift("LabelTray").RightMm, 2.0);
+    }
+
+private:
+    static void CheckShiftControls(TfrmLabelPosition &dlg)
+    {
+        QCOMPARE(dlg.lblShiftRight->text(), QString("Shift right"));
+        QCOMPARE(dlg.lblShiftDown->text(), QString("Shift down"));
+        QCOMPARE(dlg.findChild<QDoubleSpinBox *>("spnShiftRight"), dlg.spnShiftRight);
+        QCOMPARE(dlg.findChild<QDoubleSpinBox *>("spnShiftDown"), dlg.spnShiftDown);
+        for (QDoubleSpinBox *b : {dlg.spnShiftRight, dlg.spnShiftDown}) {
+            QCOMPARE(b->minimum(), -5.0);
+            QCOMPARE(b->maximum(), 5.0);
+            QCOMPARE(b->singleStep(), 0.1);
+        }
+        QCOMPARE(dlg.spnShiftRight->value(), 0.8);
+        QCOMPARE(dlg.spnShiftDown->value(), -1.3);
+        QVERIFY(dlg.lblShiftPrinter->text().contains("LabelTray"));
+        // the specified controls stay, above the calibration
+        dlg.adjustSize();
+        dlg.layout()->activate();
+        QVERIFY(dlg.spnShiftRight->geometry().top() > dlg.edtLabelCount->geometry().bottom());
+        QVERIFY(dlg.spnShiftDown->geometry().top() > dlg.spnShiftRight->geometry().bottom());
+        QCOMPARE(dlg.edtPosition->text(), QString("1"));
+        dlg.spnShiftRight->setValue(7.0);   // beyond the limit: stays at 5
+        QCOMPARE(dlg.spnShiftRight->value(), 5.0);
+        dlg.spnShiftRight->setValue(2.0);
     }
 };
 

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +148,27 @@ private slots:
         QCOMPARE(m_previewed.size(), 1);
         const TppDocument frontDoc = m_previewed.first();
         QCOMPARE(LastPrinterFor(QStringLiteral("pprpt2624Front")), Queue);
+        {
+            // the next print of the front opens the dialog on that queue; a product never
+            // printed opens on the system's default printer
+            QString preset;
+            TppPreviewForm::PrintDialogHook = [&](QPrinter &printer, QWidget *) {
+                preset = printer.printerName();
+                return false;
+            };
+            TppPreviewForm again(front.pprpt2624Front.get(), frontDoc);
+            again.Print();
+            QCOMPARE(preset, Queue);
+            TppReport never;
+            never.UserName = QStringLiteral("pprptNeverPrinted");
+            TppPreviewForm other(&never, frontDoc);
+            other.Print();
+            QCOMPARE(preset, QPrinterInfo::defaultPrinterName());
+            TppPreviewForm::PrintDialogHook = [](QPrinter &printer, QWidget *) {
+                printer.setPrinterName(Queue);
+                return true;
+            };
+        }
 
         QStringList shiftAskedFor;
         SetLabelShiftSource([&](const QString &printer) {

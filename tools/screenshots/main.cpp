@@ -18,6 +18,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QRadioButton>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -113,7 +115,7 @@ int main(int argc, char **argv)
                             QStringLiteral("Organization")};
     for (int c = 0; c < kinds.size(); ++c)
         MapColumn(c, kinds.at(c));
-    frmFormatRoster->cbIgnoreHeader->setChecked(true);
+    QTest::mouseClick(frmFormatRoster->cbIgnoreHeader, Qt::LeftButton);
     frmFormatRoster->dgImportTable->scrollTo(frmFormatRoster->dgImportTable->model()->index(0, 0));
     Shot(frmFormatRoster, QStringLiteral("format-roster.png"));
 
@@ -124,7 +126,7 @@ int main(int argc, char **argv)
         if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
             frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
     frmSelectionParameters->cmbxPremise->setCurrentIndex(0);
-    frmSelectionParameters->rbPercentage->setChecked(true);
+    QTest::mouseClick(frmSelectionParameters->rbPercentage, Qt::LeftButton);
     frmSelectionParameters->edtCount->setText(QStringLiteral("25"));
     Shot(frmSelectionParameters, QStringLiteral("testing-parameters.png"));
     QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
@@ -132,8 +134,8 @@ int main(int argc, char **argv)
     frmPrintProducts->edtBAC->setText(QStringLiteral("HQ"));
     frmPrintProducts->edtUIC->setText(QStringLiteral("WAB1C"));
     frmPrintProducts->mmBlock1->setPlainText(QStringLiteral("HHT, 2-14 CAV\nFORT EXAMPLE, VA 22000"));
-    frmPrintProducts->cb2624Front->setChecked(true);
-    frmPrintProducts->cbBottleLabels->setChecked(true);
+    QTest::mouseClick(frmPrintProducts->cb2624Front, Qt::LeftButton);
+    QTest::mouseClick(frmPrintProducts->cbBottleLabels, Qt::LeftButton);
     Shot(frmPrintProducts, QStringLiteral("print-products.png"));
 
     // the label dialog with its calibration
