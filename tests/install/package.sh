@@ -40,7 +40,7 @@ echo "$depends" | grep -q "libqt6widgets6 (>=" || fail "Depends without versions
 echo "Depends: $depends"
 
 if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit "$deb" > "$tmp/lintian.txt" 2>&1 || true
+  lintian --tag-display-limit 0 "$deb" > "$tmp/lintian.txt" 2>&1 || true
   cat "$tmp/lintian.txt"
   if grep -q '^E: ' "$tmp/lintian.txt"; then fail "lintian reports errors"; fi
   echo "lintian: no errors ($(grep -c '^W: ' "$tmp/lintian.txt" || true) warnings)"

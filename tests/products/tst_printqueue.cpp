@@ -22,6 +22,28 @@ using namespace rbtest;
 
 namespace {
 const QString Queue = QStringLiteral("CorvanePDF");
+const QString LabelQueue = QStringLiteral("CorvaneLabels");   // labels have their own printer
+
+void PrintTo(const QString &queue)
+{
+    TppPreviewForm::PrintDialogHook = [queue](QPrinter &printer, QWidget *) {
+        printer.setPrinterName(queue);
+        return true;
+    };
+}
+
+// The printer the print dialog would open on for a report.
+QString PresetFor(TppReport *report, const TppDocument &doc)
+{
+    QString preset;
+    TppPreviewForm::PrintDialogHook = [&](QPrinter &printer, QWidget *) {
+        preset = printer.printerName();
+        return false;
+    };
+    TppPreviewForm form(report, doc);
+    form.Print();
+    return preset;
+}
 
 QString Run(const QString &program, const QStringList &args, int *status = nullptr, QString *err = nullptr)
 {
@@ -104,9 +126,12 @@ private slots:
         int status = 0;
         QString err;
         const QString script = QStringLiteral(TEST_DATA_DIR "/../../scripts/cups-queue.sh");
-        const QString out = Run(QStringLiteral("bash"), {script, Queue}, &status, &err);
-        if (status != 0)
-            QSKIP(qPrintable(QStringLiteral("no CUPS queue to print to: ") + err));
+        QString out;
+        for (const QString &queue : {LabelQueue, Queue}) {
+            out = Run(QStringLiteral("bash"), {script, queue}, &status, &err);
+            if (status != 0)
+                QSKIP(qPrintable(QStringLiteral("no CUPS queue to print to: ") + err));
+        }
         if (Run(QStringLiteral("zbarimg"), {QStringLiteral("--version")}).isEmpty())
             QSKIP("zbarimg is not installed (package zbar-tools)");
         m_outputFolders << out << QDir::homePath() + QStringLiteral("/PDF")
@@ -115,10 +140,6 @@ private slots:
         ServiceUtils = m_profile.get();
         EditionSuffix = QStringLiteral("L");
         // the preview window prints as the user would, with the queue chosen in the dialog
-        TppPreviewForm::PrintDialogHook = [](QPrinter &printer, QWidget *) {
-            printer.setPrinterName(Queue);
-            return true;
-        };
         SetPreviewHandler([this](TppReport &report, TppDocument &doc) {
             m_previewed.append(doc);
             TppPreviewForm form(&report, doc);
@@ -144,32 +165,11 @@ private slots:
         Trpt2624Front front;
         front.pprpt2624Front->PrinterSetup.DocumentName = QStringLiteral("CorvaneFront") + stamp;
         m_previewed.clear();
+        PrintTo(Queue);
         front.Print(&run.Forms, &run.FormMembers);
         QCOMPARE(m_previewed.size(), 1);
         const TppDocument frontDoc = m_previewed.first();
         QCOMPARE(LastPrinterFor(QStringLiteral("pprpt2624Front")), Queue);
-        {
-            // the next print of the front opens the dialog on that queue; a product never
-            // printed opens on the system's default printer
-            QString preset;
-            TppPreviewForm::PrintDialogHook = [&](QPrinter &printer, QWidget *) {
-                preset = printer.printerName();
-                return false;
-            };
-            TppPreviewForm again(front.pprpt2624Front.get(), frontDoc);
-            again.Print();
-            QCOMPARE(preset, Queue);
-            TppReport never;
-            never.UserName = QStringLiteral("pprptNeverPrinted");
-            TppPreviewForm other(&never, frontDoc);
-            other.Print();
-            QCOMPARE(preset, QPrinterInfo::defaultPrinterName());
-            TppPreviewForm::PrintDialogHook = [](QPrinter &printer, QWidget *) {
-                printer.setPrinterName(Queue);
-                return true;
-            };
-        }
-
         QStringList shiftAskedFor;
         SetLabelShiftSource([&](const QString &printer) {
             shiftAskedFor << printer;
@@ -182,12 +182,16 @@ private slots:
         TrptBottleLabels labels;
         labels.pprptBottleLabel->PrinterSetup.DocumentName = QStringLiteral("CorvaneLabels") + stamp;
         m_previewed.clear();
+        PrintTo(LabelQueue);
         QVERIFY2(labels.Print(&run.History, 14), "the labels went to a printer");
         QCOMPARE(m_previewed.size(), 1);
         const TppDocument labelDoc = m_previewed.first();
         // the preview is laid out for the default printer, the print for the queue chosen
-        QCOMPARE(shiftAskedFor, QStringList({"Default", Queue}));
-        QCOMPARE(LastPrinterFor(QStringLiteral("pprptBottleLabel")), Queue);
+        QCOMPARE(shiftAskedFor, QStringList({"Default", LabelQueue}));
+        QCOMPARE(LastPrinterFor(QStringLiteral("pprptBottleLabel")), LabelQueue);
+        // each product's print dialog opens on the printer it last went to
+        QCOMPARE(PresetFor(front.pprpt2624Front.get(), frontDoc), Queue);
+        QCOMPARE(PresetFor(labels.pprptBottleLabel.get(), labelDoc), LabelQueue);
 
         QTemporaryDir work;
         struct Job { QString Title; const TppDocument *Doc; };
