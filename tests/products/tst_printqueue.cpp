@@ -79,13 +79,8 @@ QString WaitForOutput(const QStringList &folders, const QString &title, const QD
 
 // Every barcode of a document page, decoded with zbarimg from the printed page: each symbol is
 // cropped on its own, since zbar reports equal symbols of one image once.
-QStringList DecodePrinted(const QImage &printed, const TppPage &page, const QString &workDir)
+QStringList DecodeAt(const QImage &img, const TppPage &page, const QString &workDir)
 {
-    QImage img = printed;
-    // a landscape page may come back from the queue turned on portrait paper
-    const bool pageLandscape = page.mmWidth > page.mmHeight;
-    if ((img.width() > img.height()) != pageLandscape)
-        img = img.transformed(QTransform().rotate(-90));
     const double kx = img.width() / double(page.mmWidth), ky = img.height() / double(page.mmHeight);
     QStringList out;
     int n = 0;
@@ -100,6 +95,24 @@ QStringList DecodePrinted(const QImage &printed, const TppPage &page, const QStr
         out << (text.isEmpty() ? QStringLiteral("<no barcode>") : text);
     }
     return out;
+}
+
+// Every barcode of a document page, decoded with zbarimg from the printed page: each symbol is
+// cropped on its own, since zbar reports equal symbols of one image once.
+QStringList DecodePrinted(const QImage &printed, const TppPage &page, const QString &workDir)
+{
+    const bool pageLandscape = page.mmWidth > page.mmHeight;
+    if ((printed.width() > printed.height()) == pageLandscape)
+        return DecodeAt(printed, page, workDir);
+    // a landscape page comes back from the queue turned onto portrait paper; which way round
+    // is the driver's choice
+    QStringList best;
+    for (int angle : {90, -90}) {
+        const QStringList found = DecodeAt(printed.transformed(QTransform().rotate(angle)), page, workDir);
+        if (best.isEmpty() || found.count(QStringLiteral("<no barcode>")) < best.count(QStringLiteral("<no barcode>")))
+            best = found;
+    }
+    return best;
 }
 
 QStringList Expected(const TppPage &page)

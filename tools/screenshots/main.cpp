@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QRadioButton>
 #include <QHeaderView>
@@ -98,7 +99,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "error box: %s\n", qPrintable(text));
         ++g_failures;
     });
-    RosterFolderArgument = QString::fromLocal8Bit(argv[2]);
+    // the samples in a folder of their own, so the pictures show no developer's tree
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
+    const QString rosters = home.filePath(QStringLiteral("Unit Rosters"));
+    QDir().mkpath(rosters);
+    const QDir examples(QString::fromLocal8Bit(argv[2]));
+    for (const QString &name : examples.entryList({QStringLiteral("*.csv"), QStringLiteral("*.xls")}, QDir::Files))
+        QFile::copy(examples.filePath(name), rosters + QLatin1Char('/') + name);
+    RosterFolderArgument = rosters;
     CreatePages();
 
     // 1: the sample rosters

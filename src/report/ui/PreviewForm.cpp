@@ -286,21 +286,20 @@ void TppPreviewForm::Print()
     if (m_report) {
         // the run is repeated for the printer device, as the report's handlers expect; the
         // report sees which printer it goes to (the labels' shift is kept per printer)
-        const QString saved = m_report->DeviceType;
-        const QString savedPrinter = m_report->PrinterSetup.PrinterName;
+        struct Restore
+        {
+            TppReport *r;
+            QString device, printerName;
+            ~Restore()
+            {
+                r->DeviceType = device;
+                r->PrinterSetup.PrinterName = printerName;
+            }
+        } restore{m_report, m_report->DeviceType, m_report->PrinterSetup.PrinterName};
         m_report->DeviceType = QStringLiteral("Printer");
         if (toQueue)
             m_report->PrinterSetup.PrinterName = printer.printerName();
-        TppDocument doc;
-        try {
-            doc = m_report->GeneratePages();
-        } catch (...) {
-            m_report->DeviceType = saved;
-            m_report->PrinterSetup.PrinterName = savedPrinter;
-            throw;
-        }
-        m_report->DeviceType = saved;
-        m_report->PrinterSetup.PrinterName = savedPrinter;
+        const TppDocument doc = m_report->GeneratePages();
         printed = PrintToPrinter(doc, printer, from, to, &error);
     } else {
         printed = PrintToPrinter(m_document, printer, from, to, &error);
