@@ -8,7 +8,8 @@ PACKAGES=(
   libgsf-1-dev mdbtools-dev libshp-dev libzint-dev
   libzxing-dev zbar-tools libbenchmark-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth openbox imagemagick poppler-utils
+  xvfb xauth imagemagick poppler-utils
+  cups printer-driver-cups-pdf openbox appstream desktop-file-utils dpkg-dev
 )
 
 missing=()

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the program and starts it. Page 1 opens on the shipped sample rosters (examples/).
+# Builds the program and starts it. Page 1 opens on the shipped sample rosters (examples/)
+# unless another folder is given.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
-# Without the sample folder the program starts in the project folder.
-cd "$root/examples" 2>/dev/null || cd "$root"
+if [ $# -eq 0 ] && [ -d "$root/examples" ]; then
+  set -- "$root/examples"
+fi
 exec "${BUILD_DIR:-$root/build}/corvane-lite" "$@"

@@ -452,6 +452,7 @@ Products:
                                          member: batch, specimen, name, SSN, rank, gender,
                                          organization
   --help                                 this text
+  --version                              the program's version
 
 The steps are the wizard's, in its order: the roster is loaded and sorted by name (page 3),
 --sort clicks the column headers, the draw follows, then --group-by-gender ticks the print

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // Only real failures reach standard error; the platform's chatter would drown them.
@@ -18,8 +19,18 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 }
 }
 
+#ifndef CORVANE_VERSION
+#define CORVANE_VERSION "unknown"
+#endif
+
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("corvane-batch %s\n", CORVANE_VERSION);
+            return 0;
+        }
+    }
     qInstallMessageHandler(quietMessages);
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails with its reason instead of killing the run.

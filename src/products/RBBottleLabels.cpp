@@ -28,6 +28,14 @@ constexpr int ColumnWidth = 101600;   // 4.00 in
 constexpr int RowPitch = 50800;       // 2 in
 constexpr int RowOffset = 13970;      // 0.55 in, below the first row
 constexpr int TapeSlack = 20;
+constexpr int SheetTopMargin = 12700;
+constexpr int SheetBottomMargin = 6350;
+constexpr int SheetLeftMargin = 6350;
+
+int Thousandths(double mm)
+{
+    return int(std::lround(mm * 1000.0));
+}
 
 QColor WindowText()
 {
@@ -158,6 +166,20 @@ void TrptBottleLabels::SetLabelCaptions()
 void TrptBottleLabels::pprptBottleLabelBeforePrint()
 {
     PrintedToPrinter = pprptBottleLabel->DeviceType == QLatin1String("Printer");
+    ApplyLabelShift();
+}
+
+void TrptBottleLabels::ApplyLabelShift()
+{
+    const TLabelShiftSource source = LabelShiftSource();
+    Shift = source ? source(pprptBottleLabel->PrinterSetup.PrinterName) : TLabelShift();
+    // The whole sheet moves: the margins move with it, so a page still holds five rows.
+    TppPrinterSetup &ps = pprptBottleLabel->PrinterSetup;
+    const int dx = Thousandths(Shift.RightMm), dy = Thousandths(Shift.DownMm);
+    ps.mmMarginTop = SheetTopMargin + dy;
+    ps.mmMarginBottom = SheetBottomMargin - dy;
+    ps.mmMarginLeft = SheetLeftMargin + dx;
+    ps.mmMarginRight = -dx;
 }
 
 void TrptBottleLabels::pprptBottleLabelStartPage()
@@ -171,6 +193,7 @@ void TrptBottleLabels::pprptBottleLabelStartPage()
         d->mmPrintPosition = 0;
         r->Columns = 2;
         r->ColumnPositions[0] = LeftColumn;
+        ShiftColumns();
         return;
     }
     const int p = StartPosition;
@@ -185,6 +208,16 @@ void TrptBottleLabels::pprptBottleLabelStartPage()
         r->Columns = 1;
         r->ColumnPositions[0] = RightColumn;
     }
+    if (d->mmPrintPosition > 0)
+        d->mmPrintPosition += Thousandths(Shift.DownMm);
+    ShiftColumns();
+}
+
+void TrptBottleLabels::ShiftColumns()
+{
+    const int dx = Thousandths(Shift.RightMm);
+    for (int &x : pprptBottleLabel->ColumnPositions)
+        x += dx;
 }
 
 void TrptBottleLabels::DetailBandBeforePrint()

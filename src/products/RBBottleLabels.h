@@ -1,4 +1,6 @@
 #pragma once
+#include "products/LabelShift.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -57,6 +59,10 @@ public:
 
     int StartPosition = 1;
     bool PrintedToPrinter = false;
+    // The calibration shift of this run, taken for the printer when printing begins.
+    TLabelShift Shift;
+    void ApplyLabelShift();
+    void ShiftColumns();
 
     void SetLabelCaptions();
     void pprptBottleLabelBeforePrint();

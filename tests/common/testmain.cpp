@@ -1,6 +1,8 @@
 #include "testmain.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QStringList>
 #include <cstdio>
@@ -35,6 +37,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("CORVANE_IMPORT"))
         qputenv("CORVANE_IMPORT", CORVANE_IMPORT_EXE);
     QApplication app(argc, argv);
+    // Remembered choices (folders, printers) go to a folder of this run, never the user's.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QStringList args = app.arguments();
     QString only;
     if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-'))) {

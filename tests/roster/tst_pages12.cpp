@@ -82,7 +82,6 @@ class TestPages12 : public QObject
     QString FEmptyDir;   // no rosters
     QString FBigDir;
     QStringList FErrors;
-    QString FStartDir;
 
     TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
     TfrmFormatRoster *page2() { return frmFormatRoster; }
@@ -203,8 +202,7 @@ private slots:
         SetErrorBoxHook([this](const QString &text) { FErrors << text; });
         SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
         SetMainFormClosedHandler([] {});
-        FStartDir = QDir::currentPath();
-        QDir::setCurrent(FDir);   // the program opens on its working folder
+        RosterFolderArgument = FDir;   // the program opens on the folder it is given
         ServiceUtils = new TArmyUtils;
         CreatePages();
         page1()->show();
@@ -219,12 +217,12 @@ private slots:
         SetErrorBoxHook({});
         SetMessageDlgHook({});
         SetMainFormClosedHandler({});
-        QDir::setCurrent(FStartDir);
+        RosterFolderArgument.clear();
     }
 
     void init() { FErrors.clear(); }
 
-    void pageOneOpensOnWorkingFolder()
+    void pageOneOpensOnGivenFolder()
     {
         QCOMPARE(page1()->lblTitle->text(), QString("Identify Roster File"));
         QCOMPARE(page1()->edtDirectory->text(), FDir);

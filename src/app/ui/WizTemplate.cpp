@@ -1,4 +1,5 @@
 #include "WizTemplate.h"
+#include "app/ui/Help.h"
 
 #include "AppStartup.h"
 #include "Dialogs.h"
@@ -78,6 +79,7 @@ TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
     setWindowTitle(QStringLiteral("Corvane Lite"));
     setFont(ArialPixels(13));
     setFixedSize(ClientWidth, ClientHeight);
+    InstallHelpKey(this);
 
     auto *formLayout = new QVBoxLayout(this);
     formLayout->setContentsMargins(0, 0, 0, 0);

@@ -1,4 +1,5 @@
 #include "products/ui/FormLabelPosition.h"
+#include "products/LabelShift.h"
 #include "products/RBBottleLabels.h"
 #include "app/ui/Dialogs.h"
 
@@ -9,6 +10,7 @@
 #include <QUrl>
 
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QIntValidator>
@@ -62,6 +64,7 @@ TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
     form->addRow(lblLabelCount, edtLabelCount);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addLayout(CreateShiftControls());
     layout->addWidget(buttons);
     FormCreate();
     adjustSize();
@@ -74,6 +77,48 @@ const QString TfrmLabelPosition::PositionsHelpText = QStringLiteral(
     "Positions 1 to 5 run from top to bottom in the left column, "
     "positions 6 to 10 from top to bottom in the right column.\r\n"
     "Type the position of the first unused label of a partly used sheet.");
+QLayout *TfrmLabelPosition::CreateShiftControls()
+{
+    auto spin = [this](const QString &name) {
+        auto *b = new QDoubleSpinBox(this);
+        b->setObjectName(name);
+        b->setRange(-TLabelShift::Limit, TLabelShift::Limit);
+        b->setSingleStep(0.1);
+        b->setDecimals(1);
+        b->setSuffix(QStringLiteral(" mm"));
+        return b;
+    };
+    lblShiftRight = new QLabel(QStringLiteral("Shift right"), this);
+    lblShiftRight->setObjectName(QStringLiteral("lblShiftRight"));
+    spnShiftRight = spin(QStringLiteral("spnShiftRight"));
+    lblShiftRight->setBuddy(spnShiftRight);
+    lblShiftDown = new QLabel(QStringLiteral("Shift down"), this);
+    lblShiftDown->setObjectName(QStringLiteral("lblShiftDown"));
+    spnShiftDown = spin(QStringLiteral("spnShiftDown"));
+    lblShiftDown->setBuddy(spnShiftDown);
+    lblShiftPrinter = new QLabel(this);
+    lblShiftPrinter->setObjectName(QStringLiteral("lblShiftPrinter"));
+    auto *form = new QFormLayout;
+    form->addRow(lblShiftPrinter);
+    form->addRow(lblShiftRight, spnShiftRight);
+    form->addRow(lblShiftDown, spnShiftDown);
+    return form;
+}
+
+void TfrmLabelPosition::LoadShift(const QString &printerName)
+{
+    ShiftPrinter = printerName;
+    const TLabelShift s = LoadLabelShift(printerName);
+    spnShiftRight->setValue(s.RightMm);
+    spnShiftDown->setValue(s.DownMm);
+    lblShiftPrinter->setText(printerName.isEmpty() ? QStringLiteral("Sheet calibration")
+                                                   : QStringLiteral("Sheet calibration for ") + printerName);
+}
+
+void TfrmLabelPosition::SaveShift() const
+{
+    SaveLabelShift(ShiftPrinter, {spnShiftRight->value(), spnShiftDown->value()});
+}
 
 void TfrmLabelPosition::FormCreate()
 {
@@ -135,9 +180,11 @@ bool AskLabelPosition(int labelCount, QString &position)
     dlg.edtLabelCount->setText(QString::number(labelCount));
     dlg.edtPosition->selectAll();
     dlg.edtPosition->setFocus();
+    dlg.LoadShift(LabelPrinterName());
     const int result = DialogHook() ? DialogHook()(dlg) : dlg.exec();
     if (result != QDialog::Accepted)
         return false;
+    dlg.SaveShift();
     position = dlg.edtPosition->text();
     return true;
 }
@@ -147,6 +194,11 @@ bool AskLabelPosition(int labelCount, QString &position)
 void InstallLabelPositionDialog()
 {
     SetLabelPositionPrompt(AskLabelPosition);
+    // The preview shows the labels as they will land on the printer they last went to.
+    SetLabelShiftSource([](const QString &printerName) {
+        const bool named = !printerName.isEmpty() && printerName != QLatin1String("Default");
+        return LoadLabelShift(named ? printerName : LabelPrinterName());
+    });
 }
 
 void SetLabelPositionDialogHook(LabelPositionDialogHook hook)

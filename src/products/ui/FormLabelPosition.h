@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <functional>
 
+class QDoubleSpinBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -21,6 +23,15 @@ public:
     QPushButton *BitBtn2;   // Cancel
     QPushButton *BitBtn3;   // Help
     int HelpContext = 135;
+    // Calibration of the sheet, kept per printer: every label moves by these millimetres.
+    QLabel *lblShiftRight;
+    QDoubleSpinBox *spnShiftRight;
+    QLabel *lblShiftDown;
+    QDoubleSpinBox *spnShiftDown;
+    QLabel *lblShiftPrinter;
+    QString ShiftPrinter;   // the printer whose shift the dialog shows
+    void LoadShift(const QString &printerName);
+    void SaveShift() const;
 
     void FormCreate();
     // Opens the user guide where one is installed, else tells where the positions are.
@@ -31,6 +42,9 @@ public:
     // The user guide found from the program's folder; empty when there is none.
     static QString UserGuidePath(const QString &appDir);
     static const QString PositionsHelpText;
+
+private:
+    QLayout *CreateShiftControls();
 };
 
 // Installs the dialog as the labels' position prompt (the report asks through it).

@@ -1,4 +1,5 @@
 #include "products/ui/FormPrintProducts.h"
+#include "app/ui/Help.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -150,6 +151,7 @@ TfrmPrintProducts::TfrmPrintProducts(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmPrintProducts"));
     setWindowTitle(QStringLiteral("Corvane Lite"));
+    InstallHelpKey(this);
     setFont(ArialPixels(13));
     Printers = DefaultProductPrinters();
     m_products = std::make_unique<TPrintProducts>(*m_members, *ServiceUtils);

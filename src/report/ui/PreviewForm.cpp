@@ -1,6 +1,9 @@
 #include "report/ui/PreviewForm.h"
 #include "app/ui/Dialogs.h"
 
+#include "app/Settings.h"
+#include "app/ui/Dialogs.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,6 +16,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -286,6 +290,11 @@ void TppPreviewForm::Print()
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(m_document.DocumentName);
     printer.setFromTo(1, std::max(1, PageCount()));
+    // Each product opens on the printer it last went to: labels usually have their own.
+    const QString product = m_report ? m_report->UserName : QString();
+    const QString last = LastPrinterFor(product);
+    if (!last.isEmpty() && QPrinterInfo::availablePrinterNames().contains(last))
+        printer.setPrinterName(last);
     bool ok;
     if (PrintDialogHook) {
         ok = PrintDialogHook(printer, this);
@@ -296,18 +305,36 @@ void TppPreviewForm::Print()
     }
     if (!ok)
         return;
+    const bool toQueue = printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty();
+    if (toQueue)
+        RememberPrinterFor(product, printer.printerName());
     const int from = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 0;
     const int to = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
+    QString error;
+    bool printed;
     if (m_report) {
-        // the run is repeated for the printer device, as the report's handlers expect
-        const QString saved = m_report->DeviceType;
+        // the run is repeated for the printer device, as the report's handlers expect; the
+        // report sees which printer it goes to (the labels' shift is kept per printer)
+        struct Restore
+        {
+            TppReport *r;
+            QString device, printerName;
+            ~Restore()
+            {
+                r->DeviceType = device;
+                r->PrinterSetup.PrinterName = printerName;
+            }
+        } restore{m_report, m_report->DeviceType, m_report->PrinterSetup.PrinterName};
         m_report->DeviceType = QStringLiteral("Printer");
-        TppDocument doc = m_report->GeneratePages();
-        m_report->DeviceType = saved;
-        PrintToPrinter(doc, printer, from, to);
+        if (toQueue)
+            m_report->PrinterSetup.PrinterName = printer.printerName();
+        const TppDocument doc = m_report->GeneratePages();
+        printed = PrintToPrinter(doc, printer, from, to, &error);
     } else {
-        PrintToPrinter(m_document, printer, from, to);
+        printed = PrintToPrinter(m_document, printer, from, to, &error);
     }
+    if (!printed)
+        ShowErrorBox(error + QStringLiteral(" (") + printer.printerName() + QLatin1Char(')'), this);
 }
 
 void TppPreviewForm::SaveAsPdf()

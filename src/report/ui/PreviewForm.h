@@ -43,7 +43,8 @@ public:
     void ScrollBy(int pixels);   // pages holding a rendered image now
     const TppDocument &Document() const { return m_document; }
 
-    // Test seams for the modal dialogs: return false to cancel.
+    // Test seams for the modal dialogs: return false to cancel. The print hook gets the
+    // printer preset to the one the product last went to; naming a queue on it prints there.
     static std::function<bool(QPrinter &printer, QWidget *parent)> PrintDialogHook;
     static std::function<QString(QWidget *parent)> SaveFileDialogHook;
 

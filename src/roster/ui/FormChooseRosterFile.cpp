@@ -2,6 +2,7 @@
 
 #include "VornDirView.h"
 #include "VornDriveView.h"
+#include "app/Settings.h"
 #include "app/VORNUtils.h"
 #include "app/ui/Dialogs.h"
 #include "roster/ui/FormFormatRoster.h"
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 TfrmChooseRosterFile *frmChooseRosterFile = nullptr;
+QString RosterFolderArgument;
 
 const QString TfrmChooseRosterFile::RosterMask = QStringLiteral("*.xls;*.xlsx;*.xlsm;*.csv;*.txt;*.mdb;*.dbf;*.ods");
 
@@ -58,10 +60,10 @@ TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
     splViews->setSizes({249, ClientWidth - 249});
     layout->addWidget(splViews, 1);
 
-    // The program is started where the user keeps the rosters (the run script starts it in
-    // the samples folder), so the views open on the working folder.
+    // The program's own folder holds no rosters: the views open on the folder named on the
+    // command line, else the one last used, else Documents, else home.
     VORNDriveView->SetDirView(VornDirView);
-    VORNDriveView->SetDirectory(QDir::currentPath());
+    VORNDriveView->SetDirectory(FirstRosterFolder(RosterFolderArgument, LastRosterFolder()));
     VORNDriveViewChange();
     // Handlers are connected once the views are set up, so the status keeps its first text.
     pnlStatus->setText(QStringLiteral("Browse to the directory in which your Roster File is located, "
@@ -116,6 +118,7 @@ void TfrmChooseRosterFile::VornDirViewDblClick()
 
 void TfrmChooseRosterFile::btnNextClick()
 {
+    RememberRosterFolder(RosterFolder());
     TfrmWizTemplate::btnNextClick();
     frmFormatRoster->show();
 }

@@ -37,3 +37,5 @@ private:
 };
 
 extern TfrmChooseRosterFile *frmChooseRosterFile;
+// The folder named on the command line (empty when none); read when page 1 is created.
+extern QString RosterFolderArgument;
