@@ -52,7 +52,14 @@ int CompareSortText(QStringView a, QStringView b, qsizetype from)
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
     qsizetype i = from;
-    // Equal runs (long shared name beginnings) four units at a time.
+    // Equal runs (long shared name beginnings) eight units, then four, at a time.
+    for (; i + 8 <= n; i += 8) {
+        quint64 wa[2], wb[2];
+        std::memcpy(wa, pa + i, sizeof wa);
+        std::memcpy(wb, pb + i, sizeof wb);
+        if (((wa[0] ^ wb[0]) | (wa[1] ^ wb[1])) != 0)
+            break;
+    }
     for (; i + 4 <= n; i += 4) {
         quint64 wa, wb;
         std::memcpy(&wa, pa + i, sizeof wa);

@@ -201,9 +201,11 @@ private slots:
         LongReport r;
         const TppDocument doc = r.report.GeneratePages();
         QString error;
+#ifdef Q_OS_LINUX
         QVERIFY(!ExportToPdf(doc, "/dev/full", &error));
         QVERIFY2(error.contains("No space left on device"), qPrintable(error));
         QVERIFY(QFileInfo("/dev/full").exists());   // a device is never removed
+#endif
 #ifdef Q_OS_UNIX
         QTemporaryDir dir;
         const QString pdf = dir.filePath("cut.pdf");
