@@ -219,7 +219,7 @@ private:
         QCOMPARE(dlg.spnShiftRight->value(), 0.8);
         QCOMPARE(dlg.spnShiftDown->value(), -1.3);
         QVERIFY(dlg.lblShiftPrinter->text().contains("LabelTray"));
-        // the specified controls stay, above the calibration
+        // the dialog's own controls stay, above the calibration
         dlg.adjustSize();
         dlg.layout()->activate();
         QVERIFY(dlg.spnShiftRight->geometry().top() > dlg.edtLabelCount->geometry().bottom());

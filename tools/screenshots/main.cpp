@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QRadioButton>
 #include <QHeaderView>
@@ -100,8 +101,10 @@ int main(int argc, char **argv)
         ++g_failures;
     });
     // the samples in a folder of their own, so the pictures show no developer's tree
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
-    const QString rosters = home.filePath(QStringLiteral("Unit Rosters"));
+    // (under /home where that may be written: a quieter tree than the temporary folder's)
+    const QString base = QFileInfo(QStringLiteral("/home")).isWritable() ? QStringLiteral("/home") : QDir::tempPath();
+    QTemporaryDir home(base + QStringLiteral("/unit-XXXXXX"));
+    const QString rosters = home.filePath(QStringLiteral("Rosters"));
     QDir().mkpath(rosters);
     const QDir examples(QString::fromLocal8Bit(argv[2]));
     for (const QString &name : examples.entryList({QStringLiteral("*.csv"), QStringLiteral("*.xls")}, QDir::Files))
