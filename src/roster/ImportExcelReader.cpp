@@ -299,7 +299,7 @@ public:
         case 20127:
             return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
         case 437:
-            return DecodeCodePage437(bytes.data(), qsizetype(bytes.size()));
+            return F437.Decode(bytes.data(), qsizetype(bytes.size()));
         default:
             break;
         }
@@ -312,6 +312,7 @@ public:
 private:
     int FCodePage;
     QStringDecoder FDecoder;
+    TCodePageDecoder F437{437};
 };
 
 // Reads a whole OLE2 stream, never more than the file itself holds.
