@@ -362,7 +362,6 @@ struct TExcelSheet
     std::vector<std::vector<TExcelCell>> Rows;   // each row up to its last stored column
     qsizetype Slots = 0;                         // cells held by all rows together
 
-
     bool IsDate(quint16 xf) const
     {
         if (xf >= XfFormats.size())
