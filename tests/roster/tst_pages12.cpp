@@ -39,6 +39,8 @@ const QStringList RosterLines = {
     "BRISCOE,ED,K,956-78-9012,SSG,M,C BTRY 3-9 FA",
 };
 
+const QStringList DamagedNames = {"roster-onebyte.xls", "roster-truncated.xls", "random.xls", "roster-truncated.mdb"};
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -187,6 +189,11 @@ private slots:
         QVERIFY(d.mkpath("Rosters/sub.csv"));
         QVERIFY(d.mkpath("Nothing here"));
         QVERIFY(d.mkpath("Big"));
+        QVERIFY(d.mkpath("Damaged"));
+        QVERIFY(d.mkpath("Slow"));
+        for (const QString &name : DamagedNames)
+            QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), base + "Damaged/" + name));
+        writeFile(base + "Slow/slow.csv", joined(RosterLines));
         writeFile(FDir + "roster.csv", joined(RosterLines));
         writeFile(FDir + "tabbed.txt", joined(RosterLines, "\t"));
         writeFile(FDir + "notes.doc", "not a roster");
@@ -599,11 +606,7 @@ private slots:
     void damagedFilesFromPageOne()
     {
         const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Damaged/";
-        QVERIFY(QDir().mkpath(dir));
-        const QStringList names = {"roster-onebyte.xls", "roster-truncated.xls", "random.xls", "roster-truncated.mdb"};
-        for (const QString &name : names)
-            QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), dir + name));
-        for (const QString &name : names) {
+        for (const QString &name : DamagedNames) {
             FErrors.clear();
             openOnPage2(name, dir);
             QCOMPARE(FErrors.size(), 1);
@@ -628,10 +631,9 @@ private slots:
     // it has come, and the close box ends the reading at once.
     void slowReadingKeepsTheWindowAlive()
     {
-        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Slow/";
-        QVERIFY(QDir().mkpath(dir));
-        writeFile(dir + "slow.csv", joined(RosterLines));
-        typeFolder(dir);
+        page2()->hide();
+        page1()->show();
+        typeFolder(WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Slow/");
         QVERIFY(clickFile("slow.csv"));
         qputenv("CORVANE_IMPORT_TEST_CRASH", "slow");
         qputenv("CORVANE_IMPORT_TEST_DELAY_MS", "20000");
