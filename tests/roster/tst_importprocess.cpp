@@ -292,7 +292,7 @@ private slots:
         QStringList fds;
         bool cancelled = false;
         QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
             const pid_t child = ImportChild();
             if (!child || cancelled)
                 return;

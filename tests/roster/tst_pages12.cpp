@@ -645,12 +645,13 @@ private slots:
         bool waitingShown = false;
         int paintsBefore = -1, paintsAfter = -1;
         QString progress;
-        QTimer::singleShot(600, [&] {
+        QObject timers;   // a failed check leaves no timer behind to fire into this frame
+        QTimer::singleShot(600, &timers, [&] {
             waitingShown = frmWaiting->isVisible();
             paintsBefore = counter.paints;
             frmWaiting->update();
         });
-        QTimer::singleShot(1500, [&] {
+        QTimer::singleShot(1500, &timers, [&] {
             paintsAfter = counter.paints;
             progress = frmWaiting->lblProgress->isVisible() ? frmWaiting->lblProgress->text() : QString();
             page2()->close();   // the close box
