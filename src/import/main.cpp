@@ -25,6 +25,7 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -46,6 +47,9 @@ public:
 #ifdef Q_OS_UNIX
         m_fd = ::dup(1);
         ::dup2(2, 1);
+#ifdef F_SETPIPE_SZ
+        ::fcntl(m_fd, F_SETPIPE_SZ, 1 << 20);   // fewer wake-ups of the reading parent
+#endif
 #elif defined(Q_OS_WIN)
         _setmode(1, _O_BINARY);
         m_fd = _dup(1);
@@ -110,7 +114,7 @@ public:
     }
 
 private:
-    static constexpr size_t BufferSize = 1 << 16;
+    static constexpr size_t BufferSize = 1 << 18;
 
     void Head(char tag, quint32 n)
     {

@@ -167,12 +167,10 @@ public:
         QElapsedTimer sinceProgress;
         sinceProgress.start();
         for (;;) {
-            Parse();
             if (m_done)
                 break;
             if (process.state() == QProcess::NotRunning) {
-                m_buffer.append(process.readAll());
-                Parse();
+                Receive(process);
                 if (m_done)
                     break;
                 Stopped(process);
@@ -200,7 +198,7 @@ public:
             } else {
                 process.waitForReadyRead(int(std::min<qint64>(left, 1000)));
             }
-            m_buffer.append(process.readAll());
+            Receive(process);
         }
         // The child ends by itself after its last frame.
         if (!process.waitForFinished(2000))
@@ -243,31 +241,50 @@ private:
         return v;
     }
 
+    // Reads what has arrived into one reused buffer and handles every whole frame in it.
+    void Receive(QProcess &process)
+    {
+        while (!m_done && process.bytesAvailable() > 0) {
+            if (m_end == m_buffer.size()) {
+                if (m_begin > 0) {
+                    memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(m_end - m_begin));
+                    m_end -= m_begin;
+                    m_begin = 0;
+                } else {
+                    m_buffer.resize(std::max<qsizetype>(m_buffer.size() * 2, 1 << 20));   // a frame bigger than it
+                }
+            }
+            const qint64 n = process.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+            if (n <= 0)
+                break;
+            m_end += n;
+            Parse();
+        }
+    }
+
     void Parse()
     {
-        qsizetype pos = 0;
         const char *data = m_buffer.constData();
-        const qsizetype size = m_buffer.size();
         if (!m_magic) {
-            if (size < qsizetype(sizeof Magic))
+            if (m_end - m_begin < qsizetype(sizeof Magic))
                 return;
-            if (memcmp(data, Magic, sizeof Magic) != 0)
+            if (memcmp(data + m_begin, Magic, sizeof Magic) != 0)
                 Garbled();
             m_magic = true;
-            pos = sizeof Magic;
+            m_begin += sizeof Magic;
         }
-        while (!m_done && size - pos >= 5) {
-            const char tag = data[pos];
-            const quint32 n = Get32(data + pos + 1);
+        while (!m_done && m_end - m_begin >= 5) {
+            const char tag = data[m_begin];
+            const quint32 n = Get32(data + m_begin + 1);
             if (n > MaxFrame)
                 Garbled();
-            if (size - pos - 5 < qsizetype(n))
+            if (m_end - m_begin - 5 < qsizetype(n))
                 break;
-            Frame(tag, data + pos + 5, n);
-            pos += 5 + qsizetype(n);
+            Frame(tag, data + m_begin + 5, n);
+            m_begin += 5 + qsizetype(n);
         }
-        if (pos > 0)
-            m_buffer.remove(0, pos);
+        if (m_begin == m_end)
+            m_begin = m_end = 0;
     }
 
     void Frame(char tag, const char *p, quint32 n)
@@ -333,6 +350,7 @@ private:
     QString m_fileName;
     QStringList m_arguments;
     QByteArray m_buffer;
+    qsizetype m_begin = 0, m_end = 0;   // the bytes of m_buffer not handled yet
     QStringList m_values;
     QString m_message;
     int m_rows = 0;

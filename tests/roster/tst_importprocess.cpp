@@ -292,7 +292,7 @@ private slots:
         QStringList fds;
         bool cancelled = false;
         QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
             const pid_t child = ImportChild();
             if (!child || cancelled)
                 return;
@@ -312,8 +312,10 @@ private slots:
         QVERIFY(cancelled);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(ImportChild(), 0);
-        fds.sort();
-        QCOMPARE(fds, QStringList({"0", "1", "2", "3"}));   // 3: the reply stream
+        // 0 to 2, and 3 once the child has made its copy of standard output for the replies
+        QVERIFY(fds.size() >= 3);
+        for (const QString &fd : fds)
+            QVERIFY2(fd.toInt() <= 3, qPrintable(fds.join(' ')));
         const QString text = QString::fromLatin1(limitsText).simplified();
         QVERIFY2(text.contains("Max cpu time 7 9 seconds"), qPrintable(text));
         QVERIFY2(text.contains("Max core file size 0 0 bytes"), qPrintable(text));

@@ -43,6 +43,8 @@ const QStringList RosterLines = {
     "BRISCOE,ED,K,956-78-9012,SSG,M,C BTRY 3-9 FA",
 };
 
+const QStringList DamagedNames = {"roster-onebyte.xls", "roster-truncated.xls", "random.xls", "roster-truncated.mdb"};
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -190,6 +192,11 @@ private slots:
         QVERIFY(d.mkpath("Rosters/sub.csv"));
         QVERIFY(d.mkpath("Nothing here"));
         QVERIFY(d.mkpath("Big"));
+        QVERIFY(d.mkpath("Damaged"));
+        QVERIFY(d.mkpath("Slow"));
+        for (const QString &name : DamagedNames)
+            QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), base + "Damaged/" + name));
+        writeFile(base + "Slow/slow.csv", joined(RosterLines));
         writeFile(FDir + "roster.csv", joined(RosterLines));
         writeFile(FDir + "tabbed.txt", joined(RosterLines, "\t"));
         writeFile(FDir + "notes.doc", "not a roster");
@@ -691,11 +698,7 @@ private slots:
     void damagedFilesFromPageOne()
     {
         const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Damaged/";
-        QVERIFY(QDir().mkpath(dir));
-        const QStringList names = {"roster-onebyte.xls", "roster-truncated.xls", "random.xls", "roster-truncated.mdb"};
-        for (const QString &name : names)
-            QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), dir + name));
-        for (const QString &name : names) {
+        for (const QString &name : DamagedNames) {
             FErrors.clear();
             openOnPage2(name, dir);
             QCOMPARE(FErrors.size(), 1);
@@ -720,10 +723,9 @@ private slots:
     // it has come, and the close box ends the reading at once.
     void slowReadingKeepsTheWindowAlive()
     {
-        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Slow/";
-        QVERIFY(QDir().mkpath(dir));
-        writeFile(dir + "slow.csv", joined(RosterLines));
-        typeFolder(dir);
+        page2()->hide();
+        page1()->show();
+        typeFolder(WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Slow/");
         QVERIFY(clickFile("slow.csv"));
         qputenv("CORVANE_IMPORT_TEST_CRASH", "slow");
         qputenv("CORVANE_IMPORT_TEST_DELAY_MS", "20000");
@@ -735,12 +737,13 @@ private slots:
         bool waitingShown = false;
         int paintsBefore = -1, paintsAfter = -1;
         QString progress;
-        QTimer::singleShot(600, [&] {
+        QObject timers;   // a failed check leaves no timer behind to fire into this frame
+        QTimer::singleShot(600, &timers, [&] {
             waitingShown = frmWaiting->isVisible();
             paintsBefore = counter.paints;
             frmWaiting->update();
         });
-        QTimer::singleShot(1500, [&] {
+        QTimer::singleShot(1500, &timers, [&] {
             paintsAfter = counter.paints;
             progress = frmWaiting->lblProgress->isVisible() ? frmWaiting->lblProgress->text() : QString();
             page2()->close();   // the close box
