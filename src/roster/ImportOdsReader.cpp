@@ -70,7 +70,7 @@ public:
 private:
     bool FindTable();
     void StartRow(TSheetRow &row, int index);
-    QString ReadCell(bool wanted);
+    QString ReadCell(bool wanted, const QXmlStreamAttributes &attrs);
     void ReadParagraph(QString &text);
 
     TZipPackage Package;
@@ -172,10 +172,11 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
             Content->Skip();
             continue;
         }
-        const qint64 span = RepeatCount(xml.attributes(), QLatin1String("number-columns-repeated"), kMaxColumns);
+        const QXmlStreamAttributes attrs = xml.attributes();   // one copy per cell
+        const qint64 span = RepeatCount(attrs, QLatin1String("number-columns-repeated"), kMaxColumns);
         const bool wanted = !covered && !stopped && column <= keepColumns;
         // A merged-over cell only takes its place, like the empty cells under an Excel merge.
-        const QString text = ReadCell(wanted);
+        const QString text = ReadCell(wanted, attrs);
         if (text.isEmpty()) {
             if (keepUntilEmpty && column == row.Cells.size() + 1)
                 stopped = true;
@@ -204,13 +205,12 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
 }
 
 // The current cell, read to its end; its text as the cell shows it, when wanted.
-QString TOdsDocument::ReadCell(bool wanted)
+QString TOdsDocument::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
 {
     if (!wanted) {
         Content->Skip();
         return QString();
     }
-    const QXmlStreamAttributes attrs = Content->Xml().attributes();
     const QString type = Attr(attrs, kOffice, QLatin1String("value-type"));
     const bool wantText = type.isEmpty() || type == QLatin1String("string");
     QString text;

@@ -147,8 +147,7 @@ int TImportSheetReader::FieldCount()
 
 bool TImportSheetReader::Eof()
 {
-    if (CurrentRow > kMaxRows)
-        return true;
+    // Past the last row the sheet can have, the source raises its error.
     const TSheetRow *row = RowAt(CurrentRow);
     return !row || row->Cells.isEmpty() || row->Cells.first().isEmpty();
 }

@@ -30,6 +30,15 @@ QString Attr(const QXmlStreamAttributes &attrs, QLatin1String name)
     return QString();
 }
 
+// The same without a copy, for the cells (the attributes must outlive it).
+QStringView AttrView(const QXmlStreamAttributes &attrs, QLatin1String name)
+{
+    for (const QXmlStreamAttribute &a : attrs)
+        if (a.name() == name && a.namespaceUri().isEmpty())
+            return a.value().trimmed();
+    return QStringView();
+}
+
 // The sheet's relationship id: r:id, whatever prefix the relationships namespace was given.
 QString RelationshipId(const QXmlStreamAttributes &attrs)
 {
@@ -77,8 +86,8 @@ private:
     void ReadStyles(const QString &path);
     QString ReadRichText(TXmlPart &part) const;
     QString ReadPlainText(TXmlPart &part) const;
-    QString ReadCell(bool wanted);
-    QString CellValue(const QString &type, int style, const QString &value, bool haveValue,
+    QString ReadCell(bool wanted, const QXmlStreamAttributes &attrs);
+    QString CellValue(QStringView type, int style, const QString &value, bool haveValue,
                       const QString &inlineText, bool haveInline) const;
 
     TZipPackage Package;
@@ -340,12 +349,13 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
             Sheet->Skip();
             continue;
         }
-        const QString ref = Attr(Sheet->Xml().attributes(), QLatin1String("r")).trimmed();
+        const QXmlStreamAttributes attrs = Sheet->Xml().attributes();   // one copy per cell
+        const QStringView ref = AttrView(attrs, QLatin1String("r"));
         int column = lastColumn + 1;
         if (!ref.isEmpty()) {
             column = ColumnOfReference(ref);
             if (column == 0)
-                Sheet->Fail(QStringLiteral("has a cell named \"%1\"").arg(ref.left(20)));
+                Sheet->Fail(QStringLiteral("has a cell named \"%1\"").arg(ref.left(20).toString()));
         }
         if (column > kMaxColumns)
             Sheet->Fail(QStringLiteral("has a cell beyond column %1").arg(Thousands(kMaxColumns)));
@@ -356,7 +366,7 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
         if (keepUntilEmpty && column > row.Cells.size() + 1)
             stopped = true;   // a gap: the cell before this one is empty
         const bool wanted = !stopped && column <= keepColumns;
-        const QString text = ReadCell(wanted);
+        const QString text = ReadCell(wanted, attrs);
         if (!wanted)
             continue;
         while (row.Cells.size() < column - 1)
@@ -374,11 +384,10 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
 }
 
 // The current <c>, read to its end; its text when wanted.
-QString TXlsxWorkbook::ReadCell(bool wanted)
+QString TXlsxWorkbook::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
 {
-    const QXmlStreamAttributes attrs = Sheet->Xml().attributes();
-    const QString type = Attr(attrs, QLatin1String("t")).trimmed();
-    const int style = Attr(attrs, QLatin1String("s")).trimmed().toInt();
+    const QStringView type = AttrView(attrs, QLatin1String("t"));
+    const int style = AttrView(attrs, QLatin1String("s")).toInt();
     QString value, inlineText;
     bool haveValue = false, haveInline = false;
     for (;;) {
@@ -403,7 +412,7 @@ QString TXlsxWorkbook::ReadCell(bool wanted)
     return CellValue(type, style, value, haveValue, inlineText, haveInline);
 }
 
-QString TXlsxWorkbook::CellValue(const QString &type, int style, const QString &value, bool haveValue,
+QString TXlsxWorkbook::CellValue(QStringView type, int style, const QString &value, bool haveValue,
                                  const QString &inlineText, bool haveInline) const
 {
     if (type == QLatin1String("inlineStr"))

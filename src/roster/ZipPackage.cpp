@@ -38,17 +38,32 @@ QString CannotRead(const QString &fileName, const QString &why)
     return QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, why);
 }
 
-// A child of a zip folder by name, exact first, then ignoring case. New reference or null.
-GsfInput *ChildByName(GsfInfile *dir, const QString &name)
+// The part at the remaining path segments below a zip folder, exact names first, then any
+// that match ignoring case (folders "xl" and "XL" may both exist). New reference or null.
+GsfInput *FindPart(GsfInfile *dir, const QStringList &segments, qsizetype at)
 {
-    const QByteArray utf8 = name.toUtf8();
-    if (GsfInput *exact = gsf_infile_child_by_name(dir, utf8.constData()))
-        return exact;
+    const bool last = at + 1 == segments.size();
+    auto descend = [&](GsfInput *child) -> GsfInput * {
+        if (!child)
+            return nullptr;
+        const bool isFolder = GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0;
+        if (last)
+            return isFolder ? (g_object_unref(child), nullptr) : child;
+        GsfInput *found = isFolder ? FindPart(GSF_INFILE(child), segments, at + 1) : nullptr;
+        g_object_unref(child);
+        return found;
+    };
+    const QByteArray name = segments[at].toUtf8();
+    if (GsfInput *found = descend(gsf_infile_child_by_name(dir, name.constData())))
+        return found;
     const int n = gsf_infile_num_children(dir);
     for (int i = 0; i < n; ++i) {
         const char *childName = gsf_infile_name_by_index(dir, i);
-        if (childName && QString::fromUtf8(childName).compare(name, Qt::CaseInsensitive) == 0)
-            return gsf_infile_child_by_index(dir, i);
+        if (!childName || name == childName
+            || QString::fromUtf8(childName).compare(segments[at], Qt::CaseInsensitive) != 0)
+            continue;
+        if (GsfInput *found = descend(gsf_infile_child_by_index(dir, i)))
+            return found;
     }
     return nullptr;
 }
@@ -183,32 +198,12 @@ TZipPackage::~TZipPackage()
 std::unique_ptr<TZipPartDevice> TZipPackage::OpenPart(const QString &path, qint64 maxBytes) const
 {
     const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (segments.isEmpty())
+    if (segments.isEmpty() || segments.size() > 32)
         return nullptr;
-    GsfInfile *dir = FZip;
-    g_object_ref(dir);
-    GsfInput *child = nullptr;
-    for (qsizetype i = 0; i < segments.size(); ++i) {
-        child = ChildByName(dir, segments[i]);
-        g_object_unref(dir);
-        dir = nullptr;
-        if (!child)
-            return nullptr;
-        if (i + 1 < segments.size()) {
-            if (!GSF_IS_INFILE(child) || gsf_infile_num_children(GSF_INFILE(child)) < 0) {
-                g_object_unref(child);
-                return nullptr;
-            }
-            dir = GSF_INFILE(child);
-            child = nullptr;
-        }
-    }
-    // A folder is no part.
-    if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0) {
-        g_object_unref(child);
+    GsfInput *part = FindPart(FZip, segments, 0);
+    if (!part)
         return nullptr;
-    }
-    return std::make_unique<TZipPartDevice>(child, segments.join(QLatin1Char('/')), maxBytes);
+    return std::make_unique<TZipPartDevice>(part, segments.join(QLatin1Char('/')), maxBytes);
 }
 
 QString ResolvePartPath(const QString &sourcePart, const QString &target)

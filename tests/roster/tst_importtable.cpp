@@ -256,7 +256,7 @@ private slots:
         QVERIFY(!t.LoadFromFile(csv, iftNone));
         QCOMPARE(t.FieldCount(), 0);
         QCOMPARE(t.RowCount(), 0);
-        QVERIFY(!t.LoadFromFile(csv, TImportFileType(7)));
+        QVERIFY(!t.LoadFromFile(csv, TImportFileType(8)));
         QVERIFY(t.LoadFromFile(csv, iftCommaText));
         QCOMPARE(t.FieldCount(), 2);
         QCOMPARE(t.RowCount(), 2);

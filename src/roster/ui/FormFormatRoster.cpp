@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -87,6 +88,9 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
                           QStringLiteral("DBase"), QStringLiteral("OpenDocument Spreadsheet")});
     cbFileType->setCurrentIndex(0);
     cbFileType->setFixedWidth(137);
+    // The box keeps its width; its list shows the longest entry whole.
+    cbFileType->view()->setMinimumWidth(
+        cbFileType->fontMetrics().horizontalAdvance(QStringLiteral("OpenDocument Spreadsheet")) + 24);
     lblFileType->setBuddy(cbFileType);
     cbIgnoreHeader = new QCheckBox(QStringLiteral("Ignore Header"), pnlClient);
     cbIgnoreHeader->setObjectName(QStringLiteral("cbIgnoreHeader"));
