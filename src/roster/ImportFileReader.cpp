@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cmath>
@@ -249,6 +250,11 @@ std::string_view TImportTextFileReader::ReadLineBytes()
 
 QString TImportTextFileReader::Decode(std::string_view bytes) const
 {
+    if (FUtf8 && bytes.starts_with("\xEF\xBB\xBF")) {
+        // a byte-order mark inside the text is a character; fromUtf8 would drop it
+        QStringDecoder keep(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        return keep.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    }
     if (FUtf8)
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     return DecodeWindows1252(bytes);
