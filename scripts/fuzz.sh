@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
+# Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
 # Builds the roster readers' libFuzzer harnesses with clang (into build-fuzz/, or
-# $FUZZ_BUILD_DIR) and runs each for SECONDS (default 60), seeded from the test files.
+# $FUZZ_BUILD_DIR) and runs each (or the ones named) for SECONDS (default 60), seeded from
+# the test files.
 # Exits non-zero on any crash, leak or timeout in our code. A fault whose stack lies inside
 # a file-format library (libmdb, FreeXL, glib) is reported with its reproducer and the
 # harness goes on; those libraries are not ours to mend, and the import process guards them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
+shift || true
+only=" $* "
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 "$root/scripts/deps.sh"
@@ -48,6 +52,7 @@ logs="$build/fuzz/logs"
 mkdir -p "$logs"
 while read -r name globs; do
   [ -n "$name" ] || continue
+  [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
   exe="$build/fuzz/$name"
   corpus="$build/fuzz/corpus/$name"
   seeds="$build/fuzz/seeds/$name"

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cmath>
@@ -262,6 +263,11 @@ std::string_view TImportTextFileReader::ReadLineBytes()
 
 QString TImportTextFileReader::Decode(std::string_view bytes) const
 {
+    if (FUtf8 && bytes.starts_with("\xEF\xBB\xBF")) {
+        // a byte-order mark inside the text is a character; fromUtf8 would drop it
+        QStringDecoder keep(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        return keep.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    }
     if (FUtf8)
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     return DecodeWindows1252(bytes);

@@ -131,6 +131,14 @@ private slots:
         QCOMPARE(fixed, QList<QStringList>({{QString::fromUtf8("MUÑOZ"), QString::fromUtf8("JOSÉ")}}));
     }
 
+    void byteOrderMarkInsideAValue()
+    {
+        // a value that starts with U+FEFF after trimming keeps it: it is not a byte-order mark
+        QTemporaryDir dir;
+        QCOMPARE(Records(WriteFile(dir, "b.csv", QByteArray(",\0\0\xEF\xBB\xBF\0\0G\r\n", 11)), ','),
+                 QList<QStringList>({{"", QString(QChar(0xFEFF)) + QChar(0) + QChar(0) + QChar(u'G')}}));
+    }
+
     void windows1252EveryByte()
     {
         // 0x80-0x9F; the five bytes Windows-1252 leaves undefined (81, 8D, 8F, 90, 9D) keep their code
