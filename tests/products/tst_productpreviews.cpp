@@ -13,10 +13,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,19 +61,24 @@ class TestProductPreviews : public QObject
     QStringList titles;      // of the previews closed so far
     QStringList documents;
     int wanted = 0;          // previews still to be closed: titles.size() < wanted
+    QPointer<TppPreviewForm> noted;
 
     // Waits for the next preview, notes its names and closes it with Escape.
     void CloseNextPreview()
     {
-        if (titles.size() >= wanted)
+        if (titles.size() >= wanted && (!noted || !noted->isVisible()))
             return;
         auto *preview = qobject_cast<TppPreviewForm *>(QApplication::activeModalWidget());
         if (!preview || !preview->isVisible()) {
             QTimer::singleShot(20, this, &TestProductPreviews::CloseNextPreview);
             return;
         }
-        titles << preview->windowTitle();
-        documents << preview->Document().DocumentName;
+        if (preview != noted) {   // the same window again when Escape came before it was active
+            noted = preview;
+            titles << preview->windowTitle();
+            documents << preview->Document().DocumentName;
+        }
+        QApplication::setActiveWindow(preview);
         QTest::keyClick(preview, Qt::Key_Escape);
         QTimer::singleShot(20, this, &TestProductPreviews::CloseNextPreview);
     }

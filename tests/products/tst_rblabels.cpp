@@ -6,10 +6,24 @@
 #include "products/RotatedLabel.h"
 #include "products/ui/FormLabelPosition.h"
 
+#include "app/ui/Dialogs.h"
+
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
+
+// Takes the file URLs the program would hand to the desktop.
+class TGuideCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    int Opened = 0;
+public slots:
+    void open(const QUrl &) { ++Opened; }
+};
 
 using namespace rbtest;
 
@@ -301,9 +315,19 @@ private:
         QCOMPARE(dlg.edtLabelCount->focusPolicy(), Qt::NoFocus);
         QCOMPARE(dlg.findChild<QLineEdit *>("edtLabelCount"), dlg.edtLabelCount);
         QVERIFY(dlg.findChild<QPushButton *>("BitBtn3"));
-        // Help changes nothing: no file to show, entries and dialog stay as they were
+        // Help shows the guide or says where the positions are; entries and dialog stay as they were
+        QStringList told;
+        SetMessageDlgHook([&told](const QString &m, TMsgDlgType, TMsgDlgButtons) {
+            told << m;
+            return int(mrOk);
+        });
+        TGuideCatcher guide;   // no viewer is started from a test
+        QDesktopServices::setUrlHandler("file", &guide, "open");
         dlg.edtPosition->setText("2");
         QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("file");
+        SetMessageDlgHook({});
+        QCOMPARE(told.size() + guide.Opened, 1);
         QCOMPARE(dlg.edtPosition->text(), QString("2"));
         QCOMPARE(dlg.result(), 0);
     }

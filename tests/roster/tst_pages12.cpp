@@ -83,6 +83,8 @@ class TestPages12 : public QObject
     QString FDir;        // rosters, ends in '/'
     QString FEmptyDir;   // no rosters
     QString FBigDir;
+    QString FWideDir;     // made before the folder tree first reads the temporary folder
+    QString FAccessDir;
     QStringList FErrors;
 
     TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
@@ -131,7 +133,7 @@ class TestPages12 : public QObject
             page1()->show();
         }
         typeFolder(dir.isEmpty() ? FDir : dir);
-        QVERIFY2(clickFile(name), qPrintable(name));
+        QVERIFY2(clickFile(name), qPrintable(name + " in " + page1()->VornDirView->Directory() + ": " + listedFiles().join(' ')));
         QVERIFY(page1()->btnNext->isEnabled());
         QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
         QVERIFY(page2()->isVisible());
@@ -197,6 +199,10 @@ private slots:
         for (const QString &name : DamagedNames)
             QVERIFY(QFile::copy(testing_registry::dataPath("damaged/" + name), base + "Damaged/" + name));
         writeFile(base + "Slow/slow.csv", joined(RosterLines));
+        FWideDir = base + "Wide/";
+        FAccessDir = base + "Access/";
+        QVERIFY(d.mkpath("Wide"));
+        QVERIFY(d.mkpath("Access"));
         writeFile(FDir + "roster.csv", joined(RosterLines));
         writeFile(FDir + "tabbed.txt", joined(RosterLines, "\t"));
         writeFile(FDir + "notes.doc", "not a roster");
@@ -565,8 +571,7 @@ private slots:
             bytes += "NAME" + QByteArray::number(i) + ",ANN,A,9" + QByteArray::number(10000000 + i)
                      + ",SGT,M," + org + "\r\n";
         }
-        const QString dir = FBigDir + "wide/";
-        QVERIFY(QDir().mkpath(dir));
+        const QString dir = FWideDir;
         writeFile(dir + "wide.csv", bytes);
         openOnPage2("wide.csv", dir);
         TImportGrid *grid = page2()->dgImportTable;
@@ -600,8 +605,7 @@ private slots:
     // database table, and comes back for the rest of the load.
     void waitWindowStepsAsideForTheTableChooser()
     {
-        const QString dir = FBigDir + "access/";
-        QVERIFY(QDir().mkpath(dir));
+        const QString dir = FAccessDir;
         QFile::remove(dir + "roster.mdb");
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.mdb"), dir + "roster.mdb"));
         InstallTableChooser();
