@@ -417,12 +417,16 @@ bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, con
 {
     if (!CreateImportReader(fileType, {}, {}))
         return false;   // no reader for this type: nothing to start
+    // A folder, a pipe or a file we may not read is refused here: a child would block on a pipe.
+    if (fileType != iftAccess && !CheckReadableFile(fileName))
+        return false;
     Running running;
     QStringList arguments = Arguments(fileName, fileType);
     if (fileType == iftAccess) {
         // The user chooses between the tables here; the child then reads the chosen one.
         if (!QFileInfo::exists(fileName))
             throw Exception(QStringLiteral("Cannot open the Access database \"%1\": the file does not exist.").arg(fileName));
+        CheckReadableFile(fileName);
         const QStringList tables = ImportProcessTableNames(fileName);
         if (g_cancelled)
             return false;

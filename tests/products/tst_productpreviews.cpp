@@ -179,7 +179,7 @@ private slots:
             QCOMPARE(dlg.result(), int(QDialog::Rejected));
             QCOMPARE(dlg.edtPosition->selectedText(), typed);
         }
-        QCOMPARE(errors.first(), QString("16 is not a label position on the sheet. Choose a starting position from 1 to 10."));
+        QCOMPARE(errors.first(), QString("16 is not a label position on the sheet. Choose a starting position from 1 to 15."));
         dlg.edtPosition->selectAll();
         QTest::keyClicks(dlg.edtPosition, "7");
         QTest::keyClick(dlg.edtPosition, Qt::Key_Return);   // Enter is OK

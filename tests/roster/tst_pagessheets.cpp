@@ -172,13 +172,17 @@ private slots:
         QComboBox *box = page2()->cbFileType;
         box->setFocus();
         QTest::keyClick(box, Qt::Key_End);   // OpenDocument Spreadsheet
-        QCOMPARE(page2()->FileType(), iftOds);
         QCOMPARE(FErrors.size(), 1);
         QVERIFY2(FErrors.first().contains(FDir + "roster.xlsx"), qPrintable(FErrors.first()));
         QVERIFY(FErrors.first().contains("not an OpenDocument spreadsheet"));
         QVERIFY(!frmWaiting->isVisible());
-        QCOMPARE(gridModel()->rowCount(), 0);
         QVERIFY(page2()->isVisible());
+        // the failed reading leaves the roster and its type as they were
+        QCOMPARE(page2()->FileType(), iftExcel);
+        QCOMPARE(box->currentText(), QString("MS Excel"));
+        expectRoster();
+        QTest::keyClick(box, Qt::Key_End);   // the same mistake again names the file again
+        QCOMPARE(FErrors.size(), 2);
         QTest::keyClick(box, Qt::Key_Home);   // MS Excel
         QCOMPARE(page2()->FileType(), iftExcel);
         expectRoster();
