@@ -596,14 +596,12 @@ int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
     qint64 size = -1;
     QString sha, readError;
     if (!HashRosterFile(roster, size, sha, &readError)) {
-        err << QStringLiteral("Not verified: the roster file '%1' cannot be read: %2
-").arg(roster, readError);
+        err << QStringLiteral("Not verified: the roster file '%1' cannot be read: %2\n").arg(roster, readError);
         return 3;
     }
     if (sha != want.RosterSha256) {
         err << QStringLiteral("Not verified: the roster file '%1' has changed since the draw. Its SHA-256 is now %2 "
-                              "(%3 bytes); the record says %4 (%5 bytes).
-")
+                              "(%3 bytes); the record says %4 (%5 bytes).\n")
                    .arg(roster, sha).arg(size).arg(want.RosterSha256).arg(want.RosterSize);
         return 3;
     }
@@ -638,14 +636,12 @@ int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
     const QString seed = got->Seed ? QString::number(*got->Seed) : QStringLiteral("none");
     const QString wantSeed = want.Seed ? QString::number(*want.Seed) : QStringLiteral("none");
     if (!difference.isEmpty()) {
-        err << QStringLiteral("Not verified: the roster file is unchanged, but %1 (seed %2; the record's seed %3).
-")
+        err << QStringLiteral("Not verified: the roster file is unchanged, but %1 (seed %2; the record's seed %3).\n")
                    .arg(difference, seed, wantSeed);
         return 3;
     }
     QTextStream(out) << QStringLiteral("Verified: the roster file '%1' is unchanged (SHA-256 %2) and the draw with "
-                                       "seed %3 selects the same %4 members with the same numbers.
-")
+                                       "seed %3 selects the same %4 members with the same numbers.\n")
                             .arg(roster, sha, seed).arg(want.Members.size());
     return 0;
 }

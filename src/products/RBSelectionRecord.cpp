@@ -84,7 +84,7 @@ TrptSelectionRecord::TrptSelectionRecord()
             return QString();
         const TLine &line = m_lines.at(i);
         const QString f = fieldName.toUpper();
-        auto text = [&line](int n) { return n < line.Texts.size() ? line.Texts.at(n) : QString(); };
+        auto text = [&line](int n) { return n >= 0 && n < line.Texts.size() ? line.Texts.at(n) : QString(); };
         if (line.Kind == QLatin1Char('C') || line.Kind == QLatin1Char('M')) {
             static const QStringList columns = {QStringLiteral("NO"), QStringLiteral("BATCH"),
                                                 QStringLiteral("SPECIMEN"), QStringLiteral("NAME")};

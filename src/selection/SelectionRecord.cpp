@@ -244,7 +244,8 @@ QStringList TSelectionRecord::BatchArguments() const
     // after loading the list is by name, ascending
     if (SortColumn != 0 || !SortAscending)
         a << QStringLiteral("--sort")
-          << QLatin1String(kSortNames[qBound(0, SortColumn, 2)]) + (SortAscending ? QString() : QStringLiteral(":desc"));
+          << QString(QLatin1String(kSortNames[qBound(0, SortColumn, 2)])
+                     + (SortAscending ? QString() : QStringLiteral(":desc")));
     if (GroupByGender)
         a << QStringLiteral("--group-by-gender");
     if (Numbered && !StartingBatch.isEmpty())
@@ -287,8 +288,8 @@ QJsonObject TSelectionRecord::ToJson() const
     o[QStringLiteral("methodValue")] = MethodValue;
     o[QStringLiteral("seed")] = Seed ? QJsonValue(double(*Seed)) : QJsonValue();
     o[QStringLiteral("selectedCount")] = SelectedCount;
-    o[QStringLiteral("sort")] = QLatin1String(kSortNames[qBound(0, SortColumn, 2)])
-                                + (SortAscending ? QString() : QStringLiteral(":desc"));
+    o[QStringLiteral("sort")] = QString(QLatin1String(kSortNames[qBound(0, SortColumn, 2)])
+                                        + (SortAscending ? QString() : QStringLiteral(":desc")));
     o[QStringLiteral("groupByGender")] = GroupByGender;
     o[QStringLiteral("numbered")] = Numbered;
     o[QStringLiteral("startingBatch")] = StartingBatch;
