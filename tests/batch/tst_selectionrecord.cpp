@@ -1,5 +1,6 @@
 #include "testmain.h"
 
+#include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
@@ -433,6 +434,101 @@ private slots:
     }
 };
 
+// The record read back by other tools and by --verify.
+class TestSelectionRecordJson : public QObject
+{
+    Q_OBJECT
+
+    static TSelectionRecord Sample()
+    {
+        TSelectionRecord r;
+        r.Program = QStringLiteral("Corvane Lite test");
+        r.DrawnAt = QDateTime(QDate(2026, 12, 8), QTime(14, 30, 5));
+        r.Source.FileName = QStringLiteral("/tmp/unit's roster/A & B.mdb");
+        r.Source.FileType = iftAccess;
+        r.Source.TableName = QStringLiteral("Roster 2026");
+        r.Source.Template = QStringLiteral("2-0,1-1,6-2,5-3,-1");
+        r.Source.IgnoreHeader = true;
+        r.Source.ColumnKinds = {QStringLiteral("last"), QStringLiteral("ssn"), QStringLiteral("rank"),
+                                QStringLiteral("gender")};
+        r.RosterSize = 4096;
+        r.RosterSha256 = QString(64, QLatin1Char('a'));
+        r.PoolCount = 3;
+        r.PremiseCode = QStringLiteral("IR");
+        r.LocationCode = QStringLiteral("US");
+        r.Method = dmCount;
+        r.MethodValue = QStringLiteral("2");
+        r.Seed = 4294967295u;
+        r.SelectedCount = 2;
+        r.SortColumn = 1;
+        r.SortAscending = false;
+        r.Numbered = true;
+        r.StartingBatch = QStringLiteral("0007");
+        r.Members = {TRecordMember{"0007", "0001", "DOE, JANE", 3}, TRecordMember{"0007", "0002", "ROE, RICHARD", 1}};
+        return r;
+    }
+
+private slots:
+    void readBackGivesTheSameCommand()
+    {
+        const TSelectionRecord r = Sample();
+        const TSelectionRecord back = TSelectionRecord::FromJson(r.ToJson(), QStringLiteral("r.json"));
+        QCOMPARE(back.BatchArguments(), r.BatchArguments());
+        QCOMPARE(back.Fields(), r.Fields());
+        QCOMPARE(back.Seed, std::optional<quint32>(4294967295u));
+        QVERIFY(r.BatchArguments().contains(QStringLiteral("ssn:desc")));
+        QVERIFY(r.BatchArguments().contains(QStringLiteral("Roster 2026")));
+    }
+
+    void commandSurvivesTheShell()
+    {
+#ifdef Q_OS_UNIX
+        // the printed command, pasted into a shell, gives corvane-batch exactly these arguments
+        const TSelectionRecord r = Sample();
+        QString command = r.BatchCommand();
+        QVERIFY(command.startsWith(QStringLiteral("corvane-batch ")));
+        command.replace(0, int(qstrlen("corvane-batch")), QStringLiteral("printf '%s\\n'"));
+        QProcess sh;
+        sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+        QVERIFY(sh.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts), r.BatchArguments());
+#else
+        QSKIP("POSIX shell");
+#endif
+    }
+
+    void damagedRecordsAreRefused_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no hash") << "rosterSha256" << QJsonValue(QJsonValue::Undefined) << "rosterSha256";
+        QTest::newRow("seed past 32 bits") << "seed" << QJsonValue(4294967296.0) << "32-bit";
+        QTest::newRow("negative seed") << "seed" << QJsonValue(-1) << "32-bit";
+        QTest::newRow("fractional seed") << "seed" << QJsonValue(1.5) << "32-bit";
+        QTest::newRow("unknown method") << "method" << QJsonValue("lottery") << "lottery";
+    }
+    void damagedRecordsAreRefused()
+    {
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        QFETCH(QString, reason);
+        QJsonObject o = Sample().ToJson();
+        if (value.isUndefined())
+            o.remove(key);
+        else
+            o[key] = value;
+        try {
+            TSelectionRecord::FromJson(o, QStringLiteral("damaged.json"));
+            QFAIL("accepted");
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("damaged.json")) && e.message().contains(reason),
+                     qPrintable(e.message()));
+        }
+    }
+};
+
 CORVANE_TEST(TestSelectionRecordWizard)
 CORVANE_TEST(TestSelectionRecordBatch)
+CORVANE_TEST(TestSelectionRecordJson)
 #include "tst_selectionrecord.moc"
