@@ -70,7 +70,7 @@ TrptSelectionRecord::TrptSelectionRecord()
     lnColumns = addLine(d, QStringLiteral("lnColumns"), 0, 5600, 203200, 400, lpTop, 0.5);
     dbmemoCommand = addDBMemo(d, QStringLiteral("dbmemoCommand"), 0, 800, 203200, 4233, QStringLiteral("Command"),
                               ppFont(QStringLiteral("Courier New"), 9));
-    dbmemoCommand->CharWrap = true;
+    // broken between arguments only, so that it can be typed again as printed
 
     TppBand *f = r->Footer();
     f->mmHeight = 6000;
@@ -115,6 +115,7 @@ void TrptSelectionRecord::dbRecordBeforePrint()
     dbmemoCommand->Visible = kind == QLatin1Char('X');
     // headings stand apart from what comes before them
     dbtxtCaption->mmTop = kind == QLatin1Char('H') ? 4000 : 800;
+    dbtxtCaption->mmWidth = kind == QLatin1Char('H') ? 203200 : 55000;
     pprptSelectionRecord->Detail()->mmHeight = kind == QLatin1Char('H') ? 9500 : 6000;
 }
 
