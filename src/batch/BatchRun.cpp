@@ -12,11 +12,15 @@
 #include "roster/ImportTable.h"
 #include "selection/RandomSource.h"
 #include "selection/SelectionParameters.h"
+#include "selection/SelectionRecord.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QLocale>
 #include <QMap>
@@ -48,6 +52,8 @@ struct Options
     QString outDir;
     bool list = false;
     bool help = false;
+    QString recordFile;
+    QString verifyFile;
 };
 
 const QMap<QString, TImportFileType> &typeNames()
@@ -145,6 +151,8 @@ Options parse(const QStringList &args)
                     o.inputs.Back2624 = true;
                 else if (name == QLatin1String("labels"))
                     o.inputs.BottleLabels = true;
+                else if (name == QLatin1String("record"))
+                    o.inputs.SelectionRecord = true;
                 else
                     fail(QStringLiteral("Unknown product '%1'").arg(p));
             }
@@ -154,6 +162,10 @@ Options parse(const QStringList &args)
             o.outDir = value();
         } else if (a == QLatin1String("--list")) {
             o.list = true;
+        } else if (a == QLatin1String("--record")) {
+            o.recordFile = value();
+        } else if (a == QLatin1String("--verify")) {
+            o.verifyFile = value();
         } else if (a.startsWith(QLatin1String("--"))) {
             fail(QStringLiteral("Unknown option %1 (see --help)").arg(a));
         } else if (o.roster.isEmpty()) {
@@ -182,7 +194,7 @@ void checkInputs(const Options &o)
     tooLong(QStringLiteral("Block 2"), o.inputs.Block2, 255);
 }
 
-TImportTable loadRoster(const Options &o)
+TImportTable loadRoster(const Options &o, TImportFileType *typeRead = nullptr, QString *tableRead = nullptr)
 {
     if (o.roster.isEmpty())
         fail(QStringLiteral("No roster file given (see --help)"));
@@ -215,6 +227,10 @@ TImportTable loadRoster(const Options &o)
     if (!table.LoadFromFile(o.roster, type))
         fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
     table.IgnoreHeader = o.ignoreHeader;
+    if (typeRead)
+        *typeRead = type;
+    if (tableRead)
+        *tableRead = type == iftAccess ? LastChosenImportTable() : QString();
 
     if (o.columns.size() > table.FieldCount())
         fail(QStringLiteral("--columns names %1 columns but the roster has %2")
@@ -275,24 +291,30 @@ void applySort(TMemberList &list, const QString &sort)
         list.SortByColumn(column);
 }
 
-void draw(TMemberList &list, const Options &o, int premise)
+// Returns the method of the draw and the count / probability box's text it drew with.
+TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxText)
 {
     SetFixedRandomSeed(o.seed);
     if (premise == 0) {
         if (o.probability && o.count)
             fail(QStringLiteral("Give either --probability or --count, not both"));
         if (o.count) {
+            boxText = *o.count;
             SelectByCount(list, *o.count);
+            return dmCount;
         } else {
             const QString text = o.probability ? *o.probability : QString::number(ServiceUtils->DefaultTestValue);
             // Read in the C locale, drawn as the wizard draws in the user's.
             const double p = StrToFloat(text, QLocale::c());
             QLocale system = QLocale::system();
             system.setNumberOptions(QLocale::OmitGroupSeparator);
-            SelectByProbability(list, system.toString(p, 'g', 17), RankProbabilityOf(ServiceUtils));
+            boxText = system.toString(p, 'g', 17);
+            SelectByProbability(list, boxText, RankProbabilityOf(ServiceUtils));
+            return dmProbability;
         }
     } else if (premise == 1) {
         list.SelectAll();
+        return dmUnitSweep;
     } else {
         for (const QString &r : o.select.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const int row = StrToInt(r.trimmed());
@@ -301,6 +323,7 @@ void draw(TMemberList &list, const Options &o, int premise)
             list.SelectMember(row - 1);
         }
     }
+    return dmByHand;
 }
 
 void writeList(const TPrintProducts &print, const TSelectedMembers &members, std::FILE *out)
@@ -320,7 +343,8 @@ const QStringList &productFileNames()
     static const QStringList names = {
         QStringLiteral("notification-copy.pdf"), QStringLiteral("working-copy.pdf"),
         QStringLiteral("testing-register.pdf"), QStringLiteral("dd2624-front.pdf"),
-        QStringLiteral("dd2624-back.pdf"), QStringLiteral("bottle-labels.pdf")};
+        QStringLiteral("dd2624-back.pdf"), QStringLiteral("bottle-labels.pdf"),
+        QStringLiteral("selection-record.pdf")};
     return names;
 }
 
@@ -355,6 +379,7 @@ TProductPrinters filePrinters(const QString &dir, const QString &outDir, int lab
         to("bottle-labels.pdf");
         return real.BottleLabels(h, count);
     };
+    p.SelectionRecord = [=](const TSelectionRecord &r) { to("selection-record.pdf"); real.SelectionRecord(r); };
     return p;
 }
 
@@ -442,15 +467,25 @@ Products:
   --date YYYY-MM-DD                      collection date (default: today)
   --batch TEXT                           starting batch number (default 0001)
   --products LIST                        comma list of notification, working, register, front,
-                                         back, labels (default: all six)
+                                         back, labels, record (default: all but record)
   --label-start P                        first label position on the first label sheet: 1 to 5
                                          left column, 6 to 10 right, 11 to 15 as 6 to 10 (default 1)
   --out DIR                              write the products into DIR: notification-copy.pdf,
                                          working-copy.pdf, testing-register.pdf, dd2624-front.pdf,
-                                         dd2624-back.pdf, bottle-labels.pdf
+                                         dd2624-back.pdf, bottle-labels.pdf, selection-record.pdf
   --list                                 print the numbered selection, one tab-separated line a
                                          member: batch, specimen, name, SSN, rank, gender,
                                          organization
+Audit:
+  --record FILE.json                     write the selection record as JSON: the roster file's
+                                         name, size and SHA-256, the column mapping, the pool,
+                                         premise, location, method, seed, the selected members
+                                         with their numbers (no SSNs) and the command repeating
+                                         the draw
+  --verify FILE.json                     read the roster file a record names, check its SHA-256,
+                                         repeat the draw and compare the members and numbers:
+                                         exit 0 when they are the same, 3 with the reason when
+                                         they are not; other options given override the record's
   --help                                 this text
   --version                              the program's version
 
@@ -460,10 +495,158 @@ page's grouping box, and the members are numbered. So the same roster, options a
 give the same selection and numbers as the wizard driven through the same steps.
 
 Every error prints the message the wizard would show on standard error and exits with
-status 2; nothing is written then, not even after a failed write (a full disk). The program
+status 2 (3: a record that --verify does not confirm); nothing is written then, not even after a failed write (a full disk). The program
 needs no display.
 )");
 }
+
+namespace {
+
+// One test as the wizard makes it: the roster read, sorted, drawn, grouped and numbered.
+struct TBatchTest
+{
+    TImportTable table;
+    TMemberList list;
+    std::unique_ptr<TMemberListSelection> members;
+    std::unique_ptr<TPrintProducts> print;
+};
+
+void runTest(TBatchTest &t, Options &o, int premise, const QString &location)
+{
+    TImportFileType type = iftNone;
+    QString tableName;
+    t.table = loadRoster(o, &type, &tableName);
+    // The wizard's steps in its order: page 3 loads and sorts the roster by name, header
+    // clicks sort it, Finish draws; the print page's grouping click sorts again; Print numbers.
+    // Every sort is one the wizard makes: the quicksort moves equal members, so an extra
+    // one would change who is drawn and their numbers.
+    t.list.LoadRoster(t.table);
+    applySort(t.list, o.sort);
+    QString boxText;
+    const TDrawMethod method = draw(t.list, o, premise, boxText);
+    const QString premiseCode = PremiseCodeOf(PremiseEntries().at(premise));
+    SetCurrentSelectionRecord(MakeSelectionRecord(RosterSourceOf(o.roster, type, t.table, tableName), t.list,
+                                                  premiseCode, location, method, boxText));
+    if (o.groupByGender)
+        t.list.SetGroupByGender(true);
+    o.inputs.GroupByGender = o.groupByGender;
+
+    t.members = std::make_unique<TMemberListSelection>(t.list, premiseCode, location);
+    t.print = std::make_unique<TPrintProducts>(*t.members, *ServiceUtils);
+    t.print->Inputs = o.inputs;
+    t.print->NumberMembers();   // a bad batch range or starting batch stops here; numbers the record
+}
+
+int premiseChecked(const Options &o)
+{
+    const int premise = premiseIndex(o.premise);
+    if (premise < 0)
+        fail(QStringLiteral("'%1' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)")
+                 .arg(o.premise));
+    if (premise != 0 && (o.probability || o.count))
+        fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
+    if (premise <= 1 && !o.select.isEmpty())
+        fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
+    return premise;
+}
+
+void writeRecord(const QString &fileName)
+{
+    const TSelectionRecord *record = CurrentSelectionRecord();
+    if (!record)
+        return;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("Cannot write '%1': %2").arg(fileName, file.errorString()));
+    file.write(QJsonDocument(record->ToJson()).toJson(QJsonDocument::Indented));
+    if (!file.commit())
+        fail(QStringLiteral("Cannot write '%1': %2").arg(fileName, file.errorString()));
+}
+
+// Repeats the draw a record describes and compares the members. Options given besides
+// --verify go after the record's own, so that they win (another --seed, for one).
+int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
+{
+    QFile file(given.verifyFile);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot read the record '%1': %2").arg(given.verifyFile, file.errorString()));
+    // a record is a few kilobytes a member; anything far larger is no record of ours
+    if (file.size() > 64 * 1024 * 1024)
+        fail(QStringLiteral("'%1' is no selection record: it is too large").arg(given.verifyFile));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (!doc.isObject())
+        fail(QStringLiteral("'%1' is no selection record: %2").arg(given.verifyFile, error.errorString()));
+    const TSelectionRecord want = TSelectionRecord::FromJson(doc.object(), given.verifyFile);
+    QStringList again;
+    for (const QJsonValue &v : doc.object().value(QStringLiteral("arguments")).toArray())
+        again << v.toString();
+    if (again.isEmpty())
+        fail(QStringLiteral("'%1' holds no command to repeat the draw with").arg(given.verifyFile));
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--verify")) {
+            ++i;
+            continue;
+        }
+        again << args.at(i);
+    }
+
+    QTextStream err(stderr);
+    const QString roster = want.Source.FileName;
+    qint64 size = -1;
+    QString sha, readError;
+    if (!HashRosterFile(roster, size, sha, &readError)) {
+        err << QStringLiteral("Not verified: the roster file '%1' cannot be read: %2\n").arg(roster, readError);
+        return 3;
+    }
+    if (sha != want.RosterSha256) {
+        err << QStringLiteral("Not verified: the roster file '%1' has changed since the draw. Its SHA-256 is now %2 "
+                              "(%3 bytes); the record says %4 (%5 bytes).\n")
+                   .arg(roster, sha).arg(size).arg(want.RosterSha256).arg(want.RosterSize);
+        return 3;
+    }
+
+    Options o = parse(again);
+    o.outDir.clear();
+    o.list = false;
+    o.recordFile.clear();
+    o.verifyFile.clear();
+    o.inputs.SelectionRecord = false;
+    checkInputs(o);
+    o.inputs.BAC = o.inputs.BAC.toUpper();
+    const int premise = premiseChecked(o);
+    const QString location = checkLocation(o.location);
+    TBatchTest t;
+    runTest(t, o, premise, location);
+    const TSelectionRecord *got = CurrentSelectionRecord();
+
+    QString difference;
+    if (got->Members.size() != want.Members.size())
+        difference = QStringLiteral("the draw selected %1 members, the record %2")
+                         .arg(got->Members.size()).arg(want.Members.size());
+    for (int i = 0; difference.isEmpty() && i < want.Members.size(); ++i) {
+        const TRecordMember &a = want.Members.at(i);
+        const TRecordMember &b = got->Members.at(i);
+        const bool numbersDiffer = want.Numbered && (a.BatchNumber != b.BatchNumber || a.SpecimenNumber != b.SpecimenNumber);
+        if (a.Name != b.Name || numbersDiffer)
+            difference = QStringLiteral("member %1 is %2 %3 %4 in the record but %5 %6 %7 in the draw")
+                             .arg(i + 1).arg(a.BatchNumber, a.SpecimenNumber, a.Name, b.BatchNumber,
+                                             b.SpecimenNumber, b.Name);
+    }
+    const QString seed = got->Seed ? QString::number(*got->Seed) : QStringLiteral("none");
+    const QString wantSeed = want.Seed ? QString::number(*want.Seed) : QStringLiteral("none");
+    if (!difference.isEmpty()) {
+        err << QStringLiteral("Not verified: the roster file is unchanged, but %1 (seed %2; the record's seed %3).\n")
+                   .arg(difference, seed, wantSeed);
+        return 3;
+    }
+    QTextStream(out) << QStringLiteral("Verified: the roster file '%1' is unchanged (SHA-256 %2) and the draw with "
+                                       "seed %3 selects the same %4 members with the same numbers.\n")
+                            .arg(roster, sha, seed).arg(want.Members.size());
+    return 0;
+}
+
+} // namespace
 
 int RunBatch(const QStringList &args, std::FILE *out)
 {
@@ -472,44 +655,26 @@ int RunBatch(const QStringList &args, std::FILE *out)
         std::fputs(qPrintable(BatchUsage()), out);
         return 0;
     }
+    if (!o.verifyFile.isEmpty())
+        return verifyRecord(o, args, out);
     checkInputs(o);
     o.inputs.BAC = o.inputs.BAC.toUpper();
 
-    const int premise = premiseIndex(o.premise);
-    if (premise < 0)
-        fail(QStringLiteral("'%1' is not a testing premise (IR, IU, CO, PO, VO, RO, AO, MO, IO, NO or OO)")
-                 .arg(o.premise));
+    const int premise = premiseChecked(o);
     const QString location = checkLocation(o.location);
-    if (premise != 0 && (o.probability || o.count))
-        fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
-    if (premise <= 1 && !o.select.isEmpty())
-        fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
     // Checked before anything is read or written, with the message the dialog's OK gives.
     const int labelStart = TrptBottleLabels::CheckedStartPosition(o.labelStart);
 
-    const TImportTable table = loadRoster(o);
-    // The wizard's steps in its order: page 3 loads and sorts the roster by name, header
-    // clicks sort it, Finish draws; the print page's grouping click sorts again; Print numbers.
-    // Every sort is one the wizard makes: the quicksort moves equal members, so an extra
-    // one would change who is drawn and their numbers.
-    TMemberList list;
-    list.LoadRoster(table);
-    applySort(list, o.sort);
-    draw(list, o, premise);
-    if (o.groupByGender)
-        list.SetGroupByGender(true);
-    o.inputs.GroupByGender = o.groupByGender;
-
-    TMemberListSelection members(list, PremiseCodeOf(PremiseEntries().at(premise)), location);
-    TPrintProducts print(members, *ServiceUtils);
-    print.Inputs = o.inputs;
-    print.NumberMembers();   // a bad batch range or starting batch stops here
+    TBatchTest t;
+    runTest(t, o, premise, location);
     if (!o.outDir.isEmpty()) {
-        if (members.SelectedCount() == 0)
+        if (t.members->SelectedCount() == 0)
             fail(QStringLiteral("No members selected, products may not be printed."));
-        writeProducts(print, o.outDir, labelStart);
+        writeProducts(*t.print, o.outDir, labelStart);
     }
+    if (!o.recordFile.isEmpty())
+        writeRecord(o.recordFile);
     if (o.list)
-        writeList(print, members, out);
+        writeList(*t.print, *t.members, out);
     return 0;
 }

@@ -41,6 +41,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-batch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 
     QStringList args = app.arguments();
     args.removeFirst();

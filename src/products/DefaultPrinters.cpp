@@ -7,6 +7,7 @@
 #include "products/RB2624Front.h"
 #include "products/RBBottleLabels.h"
 #include "products/RBNotificationCopy.h"
+#include "products/RBSelectionRecord.h"
 #include "products/RBTestingRegister.h"
 #include "products/RBWorkingCopy.h"
 
@@ -47,6 +48,10 @@ TProductPrinters DefaultProductPrinters()
         rpt.pprptBottleLabel->PrinterSetup.DocumentName =
             ProductDocumentName(QStringLiteral("Bottle Labels"), history, QStringLiteral("BatchNumber"));
         return rpt.Print(history, memberCount);
+    };
+    p.SelectionRecord = [](const TSelectionRecord &record) {
+        TrptSelectionRecord rpt;
+        rpt.Print(record);
     };
     return p;
 }

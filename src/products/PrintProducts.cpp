@@ -6,6 +6,7 @@
 #include "products/RB2624Front.h"
 #include "report/Pipeline.h"
 #include "selection/SelectionParameters.h"
+#include "selection/SelectionRecord.h"
 
 #include <cmath>
 
@@ -170,6 +171,37 @@ void TPrintProducts::NumberMembers()
     m_ppFormMembers->RecordCount = count;
     m_ppHistory->RecordCount = count;
     forgetMembers();
+    completeSelectionRecord();
+}
+
+void TPrintProducts::completeSelectionRecord() const
+{
+    // The record of the draw gets the numbers the products carry; a record of another
+    // selection (another count) is left alone.
+    TSelectionRecord *record = CurrentSelectionRecord();
+    const int count = m_members.SelectedCount();
+    if (!record || record->SelectedCount != count)
+        return;
+    QList<TRecordMember> before = record->Members;
+    QList<TRecordMember> members;
+    for (int i = 0; i < count; ++i) {
+        const TRosterRec rec = m_members.GetSelectedMember(i);
+        TRecordMember m{QString(), rec.SpecimenNumber, rec.Name, 0};
+        if (rec.FormIndex >= 0 && rec.FormIndex < m_forms.size())
+            m.BatchNumber = m_forms.at(rec.FormIndex).BatchNumber;
+        // grouping may have moved members: their roster rows go with their names
+        for (int j = 0; j < before.size(); ++j)
+            if (before.at(j).Name == rec.Name) {
+                m.Row = before.takeAt(j).Row;
+                break;
+            }
+        members.append(m);
+    }
+    forgetMembers();
+    record->Members = members;
+    record->GroupByGender = Inputs.GroupByGender;
+    record->StartingBatch = Inputs.StartingBatch;
+    record->Numbered = true;
 }
 
 bool TPrintProducts::IsBarcodeText(const QString &text)
@@ -273,6 +305,11 @@ void TPrintProducts::Print(const TProductPrinters &printers)
     if (in.BottleLabels && printers.BottleLabels) {
         forgetMembers();
         printers.BottleLabels(history, m_members.SelectedCount());
+    }
+    // nothing to print before a draw was made
+    if (in.SelectionRecord && printers.SelectionRecord) {
+        if (const TSelectionRecord *record = CurrentSelectionRecord())
+            printers.SelectionRecord(*record);
     }
 }
 

@@ -13,6 +13,7 @@
 class TBatchManager;
 class TMemberList;
 class TServiceUtils;
+class TSelectionRecord;
 class TppJITPipeline;
 
 // One custody-document sheet of the last print run. Its index in TForms is the form
@@ -76,11 +77,12 @@ struct TPrintInputs
     bool Front2624 = false;
     bool Back2624 = false;
     bool BottleLabels = false;
+    bool SelectionRecord = false;
 
     bool AnyProduct() const
     {
         return NotificationCopy || WorkingCopy || TestingRegister || Front2624 || Back2624
-               || BottleLabels;
+               || BottleLabels || SelectionRecord;
     }
 };
 
@@ -95,6 +97,7 @@ struct TProductPrinters
     std::function<void(int sheetCount, const TDD2624BackLines &lines)> Back2624;
     // Returns whether the labels went straight to a printer.
     std::function<bool(TppJITPipeline *history, int memberCount)> BottleLabels;
+    std::function<void(const TSelectionRecord &record)> SelectionRecord;
 };
 
 // The report forms of the program (DefaultPrinters.cpp).
@@ -170,6 +173,7 @@ public:
 
 private:
     void setUpPipelines();
+    void completeSelectionRecord() const;
     TRosterRec member(int n, int slot) const;
     QString sheetBatch(int sheet) const;
 

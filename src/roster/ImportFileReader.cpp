@@ -113,12 +113,23 @@ void ShowBusyCursor(bool busy)
 }
 const TTableChooser &TableChooser() { return ChooserSlot(); }
 
+namespace {
+QString g_lastChosenTable;
+}
+
+QString LastChosenImportTable() { return g_lastChosenTable; }
+
 bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen)
 {
-    if (const TTableChooser &choose = TableChooser())
-        return choose(tables, chosen) && !chosen.isEmpty();
+    if (const TTableChooser &choose = TableChooser()) {
+        const bool ok = choose(tables, chosen) && !chosen.isEmpty();
+        if (ok)
+            g_lastChosenTable = chosen;
+        return ok;
+    }
     if (tables.size() == 1) {
         chosen = tables.first();
+        g_lastChosenTable = chosen;
         return true;
     }
     if (tables.isEmpty())

@@ -27,6 +27,8 @@ void ShowBusyCursor(bool busy);
 // Picks the table of a database to read: through the installed chooser (false when
 // cancelled), else the only table; raises when there is none or there are several.
 bool ChooseImportTable(const QString &fileName, const QStringList &tables, QString &chosen);
+// The table the last successful choice took (the selection record names it).
+QString LastChosenImportTable();
 
 // Raises "Cannot open '<file>': <reason>." when something is at that path that cannot be
 // read as a file (no permission, a folder, a pipe or device). False when nothing is there.

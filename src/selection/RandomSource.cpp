@@ -5,6 +5,7 @@
 namespace {
 quint32 g_state = 0;
 std::optional<quint32> g_fixedSeed;
+quint32 g_lastSeed = 0;
 
 inline void Step()
 {
@@ -19,11 +20,14 @@ void SeedRandom()
 {
     if (g_fixedSeed) {
         g_state = *g_fixedSeed;
-        return;
+    } else {
+        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+        g_state = static_cast<quint32>(static_cast<quint64>(ticks));
     }
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    g_state = static_cast<quint32>(static_cast<quint64>(ticks));
+    g_lastSeed = g_state;
 }
+
+quint32 LastRandomSeed() { return g_lastSeed; }
 
 void SetFixedRandomSeed(std::optional<quint32> seed) { g_fixedSeed = seed; }
 std::optional<quint32> FixedRandomSeed() { return g_fixedSeed; }

@@ -17,6 +17,8 @@ void SeedRandom();
 // std::nullopt returns to clock seeding.
 void SetFixedRandomSeed(std::optional<quint32> seed);
 std::optional<quint32> FixedRandomSeed();
+// The state the last SeedRandom started from: the seed that repeats that draw.
+quint32 LastRandomSeed();
 
 // One step, then the high 32 bits of S * m: a value in 0 .. m - 1 (0 when m < 1).
 int RandomInt(int m);

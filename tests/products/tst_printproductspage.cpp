@@ -234,10 +234,11 @@ private slots:
         auto *box = page->findChild<QGroupBox *>("GroupBox");
         QCOMPARE(box->title(), QString("Available Printouts"));
         const QStringList names{"cbNotificationCopy", "cbWorkingCopy", "cbTestingRegister",
-                                "cb2624Front", "cb2624Back", "cbBottleLabels"};
+                                "cb2624Front", "cb2624Back", "cbBottleLabels", "cbSelectionRecord"};
         const QStringList captions{"Personnel To Be Tested (Notification Copy)",
                                    "Personnel To Be Tested (Working Copy)", "Testing Register",
-                                   "DD Form 2624", "DD Form 2624 (Back Side)", "Bottle Labels"};
+                                   "DD Form 2624", "DD Form 2624 (Back Side)", "Bottle Labels",
+                                   "Selection Record"};
         int previousTop = -1;
         for (int i = 0; i < names.size(); ++i) {
             auto *cb = box->findChild<QCheckBox *>(names[i]);
@@ -374,10 +375,11 @@ private slots:
         for (const QSize size : {QSize(692, 540), QSize(800, 700), QSize(760, 611)}) {
             page->resize(size);
             QCoreApplication::processEvents();
-            const QList<int> tops = ProductBoxTops(page->GroupBox->height(), 6);
+            const QList<int> tops = ProductBoxTops(page->GroupBox->height(), 7);
             const QList<QCheckBox *> boxes{page->cbNotificationCopy, page->cbWorkingCopy,
                                            page->cbTestingRegister, page->cb2624Front,
-                                           page->cb2624Back, page->cbBottleLabels};
+                                           page->cb2624Back, page->cbBottleLabels,
+                                           page->cbSelectionRecord};
             for (int i = 0; i < boxes.size(); ++i)
                 QCOMPARE(boxes[i]->y(), tops[i]);
         }

@@ -337,6 +337,7 @@ void TfrmPrintProducts::buildControls()
         {"cb2624Front", "DD Form 2624"},
         {"cb2624Back", "DD Form 2624 (Back Side)"},
         {"cbBottleLabels", "Bottle Labels"},
+        {"cbSelectionRecord", "Selection Record"},
     };
     for (const auto &b : boxes) {
         auto *box = new QCheckBox(QString::fromLatin1(b.caption), GroupBox);
@@ -351,6 +352,7 @@ void TfrmPrintProducts::buildControls()
     cb2624Front = m_productBoxes[3];
     cb2624Back = m_productBoxes[4];
     cbBottleLabels = m_productBoxes[5];
+    cbSelectionRecord = m_productBoxes[6];
     rightLayout->addWidget(GroupBox, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -443,6 +445,7 @@ TPrintInputs TfrmPrintProducts::ReadInputs() const
     in.Front2624 = cb2624Front->isChecked();
     in.Back2624 = cb2624Back->isChecked();
     in.BottleLabels = cbBottleLabels->isChecked();
+    in.SelectionRecord = cbSelectionRecord->isChecked();
     return in;
 }
 

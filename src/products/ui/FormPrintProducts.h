@@ -57,6 +57,7 @@ public:
     QCheckBox *cb2624Front;
     QCheckBox *cb2624Back;
     QCheckBox *cbBottleLabels;
+    QCheckBox *cbSelectionRecord;
     QPushButton *btnPrint;
     QPushButton *btnClose;
     QStatusBar *StatusBar;

@@ -5,6 +5,7 @@
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
 #include "roster/FormatRoster.h"
+#include "roster/ImportFileReader.h"
 #include "roster/ImportProcess.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "selection/ui/FormSelectionParameters.h"
@@ -345,6 +346,8 @@ void TfrmFormatRoster::btnNextClick()
 {
     // Handed over first: when building the member list fails the page stays.
     frmSelectionParameters->LoadRoster(*FTable);
+    frmSelectionParameters->RosterSource =
+        RosterSourceOf(FRosterFileName, FFileType, *FTable, FFileType == iftAccess ? LastChosenImportTable() : QString());
     TfrmWizTemplate::btnNextClick();
     frmSelectionParameters->show();
 }

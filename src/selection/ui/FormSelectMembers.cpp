@@ -297,6 +297,7 @@ void TfrmSelectMembers::btnFinishClick()
     if (MessageDlg(QStringLiteral("The test is about to be created.  Are you sure you wish to continue?"),
                    mtConfirmation, mbYesNo, this) != mrYes)
         return;
+    frmSelectionParameters->RecordSelection(dmByHand);
     TfrmWizTemplate::btnFinishClick();
     frmPrintProducts->show();
 }

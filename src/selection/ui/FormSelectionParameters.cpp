@@ -387,6 +387,12 @@ void TfrmSelectionParameters::btnNextClick()
     frmSelectMembers->show();
 }
 
+void TfrmSelectionParameters::RecordSelection(TDrawMethod method)
+{
+    SetCurrentSelectionRecord(MakeSelectionRecord(RosterSource, FMembers, PremiseCode(), LocationCode(), method,
+                                                  edtCount->text()));
+}
+
 void TfrmSelectionParameters::btnFinishClick()
 {
     if (LocationCode() == QLatin1String("ZZ") && !ZZWarningShown)
@@ -405,6 +411,8 @@ void TfrmSelectionParameters::btnFinishClick()
     } else if (premise == 1) {
         FMembers.SelectAll();
     }
+    RecordSelection(premise == 0 ? (rbPercentage->isChecked() ? dmProbability : dmCount)
+                                 : premise == 1 ? dmUnitSweep : dmByHand);
     // Hidden only once the draw has succeeded: on a bad value the page stays.
     TfrmWizTemplate::btnFinishClick();
     frmPrintProducts->show();

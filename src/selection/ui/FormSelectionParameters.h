@@ -1,6 +1,7 @@
 #pragma once
 #include "app/ui/WizTemplate.h"
 #include "roster/RosterRec.h"
+#include "selection/SelectionRecord.h"
 #include "selection/SelectionParameters.h"
 
 #include <QIcon>
@@ -48,6 +49,9 @@ public:
 
     // Read access for lists and the headless program.
     const TMemberList &Members() const { return FMembers; }
+    // The roster the members came from, handed over with them; each Finish records its draw.
+    TRosterSource RosterSource;
+    void RecordSelection(TDrawMethod method);
     const QList<QIcon> &SmallImages() const { return FSmallImages; }
 
     TMemberListView *lvRoster;

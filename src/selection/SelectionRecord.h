@@ -1,0 +1,107 @@
+#pragma once
+#include "roster/ImportTable.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class TMemberList;
+
+// The record of one selection: what was drawn, from which roster file, and the
+// corvane-batch command that repeats it. It keeps names, never SSNs: it is shown to
+// inspectors who have no business with them.
+
+// Where the members came from, as the roster pages left it.
+struct TRosterSource
+{
+    QString FileName;
+    TImportFileType FileType = iftNone;
+    QString TableName;          // the Access table; empty for the other types
+    QString Template;           // TImportTable::GetTemplate
+    bool IgnoreHeader = false;
+    QStringList ColumnKinds;    // corvane-batch's --columns names, by display position
+};
+
+TRosterSource RosterSourceOf(const QString &fileName, TImportFileType fileType, const TImportTable &table,
+                             const QString &tableName = QString());
+
+enum TDrawMethod : quint8 { dmProbability = 0, dmCount = 1, dmUnitSweep = 2, dmByHand = 3 };
+
+struct TRecordMember
+{
+    QString BatchNumber;        // empty until the products are numbered
+    QString SpecimenNumber;
+    QString Name;
+    int Row = 0;                // 1-based data row of the roster
+};
+
+class TSelectionRecord
+{
+public:
+    QString Program;            // "Corvane Lite 1.0"
+    QDateTime DrawnAt;          // local time
+    int DrawNumber = 0;         // this draw, counted since the program started
+    int DrawsMade = 0;          // draws made when the record was last written or printed
+    TRosterSource Source;
+    qint64 RosterSize = -1;
+    QString RosterSha256;       // lower-case hex; empty when the file could not be read
+    QString RosterReadError;
+    int PoolCount = 0;
+    QString PremiseCode;
+    QString LocationCode;
+    TDrawMethod Method = dmByHand;
+    QString MethodValue;        // per cent or count, in the C locale
+    std::optional<quint32> Seed;
+    int SelectedCount = 0;
+    int SortColumn = 0;         // 0 Name, 1 SSN, 2 Rank
+    bool SortAscending = true;
+    bool GroupByGender = false;
+    QString StartingBatch;      // set when the members are numbered
+    bool Numbered = false;
+    QList<TRecordMember> Members;   // display order
+
+    // "Probability 10 %", "Total number 5", "Unit sweep", "By hand".
+    QString MethodText() const;
+    // "Excel workbook: first worksheet", "Access table Roster", ...
+    QString SourceText() const;
+    // "draw 2 of 2"
+    QString DrawText() const;
+    // The fields as (caption, value) rows, in the order they are printed.
+    QList<QPair<QString, QString>> Fields() const;
+
+    // corvane-batch's arguments (no program name) that repeat this draw; empty when the
+    // roster's type has no batch equivalent.
+    QStringList BatchArguments() const;
+    // The same as one shell command line, quoted where needed.
+    QString BatchCommand() const;
+
+    QJsonObject ToJson() const;
+    // Throws Exception naming the file when the text is no record.
+    static TSelectionRecord FromJson(const QJsonObject &object, const QString &fileName);
+};
+
+// File size and streamed SHA-256; false (error set) when the file cannot be read.
+bool HashRosterFile(const QString &fileName, qint64 &size, QString &sha256, QString *error = nullptr);
+
+// Makes the record of a draw just made on the list: reads the roster file's size and hash,
+// takes the seed from the random source for the random methods.
+TSelectionRecord MakeSelectionRecord(const TRosterSource &source, const TMemberList &list,
+                                     const QString &premiseCode, const QString &locationCode,
+                                     TDrawMethod method, const QString &methodValue);
+
+// The program's record of the last draw: a new draw replaces it and counts one more.
+void SetCurrentSelectionRecord(const TSelectionRecord &record);
+TSelectionRecord *CurrentSelectionRecord();
+int SelectionDrawsMade();
+// Forgets the record and the count (tests).
+void ResetSelectionRecords();
+
+// "--columns" name of a field kind ("skip" for the kinds a test does not read).
+QString ColumnKindName(quint8 kind);
+// "--type" name of a file type; empty when corvane-batch reads no such type.
+QString BatchTypeName(TImportFileType type);
+QString ShellQuoted(const QString &argument);
