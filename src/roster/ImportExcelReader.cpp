@@ -298,8 +298,10 @@ public:
         case 367:
         case 20127:
             return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-        case 437:
-            return DecodeCodePage437(bytes.data(), qsizetype(bytes.size()));
+        case 437: {
+            static const TCodePageDecoder dos(437);
+            return dos.Decode(bytes.data(), qsizetype(bytes.size()));
+        }
         default:
             break;
         }
