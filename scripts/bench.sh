@@ -7,7 +7,9 @@
 #
 # Installs its own extra packages (the peers and the generators); they are not needed by
 # the build or the tests. Inputs are kept in BUILD/bench-data and made only once.
-# Set BENCH_BASELINE=/path/to/corvane-batch to add a column for another build.
+# BENCH_BASELINE=/path/to/corvane-batch adds rows for another build (its corvane-import
+# beside it); BENCH_RUNS=n keeps the best of n runs (default 3); BENCH_NO_BUILD=1 skips
+# the build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
@@ -26,7 +28,7 @@ fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" --target corvane-batch corvane-import >/dev/null
+[ -n "${BENCH_NO_BUILD:-}" ] || cmake --build "$build" --target corvane-batch corvane-import >/dev/null
 batch=$build/corvane-batch
 
 mkdir -p "$data"
@@ -45,8 +47,8 @@ make_csv() {
 }
 [ -f "$data/roster-100000.csv" ] || make_csv "$data/roster-100000.csv" 100000
 [ -f "$data/roster-10000.csv" ] || make_csv "$data/roster-10000.csv" 10000
-[ -f "$data/roster-65000.xls" ] || python3 "$root/bench/roster/make_roster_xls.py" "$data/roster-65000.xls" 65000
-[ -f "$data/roster-65000.xlsx" ] || python3 "$root/bench/roster/make_roster_sheets.py" "$data/roster-65000.xlsx" 65000
+[ -f "$data/roster-65000.xls" ] || /usr/bin/python3 "$root/bench/roster/make_roster_xls.py" "$data/roster-65000.xls" 65000
+[ -f "$data/roster-65000.xlsx" ] || /usr/bin/python3 "$root/bench/roster/make_roster_sheets.py" "$data/roster-65000.xlsx" 65000
 mdb=$root/tests/data/roster.mdb   # no writer for Access files here: the test fixture
 
 # The peers: read, sort by name, print one line a member.
@@ -104,11 +106,11 @@ best() {  # best NAME: keeps the run with the least CPU among NAME.1 .. NAME.n
 }
 for i in $(seq "$BENCH_RUNS"); do
   measure csv.$i "$batch" "$data/roster-100000.csv" --columns "$sheet_cols" --ignore-header "${common[@]}"
-  measure pycsv.$i python3 "$data/peer_csv.py" "$data/roster-100000.csv"
+  measure pycsv.$i /usr/bin/python3 "$data/peer_csv.py" "$data/roster-100000.csv"
   measure xls.$i "$batch" "$data/roster-65000.xls" --columns "$sheet_cols" --ignore-header "${common[@]}"
-  measure pyxls.$i python3 "$data/peer_xls.py" "$data/roster-65000.xls"
+  measure pyxls.$i /usr/bin/python3 "$data/peer_xls.py" "$data/roster-65000.xls"
   measure xlsx.$i "$batch" "$data/roster-65000.xlsx" --columns "$sheet_cols" --ignore-header "${common[@]}"
-  measure pyxlsx.$i python3 "$data/peer_xlsx.py" "$data/roster-65000.xlsx"
+  measure pyxlsx.$i /usr/bin/python3 "$data/peer_xlsx.py" "$data/roster-65000.xlsx"
   measure mdb.$i "$batch" "$mdb" --table Roster --columns "$sheet_cols" "${common[@]}"
   measure mdbexport.$i mdb-export "$mdb" Roster
   measure idle.$i "$batch" --help
@@ -118,7 +120,7 @@ for i in $(seq "$BENCH_RUNS"); do
 done
 for n in csv pycsv xls pyxls xlsx pyxlsx mdb mdbexport idle ${baseline:+basecsv}; do best $n; done
 measure products "$batch" "$data/roster-10000.csv" --columns "$sheet_cols" --ignore-header --location US \
-  --premise IU --bac HQ --uic WAB1C --date 2026-12-08 --out "$out/products"
+  --premise IU --bac HQ --uic WAB1C --date 2026-12-08 --out "$out/products-out"
 
 printf '\n%-34s %7s %7s %8s   %-12s %7s %7s %8s   %7s %7s\n' "corvane-batch" "CPU s" "wall s" "peak MB" \
   "peer" "CPU s" "wall s" "peak MB" "CPU" "memory"
@@ -132,7 +134,7 @@ row "idle (--help)" idle
 row "six products, 10,000 members" products
 echo
 echo "Inputs: CSV $(du -k "$data/roster-100000.csv" | cut -f1) KB; peers: python3 csv, xlrd, openpyxl (read-only), mdb-export."
-echo "Products: $(ls "$out/products" 2>/dev/null | wc -l) files, $(du -sk "$out/products" 2>/dev/null | cut -f1) KB."
+echo "Products: $(ls "$out/products-out" 2>/dev/null | wc -l) files, $(du -sk "$out/products-out" 2>/dev/null | cut -f1) KB."
 # The same selection, in the same order: our list and the peer's sorted names agree.
 if [ "$(cut -f3 "$out/csv.1.stdout" | head -3)" != "$(awk -F'\t' '{ print $1 ", " $2 }' "$out/pycsv.1.stdout" | head -3)" ]; then
   echo "note: first names of the CSV list differ from the peer's order (name format)"
