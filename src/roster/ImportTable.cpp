@@ -4,6 +4,7 @@
 #include "roster/ImportSheetReaders.h"
 #include "app/Exceptions.h"
 
+#include <QHash>
 #include <memory>
 
 QString TrimmedText(QStringView text)
@@ -300,6 +301,18 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
     for (int c = 0; c < fields; ++c)
         kinds << table.GetFieldKind(c);
 
+    // Genders, ranks and units repeat down a roster: equal texts share one string. The
+    // pool stops growing at a few thousand texts, so a column of unique values costs no more.
+    QHash<QString, QString> pool;
+    auto shared = [&pool](QString text) {
+        const auto it = pool.constFind(text);
+        if (it != pool.constEnd())
+            return it.value();
+        if (pool.size() < 4096 && text.size() <= 64)
+            pool.insert(text, text);
+        return text;
+    };
+
     TRosterRecs recs(rows);
     for (int r = 0; r < rows; ++r) {
         TRosterRec &rec = recs[r];
@@ -311,9 +324,9 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
             case fkLastName: last = table.GetCell(r, c); break;
             case fkFirstName: first = table.GetCell(r, c); hasFirst = true; break;
             case fkInitial: initial = table.GetCell(r, c); hasInitial = true; break;
-            case fkGender: rec.Gender = table.GetCell(r, c); break;
-            case fkRank: rec.Rank = table.GetCell(r, c); break;
-            case fkOrganization: rec.Organization = table.GetCell(r, c); break;
+            case fkGender: rec.Gender = shared(table.GetCell(r, c)); break;
+            case fkRank: rec.Rank = shared(table.GetCell(r, c)); break;
+            case fkOrganization: rec.Organization = shared(table.GetCell(r, c)); break;
             default: break;
             }
         }
