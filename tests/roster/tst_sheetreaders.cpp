@@ -9,6 +9,7 @@
 #include "roster/CellText.h"
 #include "roster/FormatRoster.h"
 #include "roster/ImportSheetReaders.h"
+#include "roster/ZipPackage.h"
 #include "roster/ImportTable.h"
 
 #include <QDir>
