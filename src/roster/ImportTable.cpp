@@ -4,6 +4,7 @@
 #include "roster/ImportSheetReaders.h"
 #include "app/Exceptions.h"
 
+#include <QHash>
 #include <memory>
 
 QString TrimmedText(QStringView text)
@@ -16,18 +17,6 @@ QString TrimmedText(QStringView text)
     if (b == 0 && e == text.size())
         return text.toString();
     return text.mid(b, e - b).toString();
-}
-
-static QString TrimmedText(const QString &text)
-{
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 32)
-        ++b;
-    while (e > b && text[e - 1].unicode() <= 32)
-        --e;
-    if (b == 0 && e == text.size())
-        return text;   // shares the stored cell, no copy
-    return text.mid(b, e - b);
 }
 
 QString TImportTable::NormalizeSSN(QStringView text)
@@ -238,10 +227,9 @@ QString TImportTable::GetCell(int row, int position) const
     if (s >= FRows.size())
         return QString();
     const int i = IndexOfPosition(position);
-    const TStrArray &cells = FRows[s].Cells;
-    if (i >= cells.size())
+    if (i >= FRows[s].CellCount)
         return QString();
-    const QString value = TrimmedText(cells[i]);
+    const QString value = TrimmedText(CellText(s, i));
     switch (FFields[i].FieldKind) {
     case fkSSN: return NormalizeSSN(value);
     case fkGender: return NormalizeGender(value);
@@ -269,17 +257,39 @@ void TImportTable::AddRow(const QStringList &values)
     if (values.isEmpty() || values.first().isEmpty())
         return;
     EnsureFields(int(values.size()));
-    FRows.append(TMemTableRow{values, -1});
+    qsizetype total = 0;
+    for (const QString &v : values)
+        total += v.size();
+    // A block of about a million characters; a longer row gets a block of its own.
+    constexpr qsizetype blockChars = 1 << 20;
+    if (FText.isEmpty() || FText.last().size() + total > FText.last().capacity()) {
+        FText.append(QString());
+        FText.last().reserve(qMax(blockChars, total));
+    }
+    QString &block = FText.last();
+    FRows.append(TRowSpan{int(FText.size()) - 1, block.size(), FCellEnds.size(), int(values.size())});
     for (qsizetype i = 0; i < values.size(); ++i) {
+        block.append(values[i]);
+        FCellEnds.append(block.size());
         const int len = int(values[i].size());
         if (FFields[i].Width < len)
             FFields[i].Width = len;
     }
 }
 
+QStringView TImportTable::CellText(qsizetype row, int index) const
+{
+    const TRowSpan &r = FRows[row];
+    const qsizetype cell = r.FirstCell + index;
+    const qsizetype begin = index == 0 ? r.Start : FCellEnds[cell - 1];
+    return QStringView(FText[r.Block]).mid(begin, FCellEnds[cell] - begin);
+}
+
 void TImportTable::ClearRows()
 {
     FRows.clear();
+    FText.clear();
+    FCellEnds.clear();
 }
 
 TRosterRecs BuildRosterRecs(const TImportTable &table)
@@ -291,23 +301,42 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
     for (int c = 0; c < fields; ++c)
         kinds << table.GetFieldKind(c);
 
+    // Genders, ranks and units repeat down a roster: equal texts share one string. The
+    // pool stops growing at a few thousand texts, so a column of unique values costs no more.
+    QHash<QString, QString> pool;
+    auto shared = [&pool](QString text) {
+        const auto it = pool.constFind(text);
+        if (it != pool.constEnd())
+            return it.value();
+        if (pool.size() < 4096 && text.size() <= 64)
+            pool.insert(text, text);
+        return text;
+    };
+
     TRosterRecs recs(rows);
     for (int r = 0; r < rows; ++r) {
         TRosterRec &rec = recs[r];
         QString last, first, initial;
+        bool hasFirst = false, hasInitial = false;
         for (int c = 0; c < fields; ++c) {
             switch (kinds[c]) {
             case fkSSN: rec.SSN = table.GetCell(r, c); break;
             case fkLastName: last = table.GetCell(r, c); break;
-            case fkFirstName: first = QStringLiteral(", ") + table.GetCell(r, c); break;
-            case fkInitial: initial = QLatin1Char(' ') + table.GetCell(r, c) + QLatin1Char('.'); break;
-            case fkGender: rec.Gender = table.GetCell(r, c); break;
-            case fkRank: rec.Rank = table.GetCell(r, c); break;
-            case fkOrganization: rec.Organization = table.GetCell(r, c); break;
+            case fkFirstName: first = table.GetCell(r, c); hasFirst = true; break;
+            case fkInitial: initial = table.GetCell(r, c); hasInitial = true; break;
+            case fkGender: rec.Gender = shared(table.GetCell(r, c)); break;
+            case fkRank: rec.Rank = shared(table.GetCell(r, c)); break;
+            case fkOrganization: rec.Organization = shared(table.GetCell(r, c)); break;
             default: break;
             }
         }
-        rec.Name = last + first + initial;
+        // 'LAST, FIRST I.' made in one piece
+        rec.Name.reserve(last.size() + (hasFirst ? first.size() + 2 : 0) + (hasInitial ? initial.size() + 2 : 0));
+        rec.Name.append(last);
+        if (hasFirst)
+            rec.Name.append(QLatin1String(", ")).append(first);
+        if (hasInitial)
+            rec.Name.append(QLatin1Char(' ')).append(initial).append(QLatin1Char('.'));
         rec.Selected = false;
     }
     return recs;

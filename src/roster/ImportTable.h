@@ -102,7 +102,19 @@ public:
     bool IgnoreHeader = false;
 
 private:
-    TMemTableData FRows;
+    // Cell texts back to back in large blocks; a row is where its cells start in one block,
+    // a cell the end of its text. A large roster costs its text, not a string per cell.
+    struct TRowSpan
+    {
+        int Block = 0;
+        qsizetype Start = 0;     // in the block
+        qsizetype FirstCell = 0; // in FCellEnds
+        int CellCount = 0;
+    };
+    QStringView CellText(qsizetype row, int index) const;
+    QList<QString> FText;
+    QList<TRowSpan> FRows;
+    QList<qsizetype> FCellEnds;   // offset after each cell's text in its block
     mutable TFields FFields;   // GetFieldTitle raises Width
     TIntArray FFixedColumns;
 };

@@ -102,6 +102,8 @@ int TMemberList::MemberIndex(int kind, int n) const
         return -1;
     if (kind == lkAll)
         return DisplayOrder[n];
+    if (kind == lkSelected && m_selectedValid)
+        return m_selected[n];
     EnsureIndex();
     return DisplayOrder[FindNth(kind == lkSelected, n)];
 }
@@ -127,6 +129,7 @@ void TMemberList::SelectMember(int memberIndex)
         return;
     m.Selected = true;
     ++SelectedCount;
+    m_selectedValid = false;
     if (m_indexValid)
         TreeAdd(m_positionOf[memberIndex], +1);
 }
@@ -140,6 +143,7 @@ void TMemberList::DeselectMember(int memberIndex)
         return;
     m.Selected = false;
     --SelectedCount;
+    m_selectedValid = false;
     if (m_indexValid)
         TreeAdd(m_positionOf[memberIndex], -1);
 }
@@ -271,17 +275,36 @@ void TMemberList::QuickSort(QList<TSortKey> &keys, int l, int r)
     }
 }
 
+const QList<int> &TMemberList::SelectedIndexes() const
+{
+    if (!m_selectedValid) {
+        m_selected.clear();
+        m_selected.reserve(SelectedCount);
+        for (int member : DisplayOrder)
+            if (Members[member].Selected)
+                m_selected.append(member);
+        m_selectedValid = true;
+    }
+    return m_selected;
+}
+
 TRosterRec TMemberList::GetSelectedMember(int n) const
 {
-    const int index = MemberIndex(lkSelected, n);
-    return index < 0 ? TRosterRec{} : Members[index];
+    // Callers walk the selection in order (numbering, printing, listing).
+    if (n < 0 || n >= SelectedCount)
+        return TRosterRec{};
+    const QList<int> &selected = SelectedIndexes();
+    return n < selected.size() ? Members[selected[n]] : TRosterRec{};
 }
 
 void TMemberList::SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
 {
-    const int index = MemberIndex(lkSelected, n);
-    if (index < 0)
+    if (n < 0 || n >= SelectedCount)
         return;
+    const QList<int> &selected = SelectedIndexes();
+    if (n >= selected.size())
+        return;
+    const int index = selected[n];
     Members[index].FormIndex = formIndex;
     Members[index].SpecimenNumber = specimenNumber;
 }

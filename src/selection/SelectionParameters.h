@@ -66,6 +66,9 @@ public:
     // n-th selected member in display order (0 <= n < SelectedCount); an empty record
     // when n is out of range.
     TRosterRec GetSelectedMember(int n) const;
+    // Member indexes of the selected members in display order, made in one pass and kept
+    // until the selection or the order changes: walking them all costs N, not N log N.
+    const QList<int> &SelectedIndexes() const;
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber);
 
 private:
@@ -79,7 +82,7 @@ private:
     };
     bool KeyBefore(const TSortKey &a, const TSortKey &b) const;
     void QuickSort(QList<TSortKey> &keys, int l, int r);
-    void InvalidateIndex() { m_indexValid = false; }
+    void InvalidateIndex() { m_indexValid = false; m_selectedValid = false; }
     void EnsureIndex() const;
     void TreeAdd(int position, int delta) const;
     int FindNth(bool selected, int n) const;
@@ -90,6 +93,8 @@ private:
     mutable QList<int> m_positionOf;
     mutable QList<int> m_tree;
     mutable bool m_indexValid = false;
+    mutable QList<int> m_selected;
+    mutable bool m_selectedValid = false;
 };
 
 // The testing premises, in the order of the premise box.

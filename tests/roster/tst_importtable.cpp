@@ -322,6 +322,39 @@ private slots:
         QCOMPARE(recs[0].SSN, QString());
     }
 
+    void cellsSurviveManyRowsAndLongRows()
+    {
+        // Enough text to fill several storage blocks, one row longer than a block, empty
+        // cells, rows of different widths; then a row after clearing.
+        {
+            TImportTable t;
+            QList<QStringList> rows;
+            for (int r = 0; r < 40000; ++r) {
+                QStringList row{QStringLiteral("LAST%1").arg(r), QString(), QStringLiteral(" %1 ").arg(r * 7)};
+                if (r % 3 == 0)
+                    row << QString(r % 50, QChar(u'a' + r % 26));
+                if (r == 20000)
+                    row << QString(1500000, QChar(u'\u00e9'));
+                rows << row;
+                t.AddRow(row);
+            }
+            QCOMPARE(t.RowCount(), 40000);
+            QCOMPARE(t.FieldCount(), 5);
+            QCOMPARE(t.GetFieldWidth(4), 1500000);
+            for (int r = 0; r < rows.size(); r += (r < 19990 || r > 20010) ? 97 : 1) {
+                for (int c = 0; c < 5; ++c)
+                    QCOMPARE(t.GetCell(r, c), c < rows[r].size() ? rows[r][c].trimmed() : QString());
+            }
+            QCOMPARE(t.GetCell(39999, 0), QString("LAST39999"));
+            QCOMPARE(t.GetCell(40000, 0), QString());
+            t.ClearRows();
+            QCOMPARE(t.RowCount(), 0);
+            t.AddRow({"AGAIN", "1"});
+            QCOMPARE(t.GetCell(0, 0), QString("AGAIN"));
+            QCOMPARE(t.GetCell(0, 1), QString("1"));
+        }
+    }
+
     void recordsSkipTheHeader()
     {
         TImportTable t = TableOf({{"LAST", "SSN"}, {"DOE", "123456789"}});

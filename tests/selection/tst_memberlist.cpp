@@ -248,6 +248,38 @@ private slots:
         }
         QCOMPARE(list.MemberIndex(3, 0), -1);
     }
+    void selectedWalkFollowsEveryChange()
+    {
+        // The walk in display order is kept between calls: each kind of change must renew it.
+        TMemberList list;
+        list.LoadMembers(RandomRoster(300, 23));
+        QRandomGenerator gen(7);
+        for (int round = 0; round < 60; ++round) {
+            const int action = gen.bounded(6);
+            const int member = gen.bounded(300);
+            if (action == 0)
+                list.SortByColumn(gen.bounded(3));
+            else if (action == 1)
+                list.DeselectMember(member);
+            else if (action == 2 && round % 17 == 0)
+                list.ClearSelection();
+            else if (action == 3 && round % 11 == 0)
+                list.SetGroupByGender(!list.GroupByGender);
+            else
+                list.SelectMember(member);
+            QCOMPARE(list.SelectedIndexes().size(), qsizetype(list.SelectedCount));
+            for (int n = 0; n < list.SelectedCount; ++n) {
+                const int expected = WalkMemberIndex(list, lkSelected, n);
+                QCOMPARE(list.SelectedIndexes().at(n), expected);
+                QCOMPARE(list.GetSelectedMember(n).Name, list.Members[expected].Name);
+                list.SetMemberPrintInfo(n, round, QString::number(n));
+                QCOMPARE(list.Members[expected].SpecimenNumber, QString::number(n));
+                QCOMPARE(list.Members[expected].FormIndex, round);
+            }
+            QCOMPARE(list.GetSelectedMember(list.SelectedCount).Name, QString());
+            QCOMPARE(list.GetSelectedMember(-1).Name, QString());
+        }
+    }
     void selectAndDeselectAreIdempotent()
     {
         TMemberList list;
