@@ -333,7 +333,7 @@ private slots:
                 QStringList row{QStringLiteral("LAST%1").arg(r), QString(), QStringLiteral(" %1 ").arg(r * 7)};
                 if (r % 3 == 0)
                     row << QString(r % 50, QChar(u'a' + r % 26));
-                if (r == 20000)
+                if (r == 20001)   // a row of four cells, so this one is the fifth
                     row << QString(1500000, QChar(u'\u00e9'));
                 rows << row;
                 t.AddRow(row);
