@@ -6,6 +6,7 @@
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "products/RBBottleLabels.h"
+#include "app/ui/Help.h"
 #include "products/ui/FormLabelPosition.h"
 #include "products/ui/FormPrintProducts.h"
 #include "report/ui/PreviewForm.h"
@@ -215,18 +216,18 @@ private slots:
         QVERIFY(dir.isValid());
         QDir root(dir.path());
         QVERIFY(root.mkpath("bin"));
-        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")), QString());
+        QCOMPARE(UserGuidePath(root.filePath("bin")), QString());
         QVERIFY(root.mkpath("share/doc/corvane-lite"));
         QFile md(root.filePath("share/doc/corvane-lite/user-guide.md"));
         QVERIFY(md.open(QIODevice::WriteOnly));
         md.write("# Guide\n");
         md.close();
-        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")),
+        QCOMPARE(UserGuidePath(root.filePath("bin")),
                  QFileInfo(md.fileName()).canonicalFilePath());
         QFile html(root.filePath("share/doc/corvane-lite/user-guide.html"));
         QVERIFY(html.open(QIODevice::WriteOnly));
         html.close();
-        QCOMPARE(TfrmLabelPosition::UserGuidePath(root.filePath("bin")),
+        QCOMPARE(UserGuidePath(root.filePath("bin")),
                  QFileInfo(html.fileName()).canonicalFilePath());   // the formatted copy first
 
         // The button, as the user presses it, from this program's folder.
@@ -237,7 +238,7 @@ private slots:
         messages.clear();
         QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("file");
-        const QString guide = TfrmLabelPosition::UserGuidePath(QCoreApplication::applicationDirPath());
+        const QString guide = UserGuidePath();
         if (guide.isEmpty()) {
             QCOMPARE(messages, QStringList{TfrmLabelPosition::PositionsHelpText});
             QVERIFY(messages.first().contains("positions 6 to 10 from top to bottom in the right column"));

@@ -8,17 +8,31 @@
 #include <QUrl>
 #include <QWidget>
 
+QString UserGuidePath(const QString &programDir)
+{
+    const QDir dir(programDir);
+    const QStringList candidates = {
+        dir.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.html")),
+        dir.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.md")),
+        dir.filePath(QStringLiteral("../docs/user-guide.md")),
+        dir.filePath(QStringLiteral("../../docs/user-guide.md")),
+    };
+    for (const QString &path : candidates) {
+        const QFileInfo file(path);
+        if (file.isFile() && file.isReadable())
+            return file.canonicalFilePath();
+    }
+    return QString();
+}
+
 QString UserGuidePath()
 {
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    QStringList candidates{programDir.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.md"))};
+    QString path = UserGuidePath(QCoreApplication::applicationDirPath());
 #ifdef CORVANE_SOURCE_DIR
-    candidates << QStringLiteral(CORVANE_SOURCE_DIR "/docs/user-guide.md");
+    if (path.isEmpty() && QFileInfo(QStringLiteral(CORVANE_SOURCE_DIR "/docs/user-guide.md")).isFile())
+        path = QFileInfo(QStringLiteral(CORVANE_SOURCE_DIR "/docs/user-guide.md")).canonicalFilePath();
 #endif
-    for (const QString &path : candidates)
-        if (QFileInfo(path).isFile())
-            return QFileInfo(path).canonicalFilePath();
-    return QString();
+    return path;
 }
 
 bool ShowUserGuide()

@@ -2,12 +2,7 @@
 #include "products/LabelShift.h"
 #include "products/RBBottleLabels.h"
 #include "app/ui/Dialogs.h"
-
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
+#include "app/ui/Help.h"
 
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -126,29 +121,9 @@ void TfrmLabelPosition::FormCreate()
     setWhatsThis(QString());
 }
 
-QString TfrmLabelPosition::UserGuidePath(const QString &appDir)
-{
-    // An installed copy beside the program first, then the guide of the source tree the
-    // program was built in (a build directory inside it).
-    const QDir app(appDir);
-    const QStringList candidates = {
-        app.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.html")),
-        app.filePath(QStringLiteral("../share/doc/corvane-lite/user-guide.md")),
-        app.filePath(QStringLiteral("../docs/user-guide.md")),
-        app.filePath(QStringLiteral("../../docs/user-guide.md")),
-    };
-    for (const QString &path : candidates) {
-        const QFileInfo file(path);
-        if (file.isFile() && file.isReadable())
-            return file.canonicalFilePath();
-    }
-    return QString();
-}
-
 void TfrmLabelPosition::BitBtn3Click()
 {
-    const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
-    if (!guide.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+    if (ShowUserGuide())
         return;
     // No guide (or nothing to show it with): say where the positions are.
     MessageDlg(PositionsHelpText, mtInformation, mbOK, this);

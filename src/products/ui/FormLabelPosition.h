@@ -39,8 +39,6 @@ public:
     // OK: only a position on the sheet closes the dialog.
     void accept() override;
 
-    // The user guide found from the program's folder; empty when there is none.
-    static QString UserGuidePath(const QString &appDir);
     static const QString PositionsHelpText;
 
 private:
