@@ -1,3 +1,4 @@
+#include "batchprocess.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -15,31 +16,6 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QStringList lines;   // standard output, one entry a line
-    QString err;
-};
-
-Run batch(const QStringList &args, const QStringList &extraEnv = {})
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &assignment : extraEnv)
-        env.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));   // the program must manage without a display
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(CORVANE_BATCH_EXE), args);
-    Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
-    return r;
-}
 
 QString data(const char *name) { return testing_registry::dataPath(QLatin1String(name)); }
 
@@ -121,7 +97,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, members);
         QFETCH(QString, firstLine);
-        const Run r = batch(args + QStringList{"--premise", "IU", "--list"});
+        const Run r = runBatch(args + QStringList{"--premise", "IU", "--list"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.lines.size(), members);
         QVERIFY2(r.lines.first().startsWith(firstLine), qPrintable(r.lines.first()));
@@ -144,7 +120,7 @@ private slots:
     }
     void normalisesSsnAndGender()
     {
-        const Run r = batch(QStringList{data("roster.xls")} + csvArgs + QStringList{"--premise", "IU", "--list"});
+        const Run r = runBatch(QStringList{data("roster.xls")} + csvArgs + QStringList{"--premise", "IU", "--list"});
         QCOMPARE(r.status, 0);
         const QString all = r.lines.join('\n');
         QVERIFY(all.contains("ELLISON, CALVIN B.\t916325636\tSGT\tM\tC CO 1-22 IN"));
@@ -158,12 +134,12 @@ private slots:
     {
         const QStringList base = QStringList{data("roster.csv")} + csvArgs
                                  + QStringList{"--count", "5", "--seed", "12345", "--list"};
-        const Run a = batch(base);
-        const Run b = batch(base);
+        const Run a = runBatch(base);
+        const Run b = runBatch(base);
         QCOMPARE(a.status, 0);
         QCOMPARE(a.lines.size(), 5);
         QCOMPARE(a.lines, b.lines);
-        const Run bySsn = batch(base + QStringList{"--sort", "ssn"});
+        const Run bySsn = runBatch(base + QStringList{"--sort", "ssn"});
         QCOMPARE(bySsn.status, 0);
         QCOMPARE(bySsn.lines.size(), 5);
         auto names = [](const Run &r) {
@@ -184,16 +160,16 @@ private slots:
     }
     void probabilityReadInTheCLocale()
     {
-        const Run all = batch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "100.0", "--list"});
+        const Run all = runBatch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "100.0", "--list"});
         QCOMPARE(all.status, 0);
         QCOMPARE(all.lines.size(), 30);
-        const Run none = batch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "-1.5", "--list"});
+        const Run none = runBatch(QStringList{data("roster.csv")} + csvArgs + QStringList{"--probability", "-1.5", "--list"});
         QCOMPARE(none.status, 0);
         QCOMPARE(none.lines.size(), 0);
     }
     void handPickedRowsAndGrouping()
     {
-        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+        const Run r = runBatch(QStringList{data("roster.csv")} + csvArgs
                             + QStringList{"--premise", "CO", "--select", "1,6,2", "--group-by-gender", "--list"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.lines.size(), 3);
@@ -206,7 +182,7 @@ private slots:
     void writesEveryProduct()
     {
         QTemporaryDir out;
-        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+        const Run r = runBatch(QStringList{data("roster.csv")} + csvArgs
                             + QStringList{"--premise", "IU", "--bac", "hq", "--uic", "WAB1C", "--date",
                                           "2026-12-08", "--batch", "0998", "--out", out.path()});
         QCOMPARE(r.status, 0);
@@ -233,7 +209,7 @@ private slots:
     void writesOnlyTheChosenProducts()
     {
         QTemporaryDir out;
-        const Run r = batch(QStringList{data("roster.csv")} + csvArgs
+        const Run r = runBatch(QStringList{data("roster.csv")} + csvArgs
                             + QStringList{"--premise", "IU", "--products", "labels,register", "--label-start", "6",
                                           "--out", out.path()});
         QCOMPARE(r.status, 0);
@@ -282,7 +258,7 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir out;
         const QString target = QDir(out.path()).filePath("products");
-        const Run r = batch(args + QStringList{"--out", target});
+        const Run r = runBatch(args + QStringList{"--out", target});
         QCOMPARE(r.status, 2);
         QCOMPARE(r.err, message);
         QVERIFY(r.lines.isEmpty());
@@ -290,7 +266,7 @@ private slots:
     }
     void damagedRosterIsAnErrorNotACrash()
     {
-        const Run r = batch(QStringList{data("damaged/random.xls"), "--columns", "last,first,initial,ssn,rank,gender",
+        const Run r = runBatch(QStringList{data("damaged/random.xls"), "--columns", "last,first,initial,ssn,rank,gender",
                                         "--location", "US", "--list"});
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains("random.xls"), qPrintable(r.err));
@@ -311,7 +287,7 @@ private slots:
         QFETCH(QString, path);
         QTemporaryDir out;
         const QString target = QDir(out.path()).filePath("products");
-        const Run r = batch(QStringList{path, "--columns", "last,first,initial,ssn,rank,gender,org", "--table", "Roster",
+        const Run r = runBatch(QStringList{path, "--columns", "last,first,initial,ssn,rank,gender,org", "--table", "Roster",
                                         "--location", "US", "--premise", "IU", "--out", target, "--list"});
         const QString name = QFileInfo(path).fileName();
         if (name == QLatin1String("roster-garbage.dbf")) {
@@ -349,7 +325,7 @@ private slots:
         QFETCH(QStringList, env);
         QFETCH(QString, why);
         const QString roster = data("roster.csv");
-        const Run r = batch(QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--list"}, env);
+        const Run r = runBatch(QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--list"}, env);
         QCOMPARE(r.status, 2);
         QCOMPARE(r.err, QString("Cannot read '%1': %2").arg(roster, why));
         QVERIFY(r.lines.isEmpty());
@@ -396,7 +372,7 @@ private slots:
 
     void helpDocumentsEveryOption()
     {
-        const Run r = batch({"--help"});
+        const Run r = runBatch({"--help"});
         QCOMPARE(r.status, 0);
         const QString text = r.lines.join('\n');
         for (const char *option : {"--type", "--table", "--columns", "--ignore-header", "--location", "--premise",

@@ -1,3 +1,4 @@
+#include "batchprocess.h"
 #include "testmain.h"
 
 #include <QProcess>
@@ -5,29 +6,6 @@
 
 namespace {
 
-struct SheetRun
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
-SheetRun runBatch(const QStringList &args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(CORVANE_BATCH_EXE), args);
-    SheetRun r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
-    return r;
-}
 
 const QStringList listArgs = {"--columns", "last,first,initial,ssn,rank,gender,org", "--ignore-header",
                               "--location", "US", "--premise", "IU", "--list"};
@@ -51,11 +29,11 @@ private slots:
     void sameListAsTheOlderWorkbook()
     {
         QFETCH(QStringList, roster);
-        const SheetRun xls = runBatch(QStringList{testing_registry::dataPath("roster.xls")} + listArgs);
+        const Run xls = runBatch(QStringList{testing_registry::dataPath("roster.xls")} + listArgs);
         QCOMPARE(xls.status, 0);
         QCOMPARE(xls.lines.size(), 40);
         roster[0] = testing_registry::dataPath(roster[0]);
-        const SheetRun r = runBatch(roster + listArgs);
+        const Run r = runBatch(roster + listArgs);
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(r.lines, xls.lines);
         QVERIFY(r.lines.join('\n').contains("ELLISON, CALVIN B.\t916325636\tSGT\tM\tC CO 1-22 IN"));
@@ -64,11 +42,11 @@ private slots:
     void wrongTypeFailsNamingTheFile()
     {
         const QString path = testing_registry::dataPath("roster.xlsx");
-        const SheetRun r = runBatch(QStringList{path, "--type", "ods"} + listArgs);
+        const Run r = runBatch(QStringList{path, "--type", "ods"} + listArgs);
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(path) && r.err.contains("OpenDocument"), qPrintable(r.err));
         QVERIFY(r.lines.isEmpty());
-        const SheetRun help = runBatch({"--help"});
+        const Run help = runBatch({"--help"});
         QCOMPARE(help.status, 0);
         QVERIFY(help.lines.join('\n').contains("ods"));
     }

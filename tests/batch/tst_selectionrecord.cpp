@@ -1,3 +1,4 @@
+#include "batchprocess.h"
 #include "testmain.h"
 
 #include "app/Exceptions.h"
@@ -73,27 +74,6 @@ QStringList RosterSsns(const QString &path)
     return ssns;
 }
 
-struct RecordRun
-{
-    int status = -1;
-    QStringList lines;
-    QString out;
-    QString err;
-};
-
-RecordRun RunBatchExe(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_BATCH_EXE), args);
-    RecordRun r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
-    return r;
-}
 
 // The PDF's text as pdftotext extracts it; empty when poppler's tools are missing.
 QString PdfText(const QString &pdf)
@@ -282,7 +262,7 @@ private slots:
         const QStringList args = record->BatchArguments();
         QVERIFY(args.contains(QStringLiteral("--seed")) && args.contains(QString::number(firstSeed)));
         QVERIFY(args.contains(QStringLiteral("--probability")) && args.contains(QStringLiteral("--batch")));
-        const RecordRun batch = RunBatchExe(args + QStringList{QStringLiteral("--list")});
+        const Run batch = runBatch(args + QStringList{QStringLiteral("--list")});
         QVERIFY2(batch.status == 0, qPrintable(batch.err));
         QStringList repeated;
         for (const QString &l : batch.lines)
@@ -327,7 +307,7 @@ private slots:
         const QString roster = WriteRecordRoster(m_dir.path(), QStringLiteral("printed.csv"));
         const QString json = m_dir.filePath(QStringLiteral("printed.json"));
         const QString out = m_dir.filePath(QStringLiteral("printed"));
-        const RecordRun r = RunBatchExe(DrawArgs(roster) + QStringList{"--products", "record", "--out", out,
+        const Run r = runBatch(DrawArgs(roster) + QStringList{"--products", "record", "--out", out,
                                                                       "--record", json, "--list"});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("selection-record.pdf")});
@@ -369,16 +349,16 @@ private slots:
     {
         const QString roster = WriteRecordRoster(m_dir.path(), QStringLiteral("verified.csv"));
         const QString json = m_dir.filePath(QStringLiteral("verified.json"));
-        const RecordRun drawn = RunBatchExe(DrawArgs(roster) + QStringList{"--record", json});
+        const Run drawn = runBatch(DrawArgs(roster) + QStringList{"--record", json});
         QVERIFY2(drawn.status == 0, qPrintable(drawn.err));
 
         // the untouched roster passes
-        const RecordRun same = RunBatchExe({"--verify", json});
+        const Run same = runBatch({"--verify", json});
         QVERIFY2(same.status == 0, qPrintable(same.err));
         QVERIFY2(same.out.startsWith(QStringLiteral("Verified")), qPrintable(same.out));
 
         // another seed: the roster is the same, the members are not
-        const RecordRun seeded = RunBatchExe({"--verify", json, "--seed", "778"});
+        const Run seeded = runBatch({"--verify", json, "--seed", "778"});
         QCOMPARE(seeded.status, 3);
         QVERIFY2(seeded.err.contains(QStringLiteral("roster file is unchanged")) && seeded.err.contains("seed 778")
                      && seeded.err.contains(QStringLiteral("the record's seed 777")),
@@ -398,7 +378,7 @@ private slots:
         QVERIFY(e.open(QIODevice::WriteOnly));
         e.write(QJsonDocument(o).toJson());
         e.close();
-        const RecordRun other = RunBatchExe({"--verify", edited});
+        const Run other = runBatch({"--verify", edited});
         QCOMPARE(other.status, 3);
         QVERIFY2(other.err.contains(QStringLiteral("seed 9;")), qPrintable(other.err));
 
@@ -414,7 +394,7 @@ private slots:
         QVERIFY(r.open(QIODevice::WriteOnly | QIODevice::Truncate));
         r.write(changed);
         r.close();
-        const RecordRun tampered = RunBatchExe({"--verify", json});
+        const Run tampered = runBatch({"--verify", json});
         QCOMPARE(tampered.status, 3);
         QVERIFY2(tampered.err.contains(QStringLiteral("has changed since the draw"))
                      && tampered.err.contains(QFileInfo(roster).absoluteFilePath()),
@@ -425,10 +405,10 @@ private slots:
         QVERIFY(r.open(QIODevice::WriteOnly | QIODevice::Truncate));
         r.write(original);
         r.close();
-        QCOMPARE(RunBatchExe({"--verify", json}).status, 0);
+        QCOMPARE(runBatch({"--verify", json}).status, 0);
 
         // no record at all is an input error
-        const RecordRun missing = RunBatchExe({"--verify", m_dir.filePath(QStringLiteral("none.json"))});
+        const Run missing = runBatch({"--verify", m_dir.filePath(QStringLiteral("none.json"))});
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.contains(QStringLiteral("none.json")), qPrintable(missing.err));
     }

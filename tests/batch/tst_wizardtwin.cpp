@@ -1,3 +1,4 @@
+#include "batchprocess.h"
 #include "testmain.h"
 
 #include "app/ServiceUtilsUnit.h"
@@ -57,25 +58,6 @@ QString WriteRoster(const QString &dir, int members = 60)
     return path;
 }
 
-struct Run
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
-Run Batch(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_BATCH_EXE), args);
-    Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
-    return r;
-}
 
 QStringList Visible(const QString &dir)
 {
@@ -215,7 +197,7 @@ private slots:
             args << "--sort" << sort;
         if (group)
             args << "--group-by-gender";
-        const Run batch = Batch(args);
+        const Run batch = runBatch(args);
         QCOMPARE(batch.status, 0);
         if (batch.lines != wizard) {
             for (int i = 0; i < qMax(batch.lines.size(), wizard.size()); ++i)
@@ -273,7 +255,7 @@ private slots:
         }
         // Without the limit the same run writes all six.
         const QString out = QDir(m_dir.path()).filePath("fine");
-        const Run ok = Batch(Args(roster, out));
+        const Run ok = runBatch(Args(roster, out));
         QCOMPARE(ok.status, 0);
         QCOMPARE(Visible(out).size(), 6);
 #else
