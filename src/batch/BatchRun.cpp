@@ -26,6 +26,12 @@
 #include <QMap>
 #include <QTextStream>
 #include <optional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -194,7 +200,9 @@ void checkInputs(const Options &o)
     tooLong(QStringLiteral("Block 2"), o.inputs.Block2, 255);
 }
 
-TImportTable loadRoster(const Options &o, TImportFileType *typeRead = nullptr, QString *tableRead = nullptr)
+// Reads the roster straight into its member records: the batch never shows the table.
+TImportTable loadRoster(const Options &o, TRosterRecs &recs, TImportFileType *typeRead = nullptr,
+                        QString *tableRead = nullptr)
 {
     if (o.roster.isEmpty())
         fail(QStringLiteral("No roster file given (see --help)"));
@@ -223,10 +231,19 @@ TImportTable loadRoster(const Options &o, TImportFileType *typeRead = nullptr, Q
                  .arg(tables.join(QStringLiteral(", "))));
     });
 
+    QList<TImportFieldKind> kinds;
+    for (const QString &column : o.columns) {
+        const QString k = column.trimmed().toLower();
+        if (!kindNames().contains(k))
+            fail(QStringLiteral("Unknown column kind '%1' (last, first, initial, ssn, rank, gender, org or skip)")
+                     .arg(column));
+        kinds << kindNames().value(k);
+    }
+
     TImportTable table;
-    if (!table.LoadFromFile(o.roster, type))
-        fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
     table.IgnoreHeader = o.ignoreHeader;
+    if (!table.LoadRosterRecs(o.roster, type, kinds, recs))
+        fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
     if (typeRead)
         *typeRead = type;
     if (tableRead)
@@ -235,13 +252,6 @@ TImportTable loadRoster(const Options &o, TImportFileType *typeRead = nullptr, Q
     if (o.columns.size() > table.FieldCount())
         fail(QStringLiteral("--columns names %1 columns but the roster has %2")
                  .arg(o.columns.size()).arg(table.FieldCount()));
-    for (int c = 0; c < o.columns.size(); ++c) {
-        const QString k = o.columns.at(c).trimmed().toLower();
-        if (!kindNames().contains(k))
-            fail(QStringLiteral("Unknown column kind '%1' (last, first, initial, ssn, rank, gender, org or skip)")
-                     .arg(o.columns.at(c)));
-        table.SetFieldKind(c, kindNames().value(k));
-    }
     const QString missing = MissingColumnsText(table, ServiceUtils);
     if (!missing.isEmpty())
         fail(missing);
@@ -328,14 +338,36 @@ TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxT
 
 void writeList(const TPrintProducts &print, const TSelectedMembers &members, std::FILE *out)
 {
-    QTextStream s(out);
+    // Lines gather in one buffer and go out as UTF-8 in large writes.
+    QString lines;
+    const auto flush = [&] {
+        const QByteArray bytes = lines.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+        lines.resize(0);   // keeps the buffer
+    };
+    const QChar tab(u'\t');
     for (int n = 0; n < members.SelectedCount(); ++n) {
-        const TRosterRec m = members.GetSelectedMember(n);
-        const QString batch = m.FormIndex >= 0 && m.FormIndex < print.Forms().size()
-                                  ? print.Forms().at(m.FormIndex).BatchNumber : QString();
-        s << batch << '\t' << m.SpecimenNumber << '\t' << m.Name << '\t' << m.SSN << '\t'
-          << m.Rank << '\t' << m.Gender << '\t' << m.Organization << '\n';
+        const TRosterRec &m = members.GetSelectedMember(n);
+        if (m.FormIndex >= 0 && m.FormIndex < print.Forms().size())
+            lines += print.Forms().at(m.FormIndex).BatchNumber;
+        lines += tab;
+        lines += m.SpecimenNumber;
+        lines += tab;
+        lines += m.Name;
+        lines += tab;
+        lines += m.SSN;
+        lines += tab;
+        lines += m.Rank;
+        lines += tab;
+        lines += m.Gender;
+        lines += tab;
+        lines += m.Organization;
+        lines += QChar(u'\n');
+        if (lines.size() >= 32768)
+            flush();
     }
+    flush();
+    std::fflush(out);
 }
 
 const QStringList &productFileNames()
@@ -401,6 +433,13 @@ void writeProducts(TPrintProducts &print, const QString &outDir, int labelStart)
                 QDir().rmdir(path);
         }
     } made{created ? outDir : QString()};
+#if defined(__GLIBC__)
+    // Every PDF page allocates and frees the same large buffers (page stream, compressor
+    // state); handing them back to the system each time costs a third of a long run in
+    // page faults. Keep them in the heap while printing; the roster is in by now.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+#endif
     QTemporaryDir scratch(QDir(outDir).filePath(QStringLiteral(".corvane-batch-XXXXXX")));
     if (!scratch.isValid())
         fail(QStringLiteral("Cannot write into the folder '%1'").arg(outDir));
@@ -511,22 +550,25 @@ struct TBatchTest
     std::unique_ptr<TPrintProducts> print;
 };
 
-void runTest(TBatchTest &t, Options &o, int premise, const QString &location)
+void runTest(TBatchTest &t, Options &o, int premise, const QString &location, bool wantRecord)
 {
     TImportFileType type = iftNone;
     QString tableName;
-    t.table = loadRoster(o, &type, &tableName);
+    TRosterRecs recs;
+    t.table = loadRoster(o, recs, &type, &tableName);
     // The wizard's steps in its order: page 3 loads and sorts the roster by name, header
     // clicks sort it, Finish draws; the print page's grouping click sorts again; Print numbers.
     // Every sort is one the wizard makes: the quicksort moves equal members, so an extra
     // one would change who is drawn and their numbers.
-    t.list.LoadRoster(t.table);
+    t.list.LoadMembers(std::move(recs));
     applySort(t.list, o.sort);
     QString boxText;
     const TDrawMethod method = draw(t.list, o, premise, boxText);
     const QString premiseCode = PremiseCodeOf(PremiseEntries().at(premise));
-    SetCurrentSelectionRecord(MakeSelectionRecord(RosterSourceOf(o.roster, type, t.table, tableName), t.list,
-                                                  premiseCode, location, method, boxText));
+    // The record hashes the roster and copies every drawn name: made only when it is wanted.
+    if (wantRecord)
+        SetCurrentSelectionRecord(MakeSelectionRecord(RosterSourceOf(o.roster, type, t.table, tableName), t.list,
+                                                      premiseCode, location, method, boxText));
     if (o.groupByGender)
         t.list.SetGroupByGender(true);
     o.inputs.GroupByGender = o.groupByGender;
@@ -617,7 +659,7 @@ int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
     const int premise = premiseChecked(o);
     const QString location = checkLocation(o.location);
     TBatchTest t;
-    runTest(t, o, premise, location);
+    runTest(t, o, premise, location, true);
     const TSelectionRecord *got = CurrentSelectionRecord();
 
     QString difference;
@@ -666,7 +708,7 @@ int RunBatch(const QStringList &args, std::FILE *out)
     const int labelStart = TrptBottleLabels::CheckedStartPosition(o.labelStart);
 
     TBatchTest t;
-    runTest(t, o, premise, location);
+    runTest(t, o, premise, location, o.inputs.SelectionRecord || !o.recordFile.isEmpty());
     if (!o.outDir.isEmpty()) {
         if (t.members->SelectedCount() == 0)
             fail(QStringLiteral("No members selected, products may not be printed."));

@@ -7,11 +7,9 @@
 
 #include <QGuiApplication>
 #include <csignal>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 // Only real failures reach standard error; the platform's chatter would drown them.
@@ -28,32 +26,32 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 
 int main(int argc, char **argv)
 {
+    bool products = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("corvane-batch %s\n", CORVANE_VERSION);
             return 0;
         }
+        products = products || std::strcmp(argv[i], "--out") == 0;
     }
     qInstallMessageHandler(quietMessages);
-#if defined(__GLIBC__)
-    // Every PDF page allocates and frees the same large buffers (page stream, compressor
-    // state); handing them back to the system each time costs a third of a long run in
-    // page faults. Keep them in the heap instead.
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-#endif
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails with its reason instead of killing the run.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    // Fonts and PDF output need a GUI application, never a display.
+    // Fonts and PDF output need a GUI application, never a display. Without products a
+    // plain one starts faster.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (products)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-batch"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
 
-    QStringList args = app.arguments();
+    QStringList args = QCoreApplication::arguments();
     args.removeFirst();
 
     ServiceUtils = new TArmyUtils;

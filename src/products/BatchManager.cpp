@@ -2,6 +2,8 @@
 
 #include "app/VORNUtils.h"
 
+#include <QStringList>
+
 namespace {
 
 [[noreturn]] void Reject(const QString &quoted, const char *literal)
@@ -78,6 +80,16 @@ QString TBatchManager::GetSpecimenNumber() const
 {
     if (Specimen == 0)
         return QString();
+    // Every member gets one: the 999 texts are made once and shared.
+    static const QStringList texts = [] {
+        QStringList t;
+        t.reserve(MaxSpecimen + 1);
+        for (int n = 0; n <= MaxSpecimen; ++n)
+            t << PadLeft(QString::number(n), QLatin1Char('0'), 3);
+        return t;
+    }();
+    if (Specimen > 0 && Specimen <= MaxSpecimen)
+        return texts.at(Specimen);
     return PadLeft(QString::number(Specimen), QLatin1Char('0'), 3);
 }
 

@@ -8,6 +8,7 @@
 #include "selection/SelectionParameters.h"
 #include "selection/SelectionRecord.h"
 
+#include <QHash>
 #include <cmath>
 
 namespace {
@@ -64,9 +65,14 @@ TMemberListSelection::TMemberListSelection(TMemberList &list, QString premiseCod
 
 int TMemberListSelection::SelectedCount() const { return m_list.SelectedCount; }
 
-TRosterRec TMemberListSelection::GetSelectedMember(int n) const
+const TRosterRec &TMemberListSelection::GetSelectedMember(int n) const
 {
     return m_list.GetSelectedMember(n);
+}
+
+int TMemberListSelection::SelectedMemberRow(int n) const
+{
+    return m_list.MemberIndex(lkSelected, n) + 1;
 }
 
 void TMemberListSelection::SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
@@ -157,14 +163,16 @@ void TPrintProducts::NumberMembers()
     const int count = m_members.SelectedCount();
     QString previousGender;
     for (int i = 0; i < count; ++i) {
-        const TRosterRec rec = m_members.GetSelectedMember(i);
-        const bool genderChanged = Inputs.GroupByGender && i > 0 && rec.Gender != previousGender;
-        if (m_forms.last().MemberCount >= MaxMembersPerSheet || genderChanged)
-            m_forms.append(TFormInfo{i, 0, numbers.NextBatchNumber()});
+        {
+            const TRosterRec &rec = m_members.GetSelectedMember(i);
+            const bool genderChanged = Inputs.GroupByGender && i > 0 && rec.Gender != previousGender;
+            if (m_forms.last().MemberCount >= MaxMembersPerSheet || genderChanged)
+                m_forms.append(TFormInfo{i, 0, numbers.NextBatchNumber()});
+            previousGender = rec.Gender;
+        }
         m_forms.last().MemberCount += 1;
         numbers.NextSpecimenNumber();
         m_members.SetMemberPrintInfo(i, int(m_forms.size()) - 1, numbers.GetSpecimenNumber());
-        previousGender = rec.Gender;
     }
 
     m_ppForms->RecordCount = int(m_forms.size());
@@ -182,19 +190,41 @@ void TPrintProducts::completeSelectionRecord() const
     const int count = m_members.SelectedCount();
     if (!record || record->SelectedCount != count)
         return;
-    QList<TRecordMember> before = record->Members;
+    const QList<TRecordMember> &before = record->Members;
+    // A selection that cannot tell roster rows: the rows go with the names, namesakes in the
+    // order the draw listed them (grouping may have moved them). Entries of one name are
+    // chained, so this stays linear.
+    QHash<QString, int> firstOf;   // the next entry of a name not yet taken
+    QList<int> nextOf;
+    auto rowByName = [&](const QString &name) {
+        if (nextOf.isEmpty()) {
+            nextOf.fill(-1, before.size());
+            for (int j = int(before.size()) - 1; j >= 0; --j) {
+                const auto found = firstOf.find(before.at(j).Name);
+                if (found == firstOf.end()) {
+                    firstOf.insert(before.at(j).Name, j);
+                } else {
+                    nextOf[j] = found.value();
+                    found.value() = j;
+                }
+            }
+        }
+        const auto found = firstOf.find(name);
+        if (found == firstOf.end() || found.value() < 0)
+            return 0;
+        const int row = before.at(found.value()).Row;
+        found.value() = nextOf.at(found.value());
+        return row;
+    };
     QList<TRecordMember> members;
+    members.reserve(count);
     for (int i = 0; i < count; ++i) {
-        const TRosterRec rec = m_members.GetSelectedMember(i);
-        TRecordMember m{QString(), rec.SpecimenNumber, rec.Name, 0};
+        const TRosterRec &rec = m_members.GetSelectedMember(i);
+        TRecordMember m{QString(), rec.SpecimenNumber, rec.Name, m_members.SelectedMemberRow(i)};
         if (rec.FormIndex >= 0 && rec.FormIndex < m_forms.size())
             m.BatchNumber = m_forms.at(rec.FormIndex).BatchNumber;
-        // grouping may have moved members: their roster rows go with their names
-        for (int j = 0; j < before.size(); ++j)
-            if (before.at(j).Name == rec.Name) {
-                m.Row = before.takeAt(j).Row;
-                break;
-            }
+        if (m.Row <= 0)
+            m.Row = rowByName(rec.Name);
         members.append(m);
     }
     forgetMembers();

@@ -35,10 +35,16 @@ class TSelectedMembers
 public:
     virtual ~TSelectedMembers() = default;
     virtual int SelectedCount() const = 0;
-    virtual TRosterRec GetSelectedMember(int n) const = 0;
+    virtual const TRosterRec &GetSelectedMember(int n) const = 0;
     virtual void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) = 0;
     virtual QString PremiseCode() const = 0;
     virtual QString LocationCode() const = 0;
+    // 1-based roster data row of the n-th selected member; 0 when the selection does not know.
+    virtual int SelectedMemberRow(int n) const
+    {
+        (void)n;
+        return 0;
+    }
 };
 
 // The selected members of a member list, for a program without pages.
@@ -47,10 +53,11 @@ class TMemberListSelection : public TSelectedMembers
 public:
     TMemberListSelection(TMemberList &list, QString premiseCode, QString locationCode);
     int SelectedCount() const override;
-    TRosterRec GetSelectedMember(int n) const override;
+    const TRosterRec &GetSelectedMember(int n) const override;
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) override;
     QString PremiseCode() const override { return m_premiseCode; }
     QString LocationCode() const override { return m_locationCode; }
+    int SelectedMemberRow(int n) const override;
 
 private:
     TMemberList &m_list;

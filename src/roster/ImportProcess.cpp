@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -90,7 +91,7 @@ public:
 
     Child(const QString &fileName, const QStringList &arguments) : m_fileName(fileName), m_arguments(arguments) {}
 
-    TRecordEvent onRecord;
+    TRecordViewsEvent onRecord;
     TFieldCountEvent onFieldCount;
     QStringList tables;
 
@@ -296,8 +297,11 @@ private:
             const quint32 count = Get32(p);
             if (count > (n - 4) / 4)
                 Garbled();
-            m_values.clear();
-            m_values.reserve(count);
+            // The values' units go back to back into one aligned buffer; the row is
+            // handed on as views into it, with no string made per value.
+            m_values.resize(count);
+            m_units.resize(qsizetype(n) / 2);
+            qsizetype used = 0;
             quint32 at = 4;
             for (quint32 i = 0; i < count; ++i) {
                 if (n - at < 4)
@@ -306,16 +310,16 @@ private:
                 at += 4;
                 if ((n - at) / 2 < len)
                     Garbled();
-                QString value(qsizetype(len), Qt::Uninitialized);
-                memcpy(value.data(), p + at, size_t(len) * 2);
+                memcpy(m_units.data() + used, p + at, size_t(len) * 2);
+                m_values[i] = QStringView(m_units.constData() + used, qsizetype(len));
+                used += len;
                 at += len * 2;
-                m_values.append(std::move(value));
             }
             if (at != n)
                 Garbled();
             ++m_rows;
             if (onRecord)
-                onRecord(m_values);
+                onRecord(m_values.constData(), m_values.size());
             break;
         }
         case TagFields: {
@@ -351,7 +355,8 @@ private:
     QStringList m_arguments;
     QByteArray m_buffer;
     qsizetype m_begin = 0, m_end = 0;   // the bytes of m_buffer not handled yet
-    QStringList m_values;
+    QVarLengthArray<QStringView, 32> m_values;
+    QString m_units;
     QString m_message;
     int m_rows = 0;
     bool m_magic = false;
@@ -413,7 +418,7 @@ QStringList ImportProcessTableNames(const QString &fileName)
 }
 
 bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
-                          const TRecordEvent &onRecord, const TFieldCountEvent &onFieldCount)
+                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount)
 {
     if (!CreateImportReader(fileType, {}, {}))
         return false;   // no reader for this type: nothing to start

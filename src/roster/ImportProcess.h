@@ -11,11 +11,14 @@
 // which streams the records back. A crash, a hang or a resource limit there becomes an
 // Exception naming the file here.
 
+// One record as views of its values; they hold only during the call.
+using TRecordViewsEvent = std::function<void(const QStringView *values, qsizetype count)>;
+
 // Reads the file through corvane-import and hands the records to the two callbacks, as
 // TImportFileReader::Import would. A database asks for its table through TableChooser().
 // False when the file could not be opened or the table choice was cancelled.
 bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
-                          const TRecordEvent &onRecord, const TFieldCountEvent &onFieldCount);
+                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount);
 
 // The user tables of a database, listed by corvane-import.
 QStringList ImportProcessTableNames(const QString &fileName);

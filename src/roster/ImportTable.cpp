@@ -5,6 +5,7 @@
 #include "app/Exceptions.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 #include <memory>
 
 QString TrimmedText(QStringView text)
@@ -96,7 +97,7 @@ bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileTyp
     SetFieldCount(0);
     ClearRows();
     return ImportThroughProcess(
-        fileName, fileType, FFixedColumns, [this](const QStringList &values) { AddRow(values); },
+        fileName, fileType, FFixedColumns, [this](const QStringView *values, qsizetype count) { AddRow(values, count); },
         [this](int count) { EnsureFields(count); });
 }
 
@@ -219,6 +220,17 @@ QString TImportTable::GetFieldTitle(int position) const
     return title;
 }
 
+QStringView TImportTable::RawCell(int row, int position) const
+{
+    if (row < 0)
+        return {};
+    const qsizetype s = qsizetype(row) + HeaderOffset();
+    if (s >= FRows.size())
+        return {};
+    const int i = IndexOfPosition(position);
+    return i < FRows[s].CellCount ? CellText(s, i) : QStringView();
+}
+
 QString TImportTable::GetCell(int row, int position) const
 {
     if (row < 0)
@@ -254,12 +266,33 @@ void TImportTable::EnsureFields(int count)
 
 void TImportTable::AddRow(const QStringList &values)
 {
-    if (values.isEmpty() || values.first().isEmpty())
+    QVarLengthArray<QStringView, 32> views(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i)
+        views[i] = values[i];
+    AddRow(views.constData(), views.size());
+}
+
+bool TImportTable::AcceptRow(const QStringView *values, qsizetype count)
+{
+    // A row whose first value is empty is no row of the roster.
+    if (count <= 0 || values[0].isEmpty())
+        return false;
+    EnsureFields(int(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        const int len = int(values[i].size());
+        if (FFields[i].Width < len)
+            FFields[i].Width = len;
+    }
+    return true;
+}
+
+void TImportTable::AddRow(const QStringView *values, qsizetype count)
+{
+    if (!AcceptRow(values, count))
         return;
-    EnsureFields(int(values.size()));
     qsizetype total = 0;
-    for (const QString &v : values)
-        total += v.size();
+    for (qsizetype i = 0; i < count; ++i)
+        total += values[i].size();
     // A block of about a million characters; a longer row gets a block of its own.
     constexpr qsizetype blockChars = 1 << 20;
     if (FText.isEmpty() || FText.last().size() + total > FText.last().capacity()) {
@@ -267,13 +300,10 @@ void TImportTable::AddRow(const QStringList &values)
         FText.last().reserve(qMax(blockChars, total));
     }
     QString &block = FText.last();
-    FRows.append(TRowSpan{int(FText.size()) - 1, block.size(), FCellEnds.size(), int(values.size())});
-    for (qsizetype i = 0; i < values.size(); ++i) {
+    FRows.append(TRowSpan{int(FText.size()) - 1, block.size(), FCellEnds.size(), int(count)});
+    for (qsizetype i = 0; i < count; ++i) {
         block.append(values[i]);
         FCellEnds.append(block.size());
-        const int len = int(values[i].size());
-        if (FFields[i].Width < len)
-            FFields[i].Width = len;
     }
 }
 
@@ -292,41 +322,65 @@ void TImportTable::ClearRows()
     FCellEnds.clear();
 }
 
-TRosterRecs BuildRosterRecs(const TImportTable &table)
+namespace {
+QStringView Trimmed(QStringView text)
 {
-    const int rows = table.RowCount();
-    const int fields = table.FieldCount();
-    QList<TImportFieldKind> kinds;
-    kinds.reserve(fields);
-    for (int c = 0; c < fields; ++c)
-        kinds << table.GetFieldKind(c);
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 32)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 32)
+        --e;
+    return text.mid(b, e - b);
+}
 
-    // Genders, ranks and units repeat down a roster: equal texts share one string. The
-    // pool stops growing at a few thousand texts, so a column of unique values costs no more.
-    QHash<QString, QString> pool;
-    auto shared = [&pool](QString text) {
-        const auto it = pool.constFind(text);
-        if (it != pool.constEnd())
+// Genders, ranks and units repeat down a roster: equal texts share one string. The pool
+// stops growing at a few thousand texts, so a column of unique values costs no more.
+class TTextPool
+{
+public:
+    explicit TTextPool(QString (*normalize)(QStringView)) : m_normalize(normalize) {}
+    QString Get(QStringView raw)
+    {
+        // The key borrows the cell's text for the look-up: no string is made for a hit.
+        const auto it = m_pool.constFind(QString::fromRawData(raw.data(), raw.size()));
+        if (it != m_pool.constEnd())
             return it.value();
-        if (pool.size() < 4096 && text.size() <= 64)
-            pool.insert(text, text);
+        QString text = m_normalize ? m_normalize(raw) : raw.toString();
+        if (m_pool.size() < 4096 && raw.size() <= 64)
+            m_pool.insert(raw.toString(), text);
         return text;
-    };
+    }
 
-    TRosterRecs recs(rows);
-    for (int r = 0; r < rows; ++r) {
-        TRosterRec &rec = recs[r];
-        QString last, first, initial;
+private:
+    QString (*m_normalize)(QStringView);
+    QHash<QString, QString> m_pool;   // cell text -> its value
+};
+
+// Roster records from rows, by the field kind of each display position: 'DOE, JOHN Q.';
+// when several columns share a kind the rightmost wins.
+class TRosterRecBuilder
+{
+public:
+    explicit TRosterRecBuilder(QList<TImportFieldKind> kinds)
+        : m_kinds(std::move(kinds)), m_genders(&TImportTable::NormalizeGender), m_ranks(nullptr), m_units(nullptr)
+    {
+    }
+
+    // cellAt(position) gives the cell's text as read.
+    template <typename CellAt>
+    void Fill(TRosterRec &rec, CellAt cellAt)
+    {
+        QStringView last, first, initial;
         bool hasFirst = false, hasInitial = false;
-        for (int c = 0; c < fields; ++c) {
-            switch (kinds[c]) {
-            case fkSSN: rec.SSN = table.GetCell(r, c); break;
-            case fkLastName: last = table.GetCell(r, c); break;
-            case fkFirstName: first = table.GetCell(r, c); hasFirst = true; break;
-            case fkInitial: initial = table.GetCell(r, c); hasInitial = true; break;
-            case fkGender: rec.Gender = shared(table.GetCell(r, c)); break;
-            case fkRank: rec.Rank = shared(table.GetCell(r, c)); break;
-            case fkOrganization: rec.Organization = shared(table.GetCell(r, c)); break;
+        for (int c = 0; c < m_kinds.size(); ++c) {
+            switch (m_kinds[c]) {
+            case fkSSN: rec.SSN = TImportTable::NormalizeSSN(cellAt(c)); break;
+            case fkLastName: last = Trimmed(cellAt(c)); break;
+            case fkFirstName: first = Trimmed(cellAt(c)); hasFirst = true; break;
+            case fkInitial: initial = Trimmed(cellAt(c)); hasInitial = true; break;
+            case fkGender: rec.Gender = m_genders.Get(Trimmed(cellAt(c))); break;
+            case fkRank: rec.Rank = m_ranks.Get(Trimmed(cellAt(c))); break;
+            case fkOrganization: rec.Organization = m_units.Get(Trimmed(cellAt(c))); break;
             default: break;
             }
         }
@@ -339,5 +393,51 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
             rec.Name.append(QLatin1Char(' ')).append(initial).append(QLatin1Char('.'));
         rec.Selected = false;
     }
+
+private:
+    QList<TImportFieldKind> m_kinds;
+    TTextPool m_genders, m_ranks, m_units;
+};
+} // namespace
+
+TRosterRecs BuildRosterRecs(const TImportTable &table)
+{
+    const int rows = table.RowCount();
+    const int fields = table.FieldCount();
+    QList<TImportFieldKind> kinds;
+    kinds.reserve(fields);
+    for (int c = 0; c < fields; ++c)
+        kinds << table.GetFieldKind(c);
+
+    TRosterRecBuilder builder(kinds);
+    TRosterRecs recs(rows);
+    for (int r = 0; r < rows; ++r)
+        builder.Fill(recs[r], [&](int c) { return table.RawCell(r, c); });
     return recs;
+}
+
+bool TImportTable::LoadRosterRecs(const QString &fileName, TImportFileType fileType,
+                                  const QList<TImportFieldKind> &kinds, TRosterRecs &recs)
+{
+    SetFieldCount(0);
+    ClearRows();
+    recs.clear();
+    TRosterRecBuilder builder(kinds);
+    bool header = IgnoreHeader;
+    const bool read = ImportThroughProcess(
+        fileName, fileType, FFixedColumns,
+        [&](const QStringView *values, qsizetype count) {
+            if (!AcceptRow(values, count))
+                return;
+            if (header) {
+                header = false;
+                return;
+            }
+            recs.emplace_back();
+            builder.Fill(recs.last(), [&](int c) { return c < count ? values[c] : QStringView(); });
+        },
+        [this](int count) { EnsureFields(count); });
+    for (int c = 0; c < qMin(int(kinds.size()), FieldCount()); ++c)
+        SetFieldKind(c, kinds[c]);
+    return read;
 }

@@ -70,6 +70,12 @@ public:
     bool LoadFromFile(const QString &fileName, TImportFileType fileType);
     // The same with the reader in this process: for testing and fuzzing the readers only.
     bool LoadInProcess(const QString &fileName, TImportFileType fileType);
+    // Reads the file as LoadFromFile does but keeps no rows: every data row becomes a roster
+    // record at once, as BuildRosterRecs would make it with these field kinds by column
+    // (IgnoreHeader set beforehand skips the first row). The fields and their kinds are
+    // set as after LoadFromFile and SetFieldKind. For a roster read once and never shown.
+    bool LoadRosterRecs(const QString &fileName, TImportFileType fileType, const QList<TImportFieldKind> &kinds,
+                        TRosterRecs &recs);
 
     QString GetTemplate() const;
     void ApplyTemplate(const QString &templ);
@@ -85,10 +91,14 @@ public:
     // Also widens the field to the title's length (the grid sizes columns from the width).
     QString GetFieldTitle(int position) const;
     QString GetCell(int row, int position) const;
+    // The cell's text as read: not trimmed, not normalised. Empty past the row's end; valid
+    // until the rows change.
+    QStringView RawCell(int row, int position) const;
 
     void SetFieldCount(int count);
     void EnsureFields(int count);
     void AddRow(const QStringList &values);
+    void AddRow(const QStringView *values, qsizetype count);
     void ClearRows();
 
     // Column starts for fixed-width files (0-based character offsets, ascending).
@@ -112,6 +122,8 @@ private:
         int CellCount = 0;
     };
     QStringView CellText(qsizetype row, int index) const;
+    // The rule every stored or streamed row passes; widens the fields.
+    bool AcceptRow(const QStringView *values, qsizetype count);
     QList<QString> FText;
     QList<TRowSpan> FRows;
     QList<qsizetype> FCellEnds;   // offset after each cell's text in its block

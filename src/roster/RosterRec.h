@@ -15,4 +15,7 @@ struct TRosterRec
     QString SpecimenNumber;  // assigned when printing
 };
 
+// Strings and plain values only: a growing list moves its records by memory, not one by one.
+Q_DECLARE_TYPEINFO(TRosterRec, Q_RELOCATABLE_TYPE);
+
 using TRosterRecs = QList<TRosterRec>;

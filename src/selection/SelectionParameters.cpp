@@ -207,7 +207,7 @@ bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
     if (a.Prefix != b.Prefix)
         c = a.Prefix < b.Prefix ? -1 : 1;
     else
-        c = CompareSortText(a.Text, b.Text, qMin<qsizetype>(4, qMin(a.Text.size(), b.Text.size())));
+        c = CompareSortText(a.Text, b.Text, qMin(a.Exact, b.Exact));
     return SortAscending ? c < 0 : c > 0;
 }
 
@@ -221,13 +221,28 @@ void TMemberList::Sort()
         for (int p = 0; p < n; ++p) {
             const TRosterRec &m = Members[DisplayOrder[p]];
             const QString &text = SortColumn == 1 ? m.SSN : SortColumn == 2 ? m.Rank : m.Name;
+            // A weight past 254 does not fit a byte: the prefix ends there (255, then
+            // zeros) and the comparison goes on from that character.
             quint64 prefix = 0;
-            for (int k = 0; k < 4; ++k)
-                prefix = (prefix << 16) | (k < text.size() ? TextOrder::Weight(text.at(k).unicode()) : 0u);
+            int exact = 0;
+            bool cut = false;
+            for (int k = 0; k < 8; ++k) {
+                quint64 w = 0;
+                if (!cut && k < text.size()) {
+                    w = TextOrder::Weight(text.at(k).unicode());
+                    if (w >= 255) {
+                        w = 255;
+                        cut = true;
+                    } else {
+                        ++exact;
+                    }
+                }
+                prefix = (prefix << 8) | w;
+            }
             auto g = genderIds.constFind(m.Gender);
             if (g == genderIds.constEnd())
                 g = genderIds.insert(m.Gender, int(genderIds.size()));
-            keys[p] = {prefix, QStringView(text), g.value(), m.Gender == QLatin1String("F")};
+            keys[p] = {prefix, QStringView(text), g.value(), m.Gender == QLatin1String("F"), quint8(exact)};
         }
         QuickSort(keys, 0, n - 1);
     }
@@ -288,13 +303,14 @@ const QList<int> &TMemberList::SelectedIndexes() const
     return m_selected;
 }
 
-TRosterRec TMemberList::GetSelectedMember(int n) const
+const TRosterRec &TMemberList::GetSelectedMember(int n) const
 {
     // Callers walk the selection in order (numbering, printing, listing).
+    static const TRosterRec none;
     if (n < 0 || n >= SelectedCount)
-        return TRosterRec{};
+        return none;
     const QList<int> &selected = SelectedIndexes();
-    return n < selected.size() ? Members[selected[n]] : TRosterRec{};
+    return n < selected.size() ? Members[selected[n]] : none;
 }
 
 void TMemberList::SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)

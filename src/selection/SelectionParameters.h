@@ -64,8 +64,8 @@ public:
     bool MemberBefore(const TRosterRec &a, const TRosterRec &b) const;
 
     // n-th selected member in display order (0 <= n < SelectedCount); an empty record
-    // when n is out of range.
-    TRosterRec GetSelectedMember(int n) const;
+    // when n is out of range. The reference holds until the members change.
+    const TRosterRec &GetSelectedMember(int n) const;
     // Member indexes of the selected members in display order, made in one pass and kept
     // until the selection or the order changes: walking them all costs N, not N log N.
     const QList<int> &SelectedIndexes() const;
@@ -75,10 +75,11 @@ private:
     void Sort();
     struct TSortKey
     {
-        quint64 Prefix;     // first four characters, order-preserving
+        quint64 Prefix;     // weights of the first eight characters, a byte each, order-preserving
         QStringView Text;
         int GenderId;       // equal ids for equal gender texts
         bool Female;
+        quint8 Exact;       // leading characters the prefix holds exactly
     };
     bool KeyBefore(const TSortKey &a, const TSortKey &b) const;
     void QuickSort(QList<TSortKey> &keys, int l, int r);

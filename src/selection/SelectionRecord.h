@@ -38,6 +38,7 @@ struct TRecordMember
     QString Name;
     int Row = 0;                // 1-based data row of the roster
 };
+Q_DECLARE_TYPEINFO(TRecordMember, Q_RELOCATABLE_TYPE);
 
 class TSelectionRecord
 {

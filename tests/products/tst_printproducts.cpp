@@ -6,7 +6,9 @@
 #include "products/PrintProducts.h"
 #include "report/Pipeline.h"
 #include "selection/SelectionParameters.h"
+#include "selection/SelectionRecord.h"
 
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -21,7 +23,7 @@ public:
     int Reads = 0;
 
     int SelectedCount() const override { return int(Members.size()); }
-    TRosterRec GetSelectedMember(int n) const override
+    const TRosterRec &GetSelectedMember(int n) const override
     {
         ++const_cast<TListSelection *>(this)->Reads;
         return Members.at(n);
@@ -604,6 +606,56 @@ private slots:
         QCOMPARE(list.Members[0].SpecimenNumber, QString("002"));   // DELTA, in roster order
         QCOMPARE(list.Members[2].SpecimenNumber, QString("001"));
         QVERIFY(list.Members[1].SpecimenNumber.isEmpty());
+    }
+
+    // Numbering completes the draw's record: every member keeps its own roster row, also
+    // namesakes that grouping by gender moves past each other.
+    void recordRowsFollowTheMembers()
+    {
+        TArmyUtils profile;
+        TMemberList list;
+        TRosterRecs roster;
+        for (int i = 0; i < 40; ++i)
+            roster.append(Member(QStringLiteral("DOE, J%1.").arg(i % 3), i % 4 == 1 ? "F" : "M", "SGT",
+                                 QStringLiteral("1234567%1").arg(i, 2, 10, QLatin1Char('0'))));
+        list.LoadMembers(roster);
+        list.SelectAll();
+        ResetSelectionRecords();
+        SetCurrentSelectionRecord(MakeSelectionRecord(TRosterSource{}, list, "IU", "US", dmUnitSweep, QString()));
+        list.SetGroupByGender(true);
+        TMemberListSelection selection(list, QStringLiteral("IU"), QStringLiteral("US"));
+        TPrintProducts products(selection, profile);
+        products.Inputs.GroupByGender = true;
+        products.NumberMembers();
+        const TSelectionRecord *record = CurrentSelectionRecord();
+        QVERIFY(record);
+        QCOMPARE(record->Members.size(), 40);
+        QSet<int> rows;
+        for (int n = 0; n < 40; ++n) {
+            const TRecordMember &m = record->Members.at(n);
+            QVERIFY(m.Row >= 1 && m.Row <= 40);
+            rows.insert(m.Row);
+            // the row is the member's: its SSN is the one listed at this place
+            QCOMPARE(list.Members.at(m.Row - 1).SSN, list.GetSelectedMember(n).SSN);
+            QCOMPARE(m.SpecimenNumber, list.GetSelectedMember(n).SpecimenNumber);
+        }
+        QCOMPARE(rows.size(), 40);
+
+        // A selection that does not know rows: they follow the names, namesakes in turn.
+        TListSelection fake;
+        fake.Members = {Member("B"), Member("A"), Member("B")};
+        TSelectionRecord drawn;
+        drawn.SelectedCount = 3;
+        drawn.Members = {TRecordMember{{}, {}, "A", 7}, TRecordMember{{}, {}, "B", 5}, TRecordMember{{}, {}, "B", 9}};
+        ResetSelectionRecords();
+        SetCurrentSelectionRecord(drawn);
+        TPrintProducts byName(fake, profile);
+        byName.NumberMembers();
+        QList<int> got;
+        for (const TRecordMember &m : CurrentSelectionRecord()->Members)
+            got << m.Row;
+        QCOMPARE(got, (QList<int>{5, 7, 9}));
+        ResetSelectionRecords();
     }
 
     void roundingHalvesToEven_data()

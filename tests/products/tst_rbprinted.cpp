@@ -154,7 +154,7 @@ public:
     }
     QList<TRosterRec> Members;
     int SelectedCount() const override { return int(Members.size()); }
-    TRosterRec GetSelectedMember(int n) const override { return Members.at(n); }
+    const TRosterRec &GetSelectedMember(int n) const override { return Members.at(n); }
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimen) override
     {
         Members[n].FormIndex = formIndex;

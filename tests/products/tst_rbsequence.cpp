@@ -17,7 +17,7 @@ class TSelection : public TSelectedMembers
 public:
     TRosterRecs Members;
     int SelectedCount() const override { return int(Members.size()); }
-    TRosterRec GetSelectedMember(int n) const override { return Members.at(n); }
+    const TRosterRec &GetSelectedMember(int n) const override { return Members.at(n); }
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) override
     {
         Members[n].FormIndex = formIndex;

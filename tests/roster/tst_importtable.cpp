@@ -367,6 +367,77 @@ private slots:
         t.IgnoreHeader = false;
         QCOMPARE(BuildRosterRecs(t).size(), 2);
     }
+
+    // Records made while the rows stream in are those made from the stored table.
+    void streamedRecordsMatchStoredOnes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("header");
+        QTest::addColumn<QList<int>>("kinds");
+        const QList<int> sheet = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
+        QTest::newRow("csv") << "roster.csv" << int(iftCommaText) << true << sheet;
+        QTest::newRow("csv, header kept") << "roster.csv" << int(iftCommaText) << false << sheet;
+        QTest::newRow("xls") << "roster.xls" << int(iftExcel) << true << sheet;
+        QTest::newRow("xlsx") << "roster.xlsx" << int(iftExcel) << true << sheet;
+        QTest::newRow("dbf") << "roster.dbf" << int(iftDBase) << false << sheet;
+        // a kind twice (the rightmost wins), columns left unnamed, and fewer kinds than columns
+        QTest::newRow("csv, shared kinds")
+            << "roster.csv" << int(iftCommaText) << true
+            << QList<int>{fkOrganization, fkDoNotImport, fkLastName, fkSSN, fkLastName, fkGender};
+        QTest::newRow("generated") << "" << int(iftCommaText) << true << QList<int>{fkLastName, fkFirstName, fkSSN, fkGender};
+    }
+
+    void streamedRecordsMatchStoredOnes()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, type);
+        QFETCH(bool, header);
+        QFETCH(QList<int>, kinds);
+        QTemporaryDir dir;
+        QString path = QStringLiteral(TEST_DATA_DIR "/") + file;
+        if (file.isEmpty()) {
+            // short rows, rows whose first cell is empty (no rows), padded and odd cells
+            QByteArray text = "LAST,FIRST,SSN,SEX\r\n";
+            for (int r = 0; r < 300; ++r) {
+                if (r % 17 == 0)
+                    text += ",skipped,123456789,M\r\n";
+                else if (r % 11 == 0)
+                    text += "  SHORT" + QByteArray::number(r) + "  \r\n";
+                else
+                    text += "L" + QByteArray::number(r % 7) + ", f" + QByteArray::number(r) + " ,12-345-678" +
+                            QByteArray::number(r % 10) + "," + (r % 3 ? "female" : " m ") + "\r\n";
+            }
+            path = WriteFile(dir, "g.csv", text);
+        }
+        TImportTable stored;
+        QVERIFY(stored.LoadFromFile(path, TImportFileType(type)));
+        stored.IgnoreHeader = header;
+        QList<TImportFieldKind> fieldKinds;
+        for (int c = 0; c < kinds.size(); ++c) {
+            fieldKinds << TImportFieldKind(kinds[c]);
+            stored.SetFieldKind(c, TImportFieldKind(kinds[c]));
+        }
+        const TRosterRecs want = BuildRosterRecs(stored);
+        QVERIFY(want.size() > 3);
+
+        TImportTable streamed;
+        streamed.IgnoreHeader = header;
+        TRosterRecs got;
+        QVERIFY(streamed.LoadRosterRecs(path, TImportFileType(type), fieldKinds, got));
+        QCOMPARE(streamed.RowCount(), 0);   // no rows kept
+        QCOMPARE(streamed.FieldCount(), stored.FieldCount());
+        QCOMPARE(streamed.GetTemplate(), stored.GetTemplate());
+        for (int c = 0; c < stored.FieldCount(); ++c)
+            QCOMPARE(streamed.GetFieldWidth(c), stored.GetFieldWidth(c));
+        QCOMPARE(got.size(), want.size());
+        for (int r = 0; r < want.size(); ++r) {
+            const QStringList a = {got[r].Name, got[r].SSN, got[r].Gender, got[r].Rank, got[r].Organization};
+            const QStringList b = {want[r].Name, want[r].SSN, want[r].Gender, want[r].Rank, want[r].Organization};
+            QCOMPARE(a, b);
+            QVERIFY(!got[r].Selected);
+        }
+    }
 };
 
 CORVANE_TEST(TestImportTable)

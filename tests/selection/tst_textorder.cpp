@@ -69,6 +69,41 @@ private slots:
             }
     }
 
+    // The sort compares a prefix of byte-sized weights before the texts; characters that do
+    // not fit a byte (ÿ and everything outside the code page) must not upset the order.
+    void prefixAgreesWithTheFullComparison()
+    {
+        // The first four make long shared beginnings; þ weighs 254, the last that fits.
+        const QList<QChar> alphabet = {u'A', u'\u00FF', u'\u0100', u'B', u'\u00FE', u'\u0141', u'\u0160', QChar(0)};
+        quint32 state = 12345;
+        auto next = [&state](quint32 n) {
+            state = state * 1664525u + 1013904223u;
+            return (state >> 8) % n;
+        };
+        QStringList texts;
+        for (int i = 0; i < 3000; ++i) {
+            QString t;
+            const int length = int(next(12));
+            for (int k = 0; k < length; ++k)
+                t += alphabet.at(int(next(k < 6 ? 4 : quint32(alphabet.size()))));
+            texts << t;
+        }
+        TRosterRecs members;
+        for (const QString &t : texts)
+            members << MakeMember(t);
+        TMemberList list;
+        list.LoadMembers(members);
+        const QStringList sorted = NamesInDisplayOrder(list);
+        for (int i = 1; i < sorted.size(); ++i)
+            QVERIFY2(CompareSortText(sorted[i - 1], sorted[i]) <= 0,
+                     qPrintable(QString::number(i) + ": " + sorted[i - 1].toUtf8().toHex() + " / " +
+                                sorted[i].toUtf8().toHex()));
+        list.SortByColumn(0);
+        const QStringList descending = NamesInDisplayOrder(list);
+        for (int i = 1; i < descending.size(); ++i)
+            QVERIFY(CompareSortText(descending[i - 1], descending[i]) >= 0);
+    }
+
     void theTaskExampleAndOtherColumns()
     {
         TMemberList list;

@@ -42,7 +42,7 @@ public:
     {
         return frmSelectionParameters ? frmSelectionParameters->SelectedCount() : 0;
     }
-    TRosterRec GetSelectedMember(int n) const override
+    const TRosterRec &GetSelectedMember(int n) const override
     {
         return frmSelectionParameters->GetSelectedMember(n);
     }
@@ -57,6 +57,10 @@ public:
     QString LocationCode() const override
     {
         return frmSelectionParameters ? frmSelectionParameters->LocationCode() : QString();
+    }
+    int SelectedMemberRow(int n) const override
+    {
+        return frmSelectionParameters ? frmSelectionParameters->MemberIndex(lkSelected, n) + 1 : 0;
     }
 };
 

@@ -39,7 +39,7 @@ public:
     void ClearSelection() { FMembers.ClearSelection(); }
     void SortByColumn(int column);
     void SetGroupByGender(bool value);
-    TRosterRec GetSelectedMember(int n) const { return FMembers.GetSelectedMember(n); }
+    const TRosterRec &GetSelectedMember(int n) const { return FMembers.GetSelectedMember(n); }
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber)
     {
         FMembers.SetMemberPrintInfo(n, formIndex, specimenNumber);
