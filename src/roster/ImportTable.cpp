@@ -8,16 +8,21 @@
 #include <QVarLengthArray>
 #include <memory>
 
-QString TrimmedText(QStringView text)
+namespace {
+QStringView Trimmed(QStringView text)
 {
     qsizetype b = 0, e = text.size();
     while (b < e && text[b].unicode() <= 32)
         ++b;
     while (e > b && text[e - 1].unicode() <= 32)
         --e;
-    if (b == 0 && e == text.size())
-        return text.toString();
-    return text.mid(b, e - b).toString();
+    return text.mid(b, e - b);
+}
+} // namespace
+
+QString TrimmedText(QStringView text)
+{
+    return Trimmed(text).toString();
 }
 
 QString TImportTable::NormalizeSSN(QStringView text)
@@ -233,16 +238,11 @@ QStringView TImportTable::RawCell(int row, int position) const
 
 QString TImportTable::GetCell(int row, int position) const
 {
-    if (row < 0)
+    const QStringView raw = RawCell(row, position);
+    if (raw.isNull())
         return QString();
-    const qsizetype s = qsizetype(row) + HeaderOffset();
-    if (s >= FRows.size())
-        return QString();
-    const int i = IndexOfPosition(position);
-    if (i >= FRows[s].CellCount)
-        return QString();
-    const QString value = TrimmedText(CellText(s, i));
-    switch (FFields[i].FieldKind) {
+    const QString value = TrimmedText(raw);
+    switch (FFields[IndexOfPosition(position)].FieldKind) {
     case fkSSN: return NormalizeSSN(value);
     case fkGender: return NormalizeGender(value);
     default: return value;
@@ -323,16 +323,6 @@ void TImportTable::ClearRows()
 }
 
 namespace {
-QStringView Trimmed(QStringView text)
-{
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 32)
-        ++b;
-    while (e > b && text[e - 1].unicode() <= 32)
-        --e;
-    return text.mid(b, e - b);
-}
-
 // Genders, ranks and units repeat down a roster: equal texts share one string. The pool
 // stops growing at a few thousand texts, so a column of unique values costs no more.
 class TTextPool
