@@ -12,6 +12,7 @@
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
@@ -361,6 +362,7 @@ struct TExcelSheet
     mutable QHash<double, QString> DateTexts;
     std::vector<std::vector<TExcelCell>> Rows;   // each row up to its last stored column
     qsizetype Slots = 0;                         // cells held by all rows together
+    size_t LastWidth = 16;                       // columns of the row stored last
 
     bool IsDate(quint16 xf) const
     {
@@ -446,8 +448,9 @@ struct TExcelSheet
             Slots += qsizetype(col + 1 - cells.size());
             if (Slots > MaxCells)
                 Fail("the worksheet holds more cells than can be read");
-            if (cells.capacity() == 0)
-                cells.reserve(std::max<size_t>(size_t(col) + 1, 16));   // rows are mostly alike
+            if (cells.capacity() == 0)   // rows are mostly alike: as wide as the last one
+                cells.reserve(std::max<size_t>(size_t(col) + 1, LastWidth));
+            LastWidth = std::max<size_t>(size_t(col) + 1, 4);
             cells.resize(size_t(col) + 1);
         }
         return cells[col];
@@ -737,7 +740,10 @@ bool TImportExcelReader::Open(const QString &fileName)
 
     GsfReady();
     GErrorPtr error;
-    GObjectPtr<GsfInput> file(gsf_input_stdio_new(QFile::encodeName(fileName).constData(), &error.e));
+    // Mapped, the workbook is read without a system call per sector; stdio when it cannot be.
+    GObjectPtr<GsfInput> file(gsf_input_mmap_new(QFile::encodeName(fileName).constData(), nullptr));
+    if (!file.p)
+        file.p = gsf_input_stdio_new(QFile::encodeName(fileName).constData(), &error.e);
     if (!file.p)
         throw refuse(QStringLiteral("the file cannot be opened"));
     GObjectPtr<GsfInfile> ole(gsf_infile_msole_new(file.p, &error.e));
