@@ -71,14 +71,28 @@ public:
 
     void Record(const QStringList &values)
     {
-        size_t n = 4;
-        for (const QString &v : values)
-            n += 4 + size_t(v.size()) * 2;
-        Head(TagRecord, quint32(n));
+        // Most rosters are Latin-1 text: a byte a character halves what crosses the pipe.
+        bool latin1 = true;
+        size_t chars = 0;
+        for (const QString &v : values) {
+            chars += size_t(v.size());
+            for (QChar c : v)
+                latin1 = latin1 && c.unicode() < 256;
+        }
+        const size_t n = 4 + 4 * size_t(values.size()) + chars * (latin1 ? 1 : 2);
+        Head(latin1 ? TagLatin1Record : TagRecord, quint32(n));
         Put32(quint32(values.size()));
         for (const QString &v : values) {
             Put32(quint32(v.size()));
-            m_buffer.append(reinterpret_cast<const char *>(v.constData()), size_t(v.size()) * 2);
+            if (latin1) {
+                const qsizetype at = m_buffer.size();
+                m_buffer.resize(at + v.size());
+                char *out = m_buffer.data() + at;
+                for (qsizetype i = 0; i < v.size(); ++i)
+                    out[i] = char(v[i].unicode());
+            } else {
+                m_buffer.append(reinterpret_cast<const char *>(v.constData()), size_t(v.size()) * 2);
+            }
         }
         Commit();
     }

@@ -291,7 +291,8 @@ private:
     void Frame(char tag, const char *p, quint32 n)
     {
         switch (tag) {
-        case TagRecord: {
+        case TagRecord:
+        case TagLatin1Record: {
             if (n < 4)
                 Garbled();
             const quint32 count = Get32(p);
@@ -299,8 +300,10 @@ private:
                 Garbled();
             // The values' units go back to back into one aligned buffer; the row is
             // handed on as views into it, with no string made per value.
+            const quint32 unitBytes = tag == TagRecord ? 2 : 1;
             m_values.resize(count);
-            m_units.resize(qsizetype(n) / 2);
+            m_units.resize(qsizetype(n));
+            char16_t *units = reinterpret_cast<char16_t *>(m_units.data());
             qsizetype used = 0;
             quint32 at = 4;
             for (quint32 i = 0; i < count; ++i) {
@@ -308,12 +311,18 @@ private:
                     Garbled();
                 const quint32 len = Get32(p + at);
                 at += 4;
-                if ((n - at) / 2 < len)
+                if ((n - at) / unitBytes < len)
                     Garbled();
-                memcpy(m_units.data() + used, p + at, size_t(len) * 2);
-                m_values[i] = QStringView(m_units.constData() + used, qsizetype(len));
+                if (unitBytes == 2) {
+                    memcpy(units + used, p + at, size_t(len) * 2);
+                } else {
+                    const uchar *bytes = reinterpret_cast<const uchar *>(p + at);
+                    for (quint32 k = 0; k < len; ++k)
+                        units[used + k] = bytes[k];
+                }
+                m_values[i] = QStringView(units + used, qsizetype(len));
                 used += len;
-                at += len * 2;
+                at += len * unitBytes;
             }
             if (at != n)
                 Garbled();

@@ -5,12 +5,14 @@
 // byte, a 4-byte length (host order: both ends run on the same machine) and the payload.
 //   'T' a table name (UTF-8)          'F' the field count (4 bytes)
 //   'R' a record: value count, then per value its length in UTF-16 units and the units
+//   'L' the same for a record whose characters all lie below 256: a byte per character
 //   'Z' read to the end   'N' not opened   'E' an error message (UTF-8)   'M' out of memory
 namespace ImportProtocol {
 constexpr char Magic[4] = {'C', 'V', 'I', '1'};
 constexpr char TagTable = 'T';
 constexpr char TagFields = 'F';
 constexpr char TagRecord = 'R';
+constexpr char TagLatin1Record = 'L';
 constexpr char TagEnd = 'Z';
 constexpr char TagNotOpened = 'N';
 constexpr char TagError = 'E';

@@ -144,6 +144,32 @@ private slots:
             QVERIFY(viaProcess.RowCount() > 0);
     }
 
+    // Rows of plain Latin-1 text cross the pipe a byte a character, others as UTF-16; a
+    // roster mixing both, at the edge between them, arrives as read.
+    void charactersOfEveryRangeArriveIntact()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("mixed.csv")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QStringList rows = {
+            QStringLiteral("\u00FF\u00FF,\u00E9T\u00C9,,x"),         // the last Latin-1 characters
+            QStringLiteral("\u0100DAM,\u00FF"),                       // the first beyond them
+            QStringLiteral("PLAIN,ROW,\u00A0,"),
+            QStringLiteral("\U0001F600,\u0141UKASZ,\u00FF"),          // a surrogate pair
+            QStringLiteral("LAST,\u20AC5"),
+        };
+        f.write("\xEF\xBB\xBF" + rows.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+        f.close();
+        TImportTable viaProcess, here;
+        QVERIFY(viaProcess.LoadFromFile(f.fileName(), iftCommaText));
+        QVERIFY(here.LoadInProcess(f.fileName(), iftCommaText));
+        QCOMPARE(Contents(viaProcess), Contents(here));
+        QCOMPARE(viaProcess.RowCount(), rows.size());
+        QCOMPARE(viaProcess.RawCell(0, 1), QStringView(u"\u00E9T\u00C9"));
+        QCOMPARE(viaProcess.RawCell(1, 0), QStringView(u"\u0100DAM"));
+        QCOMPARE(viaProcess.RawCell(3, 0), QStringView(u"\U0001F600"));
+    }
+
     void unknownTypeStartsNothing()
     {
         EnvScope missing("CORVANE_IMPORT", "/nonexistent/corvane-import");
