@@ -199,28 +199,33 @@ bool TMemberList::MemberBefore(const TRosterRec &a, const TRosterRec &b) const
 bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
 {
     // The same decision as MemberBefore, on keys kept next to each other in memory.
-    if (GroupByGender && a.GenderId != b.GenderId)
-        return a.Female;
+    if (GroupByGender && a.GenderId() != b.GenderId())
+        return a.Female();
     if (SortColumn > 2)
         return false;
     int c;
     if (a.Prefix != b.Prefix)
         c = a.Prefix < b.Prefix ? -1 : 1;
     else
-        c = CompareSortText(a.Text, b.Text, qMin(a.Exact, b.Exact));
+        c = CompareSortText(SortText(Members[a.Member]), SortText(Members[b.Member]), qMin(a.Exact(), b.Exact()));
     return SortAscending ? c < 0 : c > 0;
+}
+
+const QString &TMemberList::SortText(const TRosterRec &m) const
+{
+    return SortColumn == 1 ? m.SSN : SortColumn == 2 ? m.Rank : m.Name;
 }
 
 void TMemberList::Sort()
 {
     const int n = int(DisplayOrder.size());
     if (n > 1) {
-        // One key per display position, moved along with it.
+        // One small key per display position; the keys are sorted, then give the order.
         QList<TSortKey> keys(n);
         QHash<QString, int> genderIds;
         for (int p = 0; p < n; ++p) {
             const TRosterRec &m = Members[DisplayOrder[p]];
-            const QString &text = SortColumn == 1 ? m.SSN : SortColumn == 2 ? m.Rank : m.Name;
+            const QString &text = SortText(m);
             // A weight past 254 does not fit a byte: the prefix ends there (255, then
             // zeros) and the comparison goes on from that character.
             quint64 prefix = 0;
@@ -242,9 +247,12 @@ void TMemberList::Sort()
             auto g = genderIds.constFind(m.Gender);
             if (g == genderIds.constEnd())
                 g = genderIds.insert(m.Gender, int(genderIds.size()));
-            keys[p] = {prefix, QStringView(text), g.value(), m.Gender == QLatin1String("F"), quint8(exact)};
+            const quint32 female = m.Gender == QLatin1String("F") ? 1 : 0;
+            keys[p] = {prefix, DisplayOrder[p], quint32(g.value()) << 5 | female << 4 | quint32(exact)};
         }
         QuickSort(keys, 0, n - 1);
+        for (int p = 0; p < n; ++p)
+            DisplayOrder[p] = keys[p].Member;
     }
     InvalidateIndex();
 }
@@ -264,7 +272,6 @@ void TMemberList::QuickSort(QList<TSortKey> &keys, int l, int r)
             while (KeyBefore(pivot, keys[j]))
                 --j;
             if (i <= j) {
-                std::swap(DisplayOrder[i], DisplayOrder[j]);
                 std::swap(keys[i], keys[j]);
                 ++i;
                 --j;

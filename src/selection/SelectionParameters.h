@@ -76,11 +76,14 @@ private:
     struct TSortKey
     {
         quint64 Prefix;     // weights of the first eight characters, a byte each, order-preserving
-        QStringView Text;
-        int GenderId;       // equal ids for equal gender texts
-        bool Female;
-        quint8 Exact;       // leading characters the prefix holds exactly
+        int Member;         // the member's index: its sort text, and the display order after
+        quint32 Group;      // gender id (equal for equal gender texts) << 5, female << 4,
+                            // leading characters the prefix holds exactly
+        int GenderId() const { return int(Group >> 5); }
+        bool Female() const { return (Group >> 4) & 1; }
+        int Exact() const { return int(Group & 15); }
     };
+    const QString &SortText(const TRosterRec &m) const;
     bool KeyBefore(const TSortKey &a, const TSortKey &b) const;
     void QuickSort(QList<TSortKey> &keys, int l, int r);
     void InvalidateIndex() { m_indexValid = false; m_selectedValid = false; }
