@@ -1,6 +1,7 @@
 #include "products/RotatedLabel.h"
 
 #include "report/Engine.h"
+#include "report/TextCache.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -43,7 +44,33 @@ int TRotatedLabel::ScreenWidthPixels()
     return 1280;
 }
 
+namespace {
+struct MeasureKey
+{
+    QString Font;
+    int DpiX = 0, DpiY = 0, WidthLimit = 0;
+    QString Text;
+    bool operator==(const MeasureKey &o) const = default;
+};
+size_t qHash(const MeasureKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.Font, k.DpiX, k.DpiY, k.WidthLimit, k.Text);
+}
+}
+
 QRect TRotatedLabel::MeasureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit)
+{
+    // The same captions are measured for every page they are printed on.
+    thread_local TppTwoGenerationCache<MeasureKey, QRect> cache(1024);
+    const MeasureKey key{font.toString() + QLatin1Char(',') + QString::number(font.kerning())
+                             + QLatin1Char(',') + QString::number(int(font.hintingPreference())),
+                         device ? device->logicalDpiX() : 0, device ? device->logicalDpiY() : 0, widthLimit, text};
+    if (const QRect *r = cache.Find(key))
+        return *r;
+    return *cache.Insert(key, std::make_unique<QRect>(measureText(font, text, device, widthLimit)));
+}
+
+QRect TRotatedLabel::measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit)
 {
     QFontMetrics fm(font, device);
     const QRect r = fm.boundingRect(QRect(0, 0, widthLimit, 1 << 20),

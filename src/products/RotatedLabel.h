@@ -54,6 +54,7 @@ public:
     static int ScreenWidthPixels();
 
 private:
+    static QRect measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit);
     void remeasure();
     int m_angle = 0;
     QPoint m_textOrigin;
