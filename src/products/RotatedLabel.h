@@ -55,6 +55,7 @@ public:
 
 private:
     static QRect measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit);
+    static bool isTrueTypeFace(const QString &face);
     void remeasure();
     int m_angle = 0;
     QPoint m_textOrigin;

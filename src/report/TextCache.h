@@ -85,6 +85,7 @@ struct TppShapedLine
 {
     QTextLayout Layout;
     double Advance = 0;   // the line's horizontal advance
+    double NaturalWidth = 0;
     QRectF Ink;           // the glyphs' ink relative to the line's top-left
     bool HasInk = false;
 };
@@ -92,6 +93,11 @@ struct TppShapedLine
 // a right-to-left painter or text in a right-to-left script among others.
 const TppShapedLine *ppShapedLine(const TppFont &font, const QPaintDevice *device, Qt::LayoutDirection direction,
                                   const QString &text);
+
+// A word-wrapped, left-aligned text (QPainter::drawText with Qt::TextWordWrap in a box 'width'
+// wide) that stays one line within the width; null for any other text, which QPainter draws.
+const TppShapedLine *ppShapedWrappedText(const QFont &deviceFont, const QPaintDevice *device,
+                                         Qt::LayoutDirection direction, const QString &text, double width);
 
 // Width of a text in pixels of a 1200 dpi measuring device (the layout's measurement).
 double ppMeasuredAdvance(const TppFont &font, const QString &text);
