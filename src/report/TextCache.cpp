@@ -17,7 +17,7 @@ size_t qHash(const TppFontKey &key, size_t seed)
 
 namespace {
 constexpr int kFontCapacity = 256;
-constexpr int kTextCapacity = 2048;
+constexpr int kTextCapacity = 1024;
 
 TppFontKey fontKey(const TppFont &font, const QPaintDevice *device)
 {
@@ -64,20 +64,18 @@ MeasureFont &measureFont(const TppFont &font)
 }
 
 // What QPainter::drawText changes in a text before laying it out: carriage returns become
-// spaces, and in a single line so do line feeds and tabs. A text it treats otherwise (line
-// breaks or tab stops in a wrapped text, length variants, right-to-left script) is left to it.
-bool plainText(const QString &text, bool singleLine, QString &out)
+// spaces. A text it treats otherwise (line feeds, tabs, length variants, right-to-left script)
+// is left to it.
+bool plainText(const QString &text, QString &out)
 {
     out = text;
     for (QChar &c : out) {
         const char16_t u = c.unicode();
         if (u == '\r')
             c = QLatin1Char(' ');
-        else if (u == '\n' || u == '\t') {
-            if (!singleLine)
-                return false;
-            c = QLatin1Char(' ');
-        } else if (u == 0x9c)
+        else if (u == '\n' || u == '\t')
+            return false;   // line breaks and tab stops
+        else if (u == 0x9c)
             return false;   // a text with length variants
         else if ((u >= 0x0590 && u <= 0x08FF) || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF)
                  || (u >= 0xD800 && u <= 0xDFFF) || (u >= 0x200E && u <= 0x200F) || (u >= 0x202A && u <= 0x202E)
@@ -165,7 +163,7 @@ const TppShapedLine *ppShapedLine(const TppFont &font, const QPaintDevice *devic
     if (TppShapedLine *line = cache.Find(key))
         return line;
     QString plain;
-    if (text.isEmpty() || !plainText(text, true, plain))
+    if (text.isEmpty() || !plainText(text, plain))
         return nullptr;
     int lines = 0;
     auto made = shape(ppDeviceFont(font, device).Font, direction, plain, 0x01000000, lines);
@@ -190,7 +188,7 @@ const TppShapedLine *ppShapedWrappedText(const QFont &deviceFont, const QPaintDe
         return e->Line.get();
     auto entry = std::make_unique<Entry>();
     QString plain;
-    if (plainText(text, false, plain)) {
+    if (plainText(text, plain)) {
         int lines = 0;
         auto made = shape(deviceFont, direction, plain, std::max(0.0, width), lines);
         if (made && lines == 1 && made->NaturalWidth <= width)
