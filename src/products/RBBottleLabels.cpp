@@ -235,7 +235,7 @@ void TrptBottleLabels::DetailBandBeforePrint()
     brcdSSN->Data = ssn;
     lblSSN->Caption = SsnText(ssn);
 
-    const QDate date = DateTimeFromSerial(p->GetFieldAsDouble(QStringLiteral("DateCollected"))).date();
+    const QDate date = DateFromSerial(p->GetFieldAsDouble(QStringLiteral("DateCollected")));
     const QString dateText = date.toString(QStringLiteral("yyyyMMdd"));
     brcdDateCollected->Data = dateText;
     lblCollectedDate->Caption = dateText;

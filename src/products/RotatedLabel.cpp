@@ -1,6 +1,7 @@
 #include "products/RotatedLabel.h"
 
 #include "report/Engine.h"
+#include "report/TextCache.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -43,7 +44,32 @@ int TRotatedLabel::ScreenWidthPixels()
     return 1280;
 }
 
+namespace {
+struct MeasureKey
+{
+    QFont Font;
+    int DpiX = 0, DpiY = 0, WidthLimit = 0;
+    QString Text;
+    bool operator==(const MeasureKey &o) const = default;
+};
+size_t qHash(const MeasureKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.Font, k.DpiX, k.DpiY, k.WidthLimit, k.Text);
+}
+}
+
 QRect TRotatedLabel::MeasureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit)
+{
+    // The same captions are measured for every page they are printed on.
+    thread_local TppTwoGenerationCache<MeasureKey, QRect> cache(1024);
+    const MeasureKey key{font, device ? device->logicalDpiX() : 0, device ? device->logicalDpiY() : 0, widthLimit,
+                         text};
+    if (const QRect *r = cache.Find(key))
+        return *r;
+    return *cache.Insert(key, std::make_unique<QRect>(measureText(font, text, device, widthLimit)));
+}
+
+QRect TRotatedLabel::measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit)
 {
     QFontMetrics fm(font, device);
     const QRect r = fm.boundingRect(QRect(0, 0, widthLimit, 1 << 20),
@@ -92,6 +118,20 @@ QFont TRotatedLabel::TurnedFont(const TppFont &font, double dpi)
 }
 
 bool TRotatedLabel::IsTrueTypeFace(const QString &face)
+{
+    // The program adds no fonts while it runs, so a face's answer holds; asked once per text drawn.
+    thread_local QHash<QString, bool> known;
+    auto it = known.constFind(face);
+    if (it != known.constEnd())
+        return it.value();
+    if (known.size() > 256)
+        known.clear();
+    const bool scalable = isTrueTypeFace(face);
+    known.insert(face, scalable);
+    return scalable;
+}
+
+bool TRotatedLabel::isTrueTypeFace(const QString &face)
 {
     // Select the face and look at what the font system gave: an outline font or not.
     QFont f(face);
@@ -201,8 +241,13 @@ static void writeTurned(QPainter &painter, const QFont &font, const QColor &colo
     painter.setBrush(Qt::NoBrush);
     painter.translate(at);
     painter.rotate(-angle);   // the page's counter-clockwise is negative in y-down coordinates
-    painter.drawText(QRect(0, 0, widthLimit, 1 << 20),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs, text);
+    // A caption that stays one line is shaped once for all the pages it is printed on.
+    if (const TppShapedLine *line = ppShapedWrappedText(painter.font(), painter.device(), painter.layoutDirection(),
+                                                        text, widthLimit))
+        line->Layout.lineAt(0).draw(&painter, QPointF(0, 0));
+    else
+        painter.drawText(QRect(0, 0, widthLimit, 1 << 20),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs, text);
     painter.restore();
 }
 

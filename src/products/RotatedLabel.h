@@ -54,6 +54,8 @@ public:
     static int ScreenWidthPixels();
 
 private:
+    static QRect measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit);
+    static bool isTrueTypeFace(const QString &face);
     void remeasure();
     int m_angle = 0;
     QPoint m_textOrigin;

@@ -1,4 +1,5 @@
 #include "report/Engine.h"
+#include "report/TextCache.h"
 
 #include <QFontMetricsF>
 #include <QMap>
@@ -13,39 +14,25 @@
 namespace {
 constexpr double kMeasureDpi = 1200.0;
 
-QPaintDevice *measureDevice()
-{
-    static QImage *img = [] {
-        auto *i = new QImage(4, 4, QImage::Format_RGB32);
-        const int dpm = int(std::lround(kMeasureDpi / 0.0254));
-        i->setDotsPerMeterX(dpm);
-        i->setDotsPerMeterY(dpm);
-        return i;
-    }();
-    return img;
-}
-
 double toLayout(double px) { return px * 25400.0 / kMeasureDpi; }
 }
 
 double TppPrintContext::LineHeight(const TppFont &font)
 {
-    QFontMetricsF fm(font.ToQFont(), measureDevice());
-    return toLayout(fm.height());
+    return toLayout(ppMeasuredHeight(font));
 }
 
 double TppPrintContext::TextWidth(const TppFont &font, const QString &text)
 {
-    QFontMetricsF fm(font.ToQFont(), measureDevice());
     double w = 0;
     for (const QString &line : text.split('\n'))
-        w = std::max(w, fm.horizontalAdvance(QString(line).remove('\r')));
+        w = std::max(w, ppMeasuredAdvance(font, QString(line).remove('\r')));
     return toLayout(w);
 }
 
 QStringList TppPrintContext::WrapText(const TppFont &font, const QString &text, int width, bool charWrap)
 {
-    QFontMetricsF fm(font.ToQFont(), measureDevice());
+    const auto advance = [&](const QString &t) { return ppMeasuredAdvance(font, t); };
     const double limit = width * kMeasureDpi / 25400.0 + 0.5;
     QStringList lines;
     QString normal = text;
@@ -73,12 +60,12 @@ QStringList TppPrintContext::WrapText(const TppFont &font, const QString &text, 
             QString trimmed = candidate;
             while (trimmed.endsWith(' '))
                 trimmed.chop(1);
-            if (fm.horizontalAdvance(trimmed) <= limit || line.isEmpty()) {
-                if (line.isEmpty() && fm.horizontalAdvance(QString(piece).trimmed()) > limit && !charWrap) {
+            if (advance(trimmed) <= limit || line.isEmpty()) {
+                if (line.isEmpty() && advance(QString(piece).trimmed()) > limit && !charWrap) {
                     // a word longer than the line: break it by characters
                     QString part;
                     for (QChar c : piece) {
-                        if (!part.isEmpty() && fm.horizontalAdvance(part + c) > limit) {
+                        if (!part.isEmpty() && advance(part + c) > limit) {
                             lines.append(part);
                             part.clear();
                         }

@@ -125,13 +125,31 @@ double TppJITPipeline::GetFieldAsDouble(const QString &fieldName)
     return 0.0;
 }
 
+namespace {
+// Day and time of day of a serial date; a fraction that rounds to a whole day is the next day.
+void splitSerial(double serial, qint64 &days, qint64 &msecs)
+{
+    const double whole = std::floor(serial);
+    days = qint64(whole);
+    msecs = qint64(std::llround(std::fabs(serial - whole) * 86400000.0));
+    days += msecs / 86400000;
+    msecs %= 86400000;
+}
+}
+
 QDateTime DateTimeFromSerial(double serial)
 {
-    const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0));
-    const double days = std::floor(serial);
-    const double frac = std::fabs(serial - days);
-    QDateTime dt = epoch.addDays(qint64(days));
-    return dt.addMSecs(qint64(std::llround(frac * 86400000.0)));
+    // Date and wall-clock time straight from the serial: one local-time conversion, not three.
+    qint64 days = 0, msecs = 0;
+    splitSerial(serial, days, msecs);
+    return QDateTime(QDate(1899, 12, 30).addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)));
+}
+
+QDate DateFromSerial(double serial)
+{
+    qint64 days = 0, msecs = 0;
+    splitSerial(serial, days, msecs);
+    return QDate(1899, 12, 30).addDays(days);
 }
 
 double SerialFromDateTime(const QDateTime &dt)

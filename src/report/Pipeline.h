@@ -114,6 +114,8 @@ QString VariantToFieldText(const QVariant &value, TppDataType type);
 
 // Date serials (days since 1899-12-30) and back.
 QDateTime DateTimeFromSerial(double serial);
+// The calendar date of a serial date, without a local-time conversion.
+QDate DateFromSerial(double serial);
 double SerialFromDateTime(const QDateTime &dt);
 // A value that denotes a date: QDate, QDateTime, or (for dtDateTime fields) a number.
 bool VariantToDateTime(const QVariant &value, TppDataType type, QDateTime &out);

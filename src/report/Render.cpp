@@ -1,4 +1,5 @@
 #include "report/Engine.h"
+#include "report/TextCache.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -135,27 +136,53 @@ void TppDrawText::Draw(QPainter &painter, const TppRenderContext &ctx) const
     const QRectF box = ctx.Rect(mmLeft, mmTop, mmWidth, mmHeight);
     if (!Transparent)
         painter.fillRect(box, Color);
-    painter.setFont(Font.ToQFont());
+    const TppDeviceFont &font = ppDeviceFont(Font, painter.device());
     painter.setPen(Font.Color);
     const QStringList lines = Lines.isEmpty() ? QStringList{Text} : Lines;
-    const double lh = mmLineHeight > 0 ? ctx.Y(mmLineHeight) : painter.fontMetrics().height();
+    const double lh = mmLineHeight > 0 ? ctx.Y(mmLineHeight) : font.Height;
     int flags = Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine;
     flags |= Alignment == taCentered ? Qt::AlignHCenter : Alignment == taRightJustified ? Qt::AlignRight : Qt::AlignLeft;
-    if (!AutoSize && !WordWrap) {
-        // a fixed single-line text stays inside its width; descenders may pass the height
-        const double room = std::max(box.height(), lh) * 2;
-        painter.setClipRect(QRectF(box.left(), box.top() - room, box.width(), box.height() + 2 * room),
-                            Qt::IntersectClip);
-    }
+    // A fixed single-line text stays inside its width; descenders may pass the height.
+    const bool clipped = !AutoSize && !WordWrap;
+    const double room = std::max(box.height(), lh) * 2;
+    const QRectF clip(box.left(), box.top() - room, box.width(), box.height() + 2 * room);
+    // Underlined or struck-out type, and right-to-left painters, keep QPainter's own text path.
+    const Qt::LayoutDirection direction = painter.layoutDirection();
+    const bool cached = !(Font.Style & (fsUnderline | fsStrikeOut)) && direction != Qt::RightToLeft;
+    bool clipSet = false;
+    auto clipNow = [&] {
+        if (clipped && !clipSet) {
+            painter.setClipRect(clip, Qt::IntersectClip);
+            clipSet = true;
+        }
+    };
     for (int i = 0; i < lines.size(); ++i) {
         const QRectF r(box.left(), box.top() + i * lh, box.width(), lh);
         QString line = lines[i];
+        if (line.isEmpty())
+            continue;   // nothing to draw
         if (FitWidth) {
-            const QFontMetricsF fm(painter.font(), painter.device());
+            const QFontMetricsF fm(font.Font, painter.device());
             if (fm.horizontalAdvance(line) > box.width())
                 line = fm.elidedText(line, Qt::ElideRight, box.width());
         }
-        painter.drawText(r, flags, line);
+        const TppShapedLine *shaped = cached ? ppShapedLine(Font, painter.device(), direction, line) : nullptr;
+        if (!shaped) {
+            clipNow();
+            painter.setFont(font.Font);
+            painter.drawText(r, flags, line);
+            continue;
+        }
+        double x = r.left();
+        if (Alignment == taRightJustified)
+            x += r.width() - shaped->Advance;
+        else if (Alignment == taCentered)
+            x += (r.width() - shaped->Advance) / 2;
+        const QPointF at(x, r.top());
+        // The clip only matters when some ink would fall outside it.
+        if (shaped->HasInk && !clip.contains(shaped->Ink.translated(at)))
+            clipNow();
+        shaped->Layout.lineAt(0).draw(&painter, at);
     }
 }
 
