@@ -350,18 +350,10 @@ void writeList(const TPrintProducts &print, const TSelectedMembers &members, std
         const TRosterRec &m = members.GetSelectedMember(n);
         if (m.FormIndex >= 0 && m.FormIndex < print.Forms().size())
             lines += print.Forms().at(m.FormIndex).BatchNumber;
-        lines += tab;
-        lines += m.SpecimenNumber;
-        lines += tab;
-        lines += m.Name;
-        lines += tab;
-        lines += m.SSN;
-        lines += tab;
-        lines += m.Rank;
-        lines += tab;
-        lines += m.Gender;
-        lines += tab;
-        lines += m.Organization;
+        for (const QString *field : {&m.SpecimenNumber, &m.Name, &m.SSN, &m.Rank, &m.Gender, &m.Organization}) {
+            lines += tab;
+            lines += *field;
+        }
         lines += QChar(u'\n');
         if (lines.size() >= 32768)
             flush();

@@ -3,6 +3,7 @@
 #include "report/Barcode.h"
 #include "report/DisplayFormat.h"
 #include "report/Engine.h"
+#include "report/TextCache.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -36,20 +37,6 @@ TppFont ppFont(const QString &name, double size, int style, const QColor &color)
 
 // ---------------------------------------------------------------- fitting a text to its box
 
-namespace {
-QPaintDevice *fitMeasureDevice()
-{
-    static QImage *img = [] {
-        auto *i = new QImage(4, 4, QImage::Format_RGB32);
-        const int dpm = int(std::lround(1200.0 / 0.0254));
-        i->setDotsPerMeterX(dpm);
-        i->setDotsPerMeterY(dpm);
-        return i;
-    }();
-    return img;
-}
-}
-
 void FitTextToWidth(TppDrawText &cmd, double minSize)
 {
     const double limit = cmd.mmWidth;
@@ -68,12 +55,12 @@ void FitTextToWidth(TppDrawText &cmd, double minSize)
     if (size < smallest)
         cmd.Font.Size = smallest;
     if (TppPrintContext::TextWidth(cmd.Font, cmd.Text) > limit) {
-        const QFontMetricsF fm(cmd.Font.ToQFont(), fitMeasureDevice());
+        const QFontMetricsF fm(cmd.Font.ToQFont(), ppMeasureDevice());
         cmd.Text = fm.elidedText(cmd.Text, Qt::ElideRight, limit * 1200.0 / 25400.0);
     }
     // the smaller type keeps the baseline of the layout's size
-    const QFontMetricsF was(original.ToQFont(), fitMeasureDevice());
-    const QFontMetricsF now(cmd.Font.ToQFont(), fitMeasureDevice());
+    const QFontMetricsF was(original.ToQFont(), ppMeasureDevice());
+    const QFontMetricsF now(cmd.Font.ToQFont(), ppMeasureDevice());
     const int shift = int(std::lround((was.ascent() - now.ascent()) * 25400.0 / 1200.0));
     cmd.mmTop += shift;
     cmd.mmHeight = std::max(0, cmd.mmHeight - shift);

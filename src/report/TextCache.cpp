@@ -37,18 +37,6 @@ size_t qHash(const TextKey &key, size_t seed = 0)
     return qHashMulti(seed, key.Font, key.Text, key.Direction);
 }
 
-QPaintDevice *measureDevice()
-{
-    static QImage *img = [] {
-        auto *i = new QImage(4, 4, QImage::Format_RGB32);
-        const int dpm = int(std::lround(1200.0 / 0.0254));
-        i->setDotsPerMeterX(dpm);
-        i->setDotsPerMeterY(dpm);
-        return i;
-    }();
-    return img;
-}
-
 struct MeasureFont
 {
     QFontMetricsF Metrics;
@@ -60,7 +48,7 @@ MeasureFont &measureFont(const TppFont &font)
     const TppFontKey key = fontKey(font, nullptr);
     if (MeasureFont *f = cache.Find(key))
         return *f;
-    return *cache.Insert(key, std::make_unique<MeasureFont>(MeasureFont{QFontMetricsF(font.ToQFont(), measureDevice())}));
+    return *cache.Insert(key, std::make_unique<MeasureFont>(MeasureFont{QFontMetricsF(font.ToQFont(), ppMeasureDevice())}));
 }
 
 // What QPainter::drawText changes in a text before laying it out: carriage returns become
@@ -211,4 +199,16 @@ double ppMeasuredAdvance(const TppFont &font, const QString &text)
 double ppMeasuredHeight(const TppFont &font)
 {
     return measureFont(font).Metrics.height();
+}
+
+QPaintDevice *ppMeasureDevice()
+{
+    static QImage *img = [] {
+        auto *i = new QImage(4, 4, QImage::Format_RGB32);
+        const int dpm = int(std::lround(1200.0 / 0.0254));
+        i->setDotsPerMeterX(dpm);
+        i->setDotsPerMeterY(dpm);
+        return i;
+    }();
+    return img;
 }

@@ -99,6 +99,8 @@ const TppShapedLine *ppShapedLine(const TppFont &font, const QPaintDevice *devic
 const TppShapedLine *ppShapedWrappedText(const QFont &deviceFont, const QPaintDevice *device,
                                          Qt::LayoutDirection direction, const QString &text, double width);
 
+// The 1200 dpi device layouts are measured on.
+QPaintDevice *ppMeasureDevice();
 // Width of a text in pixels of a 1200 dpi measuring device (the layout's measurement).
 double ppMeasuredAdvance(const TppFont &font, const QString &text);
 // Line height (QFontMetricsF::height) on that device.
