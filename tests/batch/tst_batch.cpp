@@ -130,6 +130,33 @@ private slots:
             if (line.contains("OSBORNE, PRESTON"))
                 QCOMPARE(line.split('\t').at(3), QString(9, ' '));
     }
+    // The list is UTF-8 whatever the names hold, and long names are whole, also past the
+    // writer's buffer.
+    void listKeepsEveryCharacter()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("names.csv")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QStringList names = {QStringLiteral("\u00C9CLAIR"), QStringLiteral("\u0141UKASZ"), QStringLiteral("Z\U0001F600Z"),
+                             QString(40000, QLatin1Char('L')) + QStringLiteral("\u00FF")};
+        for (int i = 0; i < 3000; ++i)
+            names << QStringLiteral("PLAIN%1").arg(i, 4, 10, QLatin1Char('0'));
+        QByteArray text = "\xEF\xBB\xBF";
+        for (int i = 0; i < names.size(); ++i)
+            text += (names.at(i) + QStringLiteral(",%1,SGT,M\r\n").arg(900000000 + i)).toUtf8();
+        f.write(text);
+        f.close();
+        const Run r = runBatch({f.fileName(), "--columns", "last,ssn,rank,gender", "--location", "US", "--premise",
+                                "IU", "--list"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines.size(), names.size());
+        QStringList listed;
+        for (const QString &line : r.lines)
+            listed << line.section(QLatin1Char('\t'), 2, 2);
+        for (const QString &name : std::as_const(names))
+            QVERIFY2(listed.contains(name), qPrintable(name.left(20)));
+    }
+
     void seedRepeatsAndSortChangesTheDraw()
     {
         const QStringList base = QStringList{data("roster.csv")} + csvArgs
