@@ -429,7 +429,7 @@ QStringList ImportProcessTableNames(const QString &fileName)
 bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
                           const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount)
 {
-    if (!CreateImportReader(fileType, {}, {}))
+    if (!HasImportReader(fileType))
         return false;   // no reader for this type: nothing to start
     // A folder, a pipe or a file we may not read is refused here: a child would block on a pipe.
     if (fileType != iftAccess && !CheckReadableFile(fileName))

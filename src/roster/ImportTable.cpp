@@ -1,7 +1,5 @@
 #include "roster/ImportTable.h"
-#include "roster/ImportFileReader.h"
 #include "roster/ImportProcess.h"
-#include "roster/ImportSheetReaders.h"
 #include "app/Exceptions.h"
 
 #include <QHash>
@@ -73,30 +71,6 @@ QString TImportTable::KindTitle(quint8 kind)
     }
 }
 
-std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
-                                                      TFieldCountEvent onFieldCount, const TIntArray &fixedColumns,
-                                                      const QString &fileName)
-{
-    switch (fileType) {
-    case iftFixedText: {
-        auto fixed = std::make_unique<TImportFixedTextReader>(std::move(onRecord), std::move(onFieldCount));
-        fixed->ColumnStarts = fixedColumns;
-        return fixed;
-    }
-    case iftTabText: return std::make_unique<TImportTabTextReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftCommaText: return std::make_unique<TImportCommaTextReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftAccess: return std::make_unique<TImportAccessReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftExcel:
-        // .xlsx/.xlsm are zip packages, .xls an OLE2 file: the content decides, not the name
-        if (!fileName.isEmpty())
-            return MakeExcelReader(fileName, std::move(onRecord), std::move(onFieldCount));
-        return std::make_unique<TImportExcelReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftDBase: return std::make_unique<TImportDBaseReader>(std::move(onRecord), std::move(onFieldCount));
-    case iftOds: return std::make_unique<TImportOdsReader>(std::move(onRecord), std::move(onFieldCount));
-    default: return nullptr;
-    }
-}
-
 bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileType)
 {
     SetFieldCount(0);
@@ -106,14 +80,18 @@ bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileTyp
         [this](int count) { EnsureFields(count); });
 }
 
-bool TImportTable::LoadInProcess(const QString &fileName, TImportFileType fileType)
+bool HasImportReader(TImportFileType fileType)
 {
-    SetFieldCount(0);
-    ClearRows();
-    std::unique_ptr<TImportFileReader> reader = CreateImportReader(
-        fileType, [this](const QStringList &values) { AddRow(values); }, [this](int count) { EnsureFields(count); },
-        FFixedColumns, fileName);
-    return reader && reader->Import(fileName);
+    switch (fileType) {
+    case iftFixedText:
+    case iftTabText:
+    case iftCommaText:
+    case iftAccess:
+    case iftExcel:
+    case iftDBase:
+    case iftOds: return true;
+    default: return false;
+    }
 }
 
 QString TImportTable::GetTemplate() const

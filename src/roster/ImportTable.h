@@ -132,6 +132,8 @@ private:
 };
 
 class TImportFileReader;
+// Whether CreateImportReader has a reader for the type.
+bool HasImportReader(TImportFileType fileType);
 // The reader of a file type, or null when the type has none. Column starts are for
 // fixed-width text only.
 std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,

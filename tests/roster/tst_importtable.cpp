@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "roster/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 
@@ -366,6 +367,13 @@ private slots:
         QCOMPARE(recs[0].Name, QString("DOE"));
         t.IgnoreHeader = false;
         QCOMPARE(BuildRosterRecs(t).size(), 2);
+    }
+
+    // The reading program is started only for the types that have a reader.
+    void everyTypeWithAReaderIsKnown()
+    {
+        for (int t = 0; t < 256; ++t)
+            QCOMPARE(HasImportReader(TImportFileType(t)), CreateImportReader(TImportFileType(t), {}, {}) != nullptr);
     }
 
     // Records made while the rows stream in are those made from the stored table.
