@@ -545,16 +545,30 @@ private slots:
               "<x:c r='C2'><x:v>&#49;2.5</x:v></x:c></x:row></x:sheetData></x:worksheet>";
         const QByteArray strings = "<sst xmlns=\"" + main + "\"><si><t>LAST &amp; NAME</t></si>"
                                                             "<si><r><t>R</t></r><r><t>ANK</t></r><rPh><t>x</t></rPh></si></sst>";
+        const auto book = [&](const QString &path, const QByteArray &sheetPart, const QByteArray &stringsPart) {
+            WriteZip(path, {{"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel
+                                                    + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+                            {"xl/_rels/workbook.xml.rels",
+                             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                             "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                             "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
+                             "</Relationships>"},
+                            {"xl/worksheets/sheet1.xml", sheetPart},
+                            {"xl/sharedStrings.xml", stringsPart}});
+        };
+        const auto expectError = [](const QString &path, const QString &why) {
+            try {
+                TImportTable b;
+                b.LoadFromFile(path, iftExcel);
+                QFAIL(qPrintable("read without an error: " + path));
+            } catch (const Exception &e) {
+                QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+            }
+        };
+
         const QString path = FTemp.filePath("prefixed.xlsx");
-        WriteZip(path, {{"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel
-                                                + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-                        {"xl/_rels/workbook.xml.rels",
-                         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                         "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                         "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-                         "</Relationships>"},
-                        {"xl/worksheets/sheet1.xml", sheet},
-                        {"xl/sharedStrings.xml", strings}});
+        book(path, sheet, strings);
         TImportTable t;
         QVERIFY(t.LoadFromFile(path, iftExcel));
         QCOMPARE(t.FieldCount(), 3);
@@ -566,46 +580,45 @@ private slots:
         QCOMPARE(t.GetCell(1, 1), QString());
         QCOMPARE(t.GetCell(1, 2), CellNumberText(12.5));
 
-        // The same sheet in UTF-16 reads the same.
+        // The same sheet in UTF-16, and in UTF-8 behind a byte order mark, reads the same.
         QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
         const QByteArray sheet16 = encoder(QString::fromUtf8(sheet).replace("UTF-8", "UTF-16"));
-        const QString path16 = FTemp.filePath("utf16.xlsx");
-        WriteZip(path16, {{"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel
-                                                  + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-                          {"xl/_rels/workbook.xml.rels",
-                           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                           "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                           "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-                           "</Relationships>"},
-                          {"xl/worksheets/sheet1.xml", sheet16},
-                          {"xl/sharedStrings.xml", strings}});
-        TImportTable t16;
-        QVERIFY(t16.LoadFromFile(path16, iftExcel));
-        QCOMPARE(t16.RowCount(), 2);
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 3; ++c)
-                QCOMPARE(t16.GetCell(r, c), t.GetCell(r, c));
-
-        // A damaged shared strings part is named in the error.
-        const QString broken = FTemp.filePath("broken-strings.xlsx");
-        WriteZip(broken, {{"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel
-                                                  + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-                          {"xl/_rels/workbook.xml.rels",
-                           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                           "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                           "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-                           "</Relationships>"},
-                          {"xl/worksheets/sheet1.xml", sheet},
-                          {"xl/sharedStrings.xml", "<sst><si><t>A</si></sst>"}});
-        try {
-            TImportTable b;
-            b.LoadFromFile(broken, iftExcel);
-            QFAIL("a damaged shared strings part was read");
-        } catch (const Exception &e) {
-            QVERIFY2(e.message().contains(broken), qPrintable(e.message()));
-            QVERIFY2(e.message().contains("\"xl/sharedStrings.xml\" is damaged"), qPrintable(e.message()));
-            QVERIFY2(e.message().contains("line 1"), qPrintable(e.message()));
+        for (const QByteArray &other : {sheet16, "\xEF\xBB\xBF" + sheet}) {
+            const QString path2 = FTemp.filePath("encoded.xlsx");
+            book(path2, other, strings);
+            TImportTable t2;
+            QVERIFY(t2.LoadFromFile(path2, iftExcel));
+            QCOMPARE(t2.RowCount(), 2);
+            for (int r = 0; r < 2; ++r)
+                for (int c = 0; c < 3; ++c)
+                    QCOMPARE(t2.GetCell(r, c), t.GetCell(r, c));
         }
+
+        // Damage in either part is named with the part.
+        const QString broken = FTemp.filePath("broken-strings.xlsx");
+        book(broken, sheet, "<sst><si><t>A</si></sst>");
+        expectError(broken, "\"xl/sharedStrings.xml\" is damaged: Opening and ending tag mismatch. (line 1)");
+        const QString deep = FTemp.filePath("deep-sheet.xlsx");
+        book(deep, "<worksheet><sheetData><row><c r='A1'>" + QByteArray("<x>").repeated(300000) + "</c></row></sheetData></worksheet>",
+             strings);
+        expectError(deep, "\"xl/worksheets/sheet1.xml\" nests its elements more than 256 deep");
+        const QString stuffed = FTemp.filePath("stuffed-strings.xlsx");
+        book(stuffed, sheet, "<sst><si><t>" + QByteArray("&#x20AC;").repeated(32768) + "</t></si></sst>");
+        expectError(stuffed, "\"xl/sharedStrings.xml\" has a cell of more than 32,767 characters");
+        // The limit counts characters as a string does, not bytes: three-byte and four-byte
+        // characters up to it are read.
+        const QString full = FTemp.filePath("full-strings.xlsx");
+        book(full, "<worksheet><sheetData><row><c r='A1' t='s'><v>0</v></c><c r='B1' t='s'><v>1</v></c></row>"
+                   "</sheetData></worksheet>",
+             "<sst><si><t>" + QByteArray("\xE2\x82\xAC").repeated(32767) + "</t></si><si><t>a"
+                 + QByteArray("\xF0\x9F\x98\x80").repeated(16383) + "</t></si></sst>");
+        TImportTable f;
+        QVERIFY(f.LoadFromFile(full, iftExcel));
+        QCOMPARE(f.GetCell(0, 0), QString(32767, QChar(0x20AC)));
+        QCOMPARE(f.GetCell(0, 1).size(), 32767);
+        const QString cut = FTemp.filePath("cut-sheet.xlsx");
+        book(cut, sheet.left(sheet.size() - 20), strings);
+        expectError(cut, "\"xl/worksheets/sheet1.xml\" is damaged: Premature end of document.");
     }
 };
 
