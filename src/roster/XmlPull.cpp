@@ -410,7 +410,16 @@ TXmlPull::TStep TXmlPull::CharData()
 {
     const char *begin = FBuf.data() + FPos;
     const char *end = FBuf.data() + FValid;
-    const char *lt = static_cast<const char *>(memchr(begin, '<', size_t(end - begin)));
+    // One pass to the next '<', noting what needs rewriting (cell texts are short).
+    const char *lt = begin;
+    bool plain = true;
+    while (lt < end && *lt != '<') {
+        const char ch = *lt++;
+        if (ch == '&' || ch == '\r' || ch == ']')
+            plain = false;
+    }
+    if (lt == end)
+        lt = nullptr;
     const char *stop = lt ? lt : end;
     if (!lt && !FEof) {
         const qsizetype piece = std::min<qsizetype>(32 * 1024, FMaxMarkup / 2);
@@ -432,14 +441,6 @@ TXmlPull::TStep TXmlPull::CharData()
                 --stop;
         if (stop == begin)
             return NeedMore;
-    }
-    bool plain = true;
-    for (const char *q = begin; q < stop; ++q) {
-        const char ch = *q;
-        if (ch == '&' || ch == '\r' || ch == ']') {
-            plain = false;
-            break;
-        }
     }
     if (plain) {
         FText = std::string_view(begin, size_t(stop - begin));
@@ -621,31 +622,36 @@ TXmlPull::TStep TXmlPull::StartTag()
         const char quote = *p;
         if (quote != '"' && quote != '\'')
             return FailStep(QStringLiteral("Expected ''' or '\"' to open an attribute value."));
+        // One pass to the closing quote: values are short, and most need no rewriting.
         const char *value = p + 1;
-        const char *close = static_cast<const char *>(memchr(value, quote, size_t(end - value)));
-        if (!close)
+        const char *close = value;
+        bool plain = true, lt = false;
+        while (close < end && *close != quote) {
+            const char ch = *close++;
+            if (ch == '&' || ch == '\t' || ch == '\n' || ch == '\r')
+                plain = false;
+            else if (ch == '<')
+                lt = true;
+        }
+        if (close == end)
             return (end - start) > FMaxMarkup ? (Fail(TooLong), Failed) : NeedMore;
-        if (memchr(value, '<', size_t(close - value)))
+        if (lt)
             return FailStep(QStringLiteral("Unexpected '<' in an attribute value."));
         a.Value = value - base;
         a.ValueSize = close - value;
-        a.Plain = true;
-        for (const char *q = value; q < close; ++q) {
-            const char ch = *q;
-            if (ch == '&') {
-                char out[4];
-                int size = 0;
-                const int n = Reference(q, close, out, size);
-                if (n <= 0) {
-                    if (n == 0)
-                        Fail(Malformed, QStringLiteral("Expected ';' after a reference."));
-                    return Failed;
-                }
-                q += n - 1;
-                a.Plain = false;
-            } else if (ch == '\t' || ch == '\n' || ch == '\r') {
-                a.Plain = false;
+        a.Plain = plain;
+        for (const char *q = plain ? close : value; q < close; ++q) {
+            if (*q != '&')
+                continue;
+            char out[4];
+            int size = 0;
+            const int n = Reference(q, close, out, size);
+            if (n <= 0) {
+                if (n == 0)
+                    Fail(Malformed, QStringLiteral("Expected ';' after a reference."));
+                return Failed;
             }
+            q += n - 1;
         }
         a.Colon = ColonOf(std::string_view(base + a.Name, size_t(a.NameSize)));
         if (a.Colon == -2)
