@@ -341,12 +341,17 @@ TXmlPull::TToken TXmlPull::Next()
 {
     if (FToken == EndDocument || FError != NoError)
         return FError != NoError ? Invalid : EndDocument;
+    if (FPopScopes) {
+        // The namespaces of the element that ended, kept while it was the current token.
+        FPopScopes = false;
+        while (!FNamespaces.empty() && FNamespaces.back().Depth > Depth())
+            FNamespaces.pop_back();
+    }
     if (FPendingEnd) {
         FPendingEnd = false;
         FOpenNames.resize(size_t(FOpen.back()));
         FOpen.pop_back();
-        while (!FNamespaces.empty() && FNamespaces.back().Depth > Depth())
-            FNamespaces.pop_back();
+        FPopScopes = true;
         FAttrs.clear();
         return FToken = EndElement;
     }
@@ -713,11 +718,11 @@ TXmlPull::TStep TXmlPull::CheckNamespaces(qsizetype nameAt, qsizetype nameSize, 
     const char *base = FBuf.data();
     bool prefixed = colon >= 0;
     for (const TAttr &a : FAttrs) {
-        if (a.Colon < 0)
+        const bool isDefault = a.Colon < 0 && std::string_view(base + a.Name, size_t(a.NameSize)) == "xmlns";
+        if (a.Colon < 0 && !isDefault)
             continue;
-        prefixed = true;
-        const std::string_view prefix(base + a.Name, size_t(a.Colon));
-        if (prefix != "xmlns")
+        prefixed = prefixed || !isDefault;
+        if (!isDefault && std::string_view(base + a.Name, size_t(a.Colon)) != "xmlns")
             continue;
         std::string scratch;
         const std::string_view raw(base + a.Value, size_t(a.ValueSize));
@@ -726,6 +731,10 @@ TXmlPull::TStep TXmlPull::CheckNamespaces(qsizetype nameAt, qsizetype nameSize, 
             if (!DecodeText(raw.data(), raw.data() + raw.size(), true, scratch))
                 return Failed;
             uri = scratch;
+        }
+        if (isDefault) {
+            FNamespaces.push_back({std::string(), std::string(uri), Depth()});
+            continue;
         }
         const std::string_view declared(base + a.Name + a.Colon + 1, size_t(a.NameSize - a.Colon - 1));
         if (uri.empty() || declared == "xmlns" || (declared == "xml") != (uri == kXmlNamespace))
@@ -784,8 +793,7 @@ TXmlPull::TStep TXmlPull::EndTag()
         return FailStep(QStringLiteral("Opening and ending tag mismatch."));
     FOpenNames.resize(size_t(FOpen.back()));
     FOpen.pop_back();
-    while (!FNamespaces.empty() && FNamespaces.back().Depth > Depth())
-        FNamespaces.pop_back();
+    FPopScopes = true;
     const size_t colon = qname.find(':');
     FName = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
     FPrefix = colon == std::string_view::npos ? std::string_view() : qname.substr(0, colon);

@@ -44,6 +44,8 @@ public:
     // Element name without its namespace prefix; the prefix alone.
     std::string_view Name() const { return FName; }
     std::string_view Prefix() const { return FPrefix; }
+    // The namespace of the current start or end element (the default one without a prefix).
+    std::string_view NamespaceUri() const { return NamespaceOf(FPrefix); }
     // Decoded character data of a Characters token.
     std::string_view Text() const { return FText; }
     // Open elements, the current start element included.
@@ -118,6 +120,7 @@ private:
     bool FStarted = false;   // the first token was asked for
     bool FSeenRoot = false;
     bool FPendingEnd = false;
+    bool FPopScopes = false; // the last element ended: its namespaces go before the next token
     bool FAnyMarkup = false; // something besides the byte order mark came before
     std::string_view FName, FPrefix, FText;
     std::string FTextBuf;
