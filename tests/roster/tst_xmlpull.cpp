@@ -471,6 +471,28 @@ private slots:
         }
     }
 
+    void cutsAtEveryPlace()
+    {
+        // With a small markup limit text comes in pieces of a few hundred bytes: move a CR LF
+        // pair, references, "]]" and long characters across every place a piece can end.
+        const QByteArray tail = "\r\n&amp;&#x20AC;]]\xC3\xA9\xF0\x9F\x98\x80\r";
+        const QByteArray tailText = "\n&\xE2\x82\xAC]]\xC3\xA9\xF0\x9F\x98\x80\n";
+        for (int k = 0; k < 300; ++k) {
+            const QByteArray xml = "<a>" + QByteArray(k, 'x') + tail + QByteArray(400, 'y') + tail + "</a>";
+            const QString expected = "<a>[" + QString::fromUtf8(QByteArray(k, 'x') + tailText + QByteArray(400, 'y') + tailText)
+                                     + "]</a>";
+            for (qsizetype chunk : {qsizetype(1), qsizetype(5), qsizetype(64)}) {
+                const TPullResult r = Pull(xml, chunk, 256, 256);
+                if (r.Trace != expected)
+                    QFAIL(qPrintable(QStringLiteral("offset %1, chunk %2: %3").arg(k).arg(chunk).arg(r.Trace)));
+                // "]]>" is refused wherever it falls.
+                const QByteArray bad = "<a>" + QByteArray(k, 'x') + "]]]>" + QByteArray(400, 'y') + "</a>";
+                if (Pull(bad, chunk, 256, 256).Error != TXmlPull::Malformed)
+                    QFAIL(qPrintable(QStringLiteral("]]> at offset %1, chunk %2 was read").arg(k).arg(chunk)));
+            }
+        }
+    }
+
     void attributes()
     {
         QBuffer buffer;
