@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +15,11 @@
 namespace {
 void CheckUtf8(std::string_view v)
 {
-    const QByteArray bytes(v.data(), qsizetype(v.size()));
-    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+    // A leading U+FEFF is a character here, not a byte order mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decoder(QByteArrayView(v.data(), qsizetype(v.size())));
+    if (decoder.hasError() || text.toUtf8() != QByteArrayView(v.data(), qsizetype(v.size())))
         abort();
 }
 

@@ -699,10 +699,9 @@ TXmlPull::TStep TXmlPull::StartTag()
         return FailStep(QStringLiteral("Invalid element name."));
     FOpen.push_back(qsizetype(FOpenNames.size()));
     FOpenNames.append(qname);
-    if (CheckNamespaces(nameAt, nameSize, colon) == Failed)
+    if (CheckNamespaces(nameAt, colon) == Failed)
         return Failed;
     FSeenRoot = true;
-    FTagAt = FPos;
     FPos = p - base;
     FName = colon < 0 ? qname : qname.substr(size_t(colon) + 1);
     FPrefix = colon < 0 ? std::string_view() : qname.substr(0, size_t(colon));
@@ -713,7 +712,7 @@ TXmlPull::TStep TXmlPull::StartTag()
 
 // Takes in the namespace declarations of the new element and checks that every prefix it
 // uses has been declared.
-TXmlPull::TStep TXmlPull::CheckNamespaces(qsizetype nameAt, qsizetype nameSize, int colon)
+TXmlPull::TStep TXmlPull::CheckNamespaces(qsizetype nameAt, int colon)
 {
     const char *base = FBuf.data();
     bool prefixed = colon >= 0;
@@ -751,7 +750,6 @@ TXmlPull::TStep TXmlPull::CheckNamespaces(qsizetype nameAt, qsizetype nameSize, 
     };
     if (colon >= 0 && !check(std::string_view(base + nameAt, size_t(colon))))
         return Failed;
-    (void)nameSize;
     for (const TAttr &a : FAttrs)
         if (a.Colon >= 0 && !check(std::string_view(base + a.Name, size_t(a.Colon))))
             return Failed;

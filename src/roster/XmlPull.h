@@ -13,7 +13,7 @@ class QIODevice;
 // It keeps no tree and copies nothing it does not have to: names, attribute values and text
 // are views into its buffer, valid until the next call to Next(). Text is UTF-8; a part in
 // another encoding the XML declaration or a byte order mark names is converted on the fly.
-// Well-formedness is checked as a validating reader of workbooks needs it: nesting, names,
+// Well-formedness is checked: nesting, names (non-ASCII name characters are let through),
 // quoting, references, encoding, characters XML does not allow, namespace prefixes.
 // A document type declaration is refused, so no entity but the five predefined ones exists.
 class TXmlPull
@@ -92,7 +92,7 @@ private:
     TStep Comment();
     TStep ProcessingInstruction();
     TStep CData();
-    TStep CheckNamespaces(qsizetype nameAt, qsizetype nameSize, int colon);
+    TStep CheckNamespaces(qsizetype nameAt, int colon);
     std::string_view NamespaceOf(std::string_view prefix) const;
 
     // A reference at text[at] ('&'): its length and the UTF-8 of its character; 0 when it is
@@ -125,7 +125,6 @@ private:
     std::string_view FName, FPrefix, FText;
     std::string FTextBuf;
     std::vector<TAttr> FAttrs;
-    qsizetype FTagAt = 0;    // start of the current start tag in FBuf
     std::string FOpenNames;  // qualified names of the open elements, end to end
     std::vector<qsizetype> FOpen;
     std::vector<TNamespace> FNamespaces;
