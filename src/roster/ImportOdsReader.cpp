@@ -10,28 +10,28 @@
 using namespace SheetLimits;
 
 namespace {
-const QLatin1String kOffice("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-const QLatin1String kTable("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
-const QLatin1String kText("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+constexpr std::string_view kOffice = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+constexpr std::string_view kTable = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+constexpr std::string_view kText = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
 
-bool Is(const QXmlStreamReader &xml, QLatin1String ns, QLatin1String name)
+bool Is(const TXmlPull &xml, std::string_view ns, std::string_view name)
 {
-    return xml.name() == name && xml.namespaceUri() == ns;
+    return xml.Name() == name && xml.NamespaceUri() == ns;
 }
 
-QString Attr(const QXmlStreamAttributes &attrs, QLatin1String ns, QLatin1String name)
+// An attribute of the current start element.
+QString Attr(const TXmlPull &xml, std::string_view ns, std::string_view name)
 {
-    for (const QXmlStreamAttribute &a : attrs)
-        if (a.name() == name && a.namespaceUri() == ns)
-            return a.value().toString();
-    return QString();
+    std::string scratch;
+    const std::optional<std::string_view> v = xml.Attribute(ns, name, scratch);
+    return v ? QString::fromUtf8(v->data(), qsizetype(v->size())) : QString();
 }
 
 // A repeat count: at least 1, and never more than the given cap plus one (enough to tell
 // that a cap was passed without counting further).
-qint64 RepeatCount(const QXmlStreamAttributes &attrs, QLatin1String name, qint64 cap)
+qint64 RepeatCount(const TXmlPull &xml, std::string_view name, qint64 cap)
 {
-    const QString v = Attr(attrs, kTable, name).trimmed();
+    const QString v = Attr(xml, kTable, name).trimmed();
     if (v.isEmpty())
         return 1;
     bool ok = false;
@@ -70,11 +70,11 @@ public:
 private:
     bool FindTable();
     void StartRow(TSheetRow &row, int index);
-    QString ReadCell(bool wanted, const QXmlStreamAttributes &attrs);
-    void ReadParagraph(QString &text);
+    QString ReadCell(bool wanted);
+    void ReadParagraph(TCellUtf8 &text);
 
     TZipPackage Package;
-    std::unique_ptr<TXmlPart> Content;
+    std::unique_ptr<TXmlPullPart> Content;
     bool InTable = false;
     bool TableDone = false;
     int LastRow = 0;
@@ -88,7 +88,7 @@ void TOdsDocument::Load()
     if (!device)
         ThrowSheetError(Package.FileName(),
                         QStringLiteral("it is not an OpenDocument spreadsheet (it has no part \"content.xml\")"));
-    Content = std::make_unique<TXmlPart>(std::move(device), Package.FileName());
+    Content = std::make_unique<TXmlPullPart>(std::move(device), Package.FileName());
 }
 
 // Moves to the first table of the spreadsheet body; false when there is none.
@@ -97,14 +97,14 @@ bool TOdsDocument::FindTable()
     bool inSpreadsheet = false;
     for (;;) {
         const auto token = Content->Next();
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == TXmlPull::EndDocument)
             return false;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        const QXmlStreamReader &xml = Content->Xml();
-        if (Is(xml, kOffice, QLatin1String("spreadsheet")))
+        const TXmlPull &xml = Content->Xml();
+        if (Is(xml, kOffice, "spreadsheet"))
             inSpreadsheet = true;
-        else if (inSpreadsheet && Is(xml, kTable, QLatin1String("table")))
+        else if (inSpreadsheet && Is(xml, kTable, "table"))
             return true;
     }
 }
@@ -137,23 +137,21 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
     }
     for (;;) {
         const auto token = Content->Next();
-        const QXmlStreamReader &xml = Content->Xml();
-        if (token == QXmlStreamReader::EndDocument
-            || (token == QXmlStreamReader::EndElement && Is(xml, kTable, QLatin1String("table")))) {
+        const TXmlPull &xml = Content->Xml();
+        if (token == TXmlPull::EndDocument || (token == TXmlPull::EndElement && Is(xml, kTable, "table"))) {
             TableDone = true;
             return false;
         }
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        if (Is(xml, kTable, QLatin1String("table-row")))
+        if (Is(xml, kTable, "table-row"))
             break;
         // Rows may sit inside header-row and row-group elements; everything else is skipped.
-        if (!Is(xml, kTable, QLatin1String("table-header-rows")) && !Is(xml, kTable, QLatin1String("table-row-group"))
-            && !Is(xml, kTable, QLatin1String("table-rows")))
+        if (!Is(xml, kTable, "table-header-rows") && !Is(xml, kTable, "table-row-group") && !Is(xml, kTable, "table-rows"))
             Content->Skip();
     }
 
-    const qint64 repeat = RepeatCount(Content->Xml().attributes(), QLatin1String("number-rows-repeated"), kMaxRows);
+    const qint64 repeat = RepeatCount(Content->Xml(), "number-rows-repeated", kMaxRows);
     StartRow(row, LastRow + 1);
     row.Cells.clear();
 
@@ -162,21 +160,20 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
     bool stopped = false;     // the first row's first empty cell has been met
     for (;;) {
         const auto token = Content->Next();
-        if (token == QXmlStreamReader::EndElement || token == QXmlStreamReader::EndDocument)
+        if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument)
             break;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        const QXmlStreamReader &xml = Content->Xml();
-        const bool covered = Is(xml, kTable, QLatin1String("covered-table-cell"));
-        if (!covered && !Is(xml, kTable, QLatin1String("table-cell"))) {
+        const TXmlPull &xml = Content->Xml();
+        const bool covered = Is(xml, kTable, "covered-table-cell");
+        if (!covered && !Is(xml, kTable, "table-cell")) {
             Content->Skip();
             continue;
         }
-        const QXmlStreamAttributes attrs = xml.attributes();   // one copy per cell
-        const qint64 span = RepeatCount(attrs, QLatin1String("number-columns-repeated"), kMaxColumns);
+        const qint64 span = RepeatCount(xml, "number-columns-repeated", kMaxColumns);
         const bool wanted = !covered && !stopped && column <= keepColumns;
         // A merged-over cell only takes its place, like the empty cells under an Excel merge.
-        const QString text = ReadCell(wanted, attrs);
+        const QString text = ReadCell(wanted);
         if (text.isEmpty()) {
             if (keepUntilEmpty && column == row.Cells.size() + 1)
                 stopped = true;
@@ -205,39 +202,47 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
 }
 
 // The current cell, read to its end; its text as the cell shows it, when wanted.
-QString TOdsDocument::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
+QString TOdsDocument::ReadCell(bool wanted)
 {
     if (!wanted) {
         Content->Skip();
         return QString();
     }
-    const QString type = Attr(attrs, kOffice, QLatin1String("value-type"));
+    // The cell's attributes, taken before its content is read.
+    const TXmlPull &xml = Content->Xml();
+    const QString type = Attr(xml, kOffice, "value-type");
+    const QString value = Attr(xml, kOffice, "value");
+    const QString dateValue = Attr(xml, kOffice, "date-value");
+    const QString timeValue = Attr(xml, kOffice, "time-value");
+    const QString booleanValue = Attr(xml, kOffice, "boolean-value");
+    const QString stringValue = Attr(xml, kOffice, "string-value");
     const bool wantText = type.isEmpty() || type == QLatin1String("string");
-    QString text;
+    TCellUtf8 paragraphText;
     int paragraphs = 0;
     for (;;) {
         const auto token = Content->Next();
-        if (token == QXmlStreamReader::EndElement || token == QXmlStreamReader::EndDocument)
+        if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument)
             break;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        if (wantText && Is(Content->Xml(), kText, QLatin1String("p"))) {
+        if (wantText && Is(Content->Xml(), kText, "p")) {
             // Paragraphs show one under the other.
             if (paragraphs++ > 0)
-                AppendCellText(text, u"\n", *Content);
-            ReadParagraph(text);
+                AppendCellText(paragraphText, "\n", *Content);
+            ReadParagraph(paragraphText);
         } else {
             Content->Skip();   // annotations, drawings
         }
     }
+    QString text = paragraphText.ToString();
 
     if (type == QLatin1String("float") || type == QLatin1String("percentage") || type == QLatin1String("currency")) {
         bool ok = false;
-        const double number = Attr(attrs, kOffice, QLatin1String("value")).trimmed().toDouble(&ok);
+        const double number = value.trimmed().toDouble(&ok);
         return ok ? CellNumberText(number) : text;
     }
     if (type == QLatin1String("date")) {
-        const QString v = Attr(attrs, kOffice, QLatin1String("date-value")).trimmed();
+        const QString v = dateValue.trimmed();
         const QDateTime dt = QDateTime::fromString(v, Qt::ISODateWithMs);
         if (dt.isValid())
             return DateTimeText(dt.date(), dt.time(), dt.time() != QTime(0, 0));
@@ -245,12 +250,12 @@ QString TOdsDocument::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
         return date.isValid() ? DateTimeText(date, QTime(0, 0), false) : v;
     }
     if (type == QLatin1String("time")) {
-        const QString v = Attr(attrs, kOffice, QLatin1String("time-value"));
+        const QString &v = timeValue;
         const double seconds = DurationSeconds(v);
         return seconds >= 0 ? CellDateText(seconds / 86400.0, false) : v.trimmed();
     }
     if (type == QLatin1String("boolean")) {
-        const QString v = Attr(attrs, kOffice, QLatin1String("boolean-value")).trimmed();
+        const QString v = booleanValue.trimmed();
         if (v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1"))
             return CellBooleanText(true);
         if (v.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || v == QLatin1String("0"))
@@ -258,41 +263,42 @@ QString TOdsDocument::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
         return v;
     }
     if (paragraphs == 0) {
-        const QString v = Attr(attrs, kOffice, QLatin1String("string-value"));
-        AppendCellText(text, v, *Content);
+        const QByteArray v = stringValue.toUtf8();
+        AppendCellText(paragraphText, std::string_view(v.constData(), size_t(v.size())), *Content);
+        text = paragraphText.ToString();
     }
     return text;
 }
 
 // The current text:p, read to its end: spans and links give their text, text:s its spaces,
 // text:tab a tab, text:line-break a line break; notes and drawings give nothing.
-void TOdsDocument::ReadParagraph(QString &text)
+void TOdsDocument::ReadParagraph(TCellUtf8 &text)
 {
     int depth = 1;
     while (depth > 0) {
         const auto token = Content->Next();
-        const QXmlStreamReader &xml = Content->Xml();
+        const TXmlPull &xml = Content->Xml();
         switch (token) {
-        case QXmlStreamReader::Characters: AppendCellText(text, xml.text(), *Content); break;
-        case QXmlStreamReader::EndElement: --depth; break;
-        case QXmlStreamReader::EndDocument: return;
-        case QXmlStreamReader::StartElement:
-            if (Is(xml, kText, QLatin1String("s"))) {
-                const QString c = Attr(xml.attributes(), kText, QLatin1String("c")).trimmed();
+        case TXmlPull::Characters: AppendCellText(text, xml.Text(), *Content); break;
+        case TXmlPull::EndElement: --depth; break;
+        case TXmlPull::EndDocument: return;
+        case TXmlPull::StartElement:
+            if (Is(xml, kText, "s")) {
+                const QString c = Attr(xml, kText, "c").trimmed();
                 bool ok = false;
                 qlonglong n = c.isEmpty() ? 1 : c.toLongLong(&ok);
                 if (!c.isEmpty() && !ok)
                     n = c.startsWith(QLatin1Char('-')) ? 1 : kMaxCellText + 1;
                 n = std::clamp<qlonglong>(n, 1, kMaxCellText + 1);
-                AppendCellText(text, QString(qsizetype(n), QLatin1Char(' ')), *Content);
+                AppendCellText(text, std::string(size_t(n), ' '), *Content);
                 Content->Skip();
-            } else if (Is(xml, kText, QLatin1String("tab"))) {
-                AppendCellText(text, u"\t", *Content);
+            } else if (Is(xml, kText, "tab")) {
+                AppendCellText(text, "\t", *Content);
                 Content->Skip();
-            } else if (Is(xml, kText, QLatin1String("line-break"))) {
-                AppendCellText(text, u"\n", *Content);
+            } else if (Is(xml, kText, "line-break")) {
+                AppendCellText(text, "\n", *Content);
                 Content->Skip();
-            } else if (xml.namespaceUri() == kText && xml.name() != QLatin1String("note")) {
+            } else if (xml.NamespaceUri() == kText && xml.Name() != "note") {
                 ++depth;   // span, a, meta, ...: their text counts
             } else {
                 Content->Skip();

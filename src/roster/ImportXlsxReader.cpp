@@ -30,13 +30,50 @@ QString Attr(const QXmlStreamAttributes &attrs, QLatin1String name)
     return QString();
 }
 
-// The same without a copy, for the cells (the attributes must outlive it).
-QStringView AttrView(const QXmlStreamAttributes &attrs, QLatin1String name)
+// An attribute of the current start element without a copy, trimmed as QString::trimmed()
+// would (the view lives until the next token; scratch may hold it).
+std::string_view AttrView(const TXmlPull &xml, std::string_view name, std::string &scratch)
 {
-    for (const QXmlStreamAttribute &a : attrs)
-        if (a.name() == name && a.namespaceUri().isEmpty())
-            return a.value().trimmed();
-    return QStringView();
+    const std::optional<std::string_view> found = xml.Attribute(name, scratch);
+    if (!found)
+        return {};
+    std::string_view v = *found;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    while (!v.empty() && blank(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && blank(v.back()))
+        v.remove_suffix(1);
+    if (!v.empty() && (static_cast<unsigned char>(v.front()) >= 0x80 || static_cast<unsigned char>(v.back()) >= 0x80)) {
+        // Unicode blanks at either end: rare enough for the slow way.
+        scratch = QString::fromUtf8(v.data(), qsizetype(v.size())).trimmed().toStdString();
+        v = scratch;
+    }
+    return v;
+}
+
+QString Utf8String(std::string_view v)
+{
+    return QString::fromUtf8(v.data(), qsizetype(v.size()));
+}
+
+// What a cell's t attribute says it holds; anything unknown is read as a number.
+enum class TCellType { Number, Shared, Formula, Inline, Error, Boolean, Date };
+
+TCellType CellTypeOf(std::string_view t)
+{
+    if (t == "s")
+        return TCellType::Shared;
+    if (t == "str")
+        return TCellType::Formula;
+    if (t == "inlineStr")
+        return TCellType::Inline;
+    if (t == "e")
+        return TCellType::Error;
+    if (t == "b")
+        return TCellType::Boolean;
+    if (t == "d")
+        return TCellType::Date;
+    return TCellType::Number;
 }
 
 // The sheet's relationship id: r:id, whatever prefix the relationships namespace was given.
@@ -49,12 +86,12 @@ QString RelationshipId(const QXmlStreamAttributes &attrs)
 }
 
 // "A1" → 1, "XFD7" → 16384; 0 when the reference starts with no column letters.
-int ColumnOfReference(QStringView ref)
+int ColumnOfReference(std::string_view ref)
 {
     int col = 0;
-    qsizetype i = 0;
+    size_t i = 0;
     for (; i < ref.size(); ++i) {
-        const char16_t u = ref[i].unicode();
+        const char u = ref[i];
         int letter = -1;
         if (u >= 'A' && u <= 'Z')
             letter = u - 'A';
@@ -84,17 +121,19 @@ private:
     QHash<QString, Relationship> ReadRelationships(const QString &sourcePart) const;
     void ReadSharedStrings(const QString &path);
     void ReadStyles(const QString &path);
-    QString ReadRichText(TXmlPart &part) const;
-    QString ReadPlainText(TXmlPart &part) const;
-    QString ReadCell(bool wanted, const QXmlStreamAttributes &attrs);
-    QString CellValue(QStringView type, int style, const QString &value, bool haveValue,
+    void ReadRichText(TXmlPullPart &part, TCellUtf8 &text) const;
+    void ReadPlainText(TXmlPullPart &part, TCellUtf8 &text) const;
+    QString ReadCell(bool wanted, TCellType type, int style);
+    QString CellValue(TCellType type, int style, const QString &value, bool haveValue,
                       const QString &inlineText, bool haveInline) const;
 
     TZipPackage Package;
     QStringList SharedStrings;
     QList<bool> DateStyles;    // by cell format index
     bool Date1904 = false;
-    std::unique_ptr<TXmlPart> Sheet;
+    std::unique_ptr<TXmlPullPart> Sheet;
+    TCellUtf8 Value, Text;    // reused from cell to cell
+    std::string Scratch;
     bool InSheetData = false;
     bool SheetDone = false;
     int LastRow = 0;
@@ -107,6 +146,23 @@ std::unique_ptr<TXmlPart> TXlsxWorkbook::Part(const QString &path, qint64 maxByt
         return nullptr;
     return std::make_unique<TXmlPart>(std::move(device), Package.FileName());
 }
+
+namespace {
+std::unique_ptr<TXmlPullPart> PullPart(const TZipPackage &package, const QString &path, qint64 maxBytes)
+{
+    auto device = package.OpenPart(path, maxBytes);
+    if (!device)
+        return nullptr;
+    return std::make_unique<TXmlPullPart>(std::move(device), package.FileName());
+}
+
+// A cell's text as Excel shows it: _xHHHH_ escapes given back.
+QString OoxmlText(const TCellUtf8 &text)
+{
+    QString s = text.ToString();
+    return text.Bytes.contains("_x") ? DecodeOoxmlEscapes(s) : s;
+}
+} // namespace
 
 QString TXlsxWorkbook::OfficeDocumentPath() const
 {
@@ -195,45 +251,41 @@ void TXlsxWorkbook::Load()
     if (!stylesPath.isEmpty())
         ReadStyles(stylesPath);
 
-    Sheet = Part(sheetPath, kMaxSheetBytes);
+    Sheet = PullPart(Package, sheetPath, kMaxSheetBytes);
     if (!Sheet)
         ThrowSheetError(fileName, QStringLiteral("its first worksheet (the part \"%1\") is missing").arg(sheetPath));
 }
 
 // Text of a shared or inline string: the runs' <t> joined, phonetic runs left out.
-QString TXlsxWorkbook::ReadRichText(TXmlPart &part) const
+void TXlsxWorkbook::ReadRichText(TXmlPullPart &part, TCellUtf8 &text) const
 {
-    QString text;
     int depth = 1;
     while (depth > 0) {
         switch (part.Next()) {
-        case QXmlStreamReader::StartElement:
-            if (part.Xml().name() == QLatin1String("rPh")) {
+        case TXmlPull::StartElement:
+            if (part.Xml().Name() == "rPh")
                 part.Skip();
-            } else if (part.Xml().name() == QLatin1String("t")) {
-                const QString t = ReadPlainText(part);
-                AppendCellText(text, t, part);
-            } else {
+            else if (part.Xml().Name() == "t")
+                ReadPlainText(part, text);
+            else
                 ++depth;
-            }
             break;
-        case QXmlStreamReader::EndElement: --depth; break;
-        case QXmlStreamReader::EndDocument: return DecodeOoxmlEscapes(text);
+        case TXmlPull::EndElement: --depth; break;
+        case TXmlPull::EndDocument: return;
         default: break;
         }
     }
-    return DecodeOoxmlEscapes(text);
 }
 
-QString TXlsxWorkbook::ReadPlainText(TXmlPart &part) const
+// The text of the current element, appended; elements inside it are left out.
+void TXlsxWorkbook::ReadPlainText(TXmlPullPart &part, TCellUtf8 &text) const
 {
-    QString text;
     for (;;) {
         switch (part.Next()) {
-        case QXmlStreamReader::Characters: AppendCellText(text, part.Xml().text(), part); break;
-        case QXmlStreamReader::StartElement: part.Skip(); break;
-        case QXmlStreamReader::EndElement:
-        case QXmlStreamReader::EndDocument: return text;
+        case TXmlPull::Characters: AppendCellText(text, part.Xml().Text(), part); break;
+        case TXmlPull::StartElement: part.Skip(); break;
+        case TXmlPull::EndElement:
+        case TXmlPull::EndDocument: return;
         default: break;
         }
     }
@@ -241,14 +293,18 @@ QString TXlsxWorkbook::ReadPlainText(TXmlPart &part) const
 
 void TXlsxWorkbook::ReadSharedStrings(const QString &path)
 {
-    auto part = Part(path, kMaxStringsBytes);
+    auto part = PullPart(Package, path, kMaxStringsBytes);
     if (!part)
         return;   // cells that refer to it fail with their own message
     qsizetype kept = 0;
-    while (part->Next() != QXmlStreamReader::EndDocument) {
-        if (part->Xml().tokenType() != QXmlStreamReader::StartElement || part->Xml().name() != QLatin1String("si"))
+    TCellUtf8 text;
+    while (part->Next() != TXmlPull::EndDocument) {
+        if (part->Xml().Token() != TXmlPull::StartElement || part->Xml().Name() != "si")
             continue;
-        QString s = ReadRichText(*part);
+        text.Bytes.truncate(0);
+        text.Units = 0;
+        ReadRichText(*part, text);
+        QString s = OoxmlText(text);
         // Every string costs its characters plus the list entry itself.
         kept += s.size() + 12;
         if (kept > kMaxStringsText)
@@ -299,21 +355,21 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
         return false;
     while (!InSheetData) {
         const auto token = Sheet->Next();
-        if (token == QXmlStreamReader::EndDocument) {
+        if (token == TXmlPull::EndDocument) {
             SheetDone = true;
             return false;
         }
-        InSheetData = token == QXmlStreamReader::StartElement && Sheet->Xml().name() == QLatin1String("sheetData");
+        InSheetData = token == TXmlPull::StartElement && Sheet->Xml().Name() == "sheetData";
     }
     for (;;) {
         const auto token = Sheet->Next();
-        if (token == QXmlStreamReader::EndElement || token == QXmlStreamReader::EndDocument) {
+        if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument) {
             SheetDone = true;   // </sheetData>
             return false;
         }
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        if (Sheet->Xml().name() != QLatin1String("row")) {
+        if (Sheet->Xml().Name() != "row") {
             Sheet->Skip();
             continue;
         }
@@ -321,12 +377,12 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
     }
 
     int index = LastRow + 1;
-    const QString r = Attr(Sheet->Xml().attributes(), QLatin1String("r")).trimmed();
-    if (!r.isEmpty()) {
+    const std::string_view r = AttrView(Sheet->Xml(), "r", Scratch);
+    if (!r.empty()) {
         bool ok = false;
-        index = r.toInt(&ok);
+        index = QByteArrayView(r.data(), qsizetype(r.size())).toInt(&ok);
         if (!ok || index < 1)
-            Sheet->Fail(QStringLiteral("has a row numbered \"%1\"").arg(r.left(20)));
+            Sheet->Fail(QStringLiteral("has a row numbered \"%1\"").arg(Utf8String(r).left(20)));
     }
     if (index <= LastRow)
         Sheet->Fail(QStringLiteral("lists row %1 after row %2").arg(index).arg(LastRow));
@@ -341,21 +397,20 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
     bool stopped = false;   // the first row's first empty cell has been met
     for (;;) {
         const auto token = Sheet->Next();
-        if (token == QXmlStreamReader::EndElement || token == QXmlStreamReader::EndDocument)
+        if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument)
             break;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        if (Sheet->Xml().name() != QLatin1String("c")) {
+        if (Sheet->Xml().Name() != "c") {
             Sheet->Skip();
             continue;
         }
-        const QXmlStreamAttributes attrs = Sheet->Xml().attributes();   // one copy per cell
-        const QStringView ref = AttrView(attrs, QLatin1String("r"));
+        const std::string_view ref = AttrView(Sheet->Xml(), "r", Scratch);
         int column = lastColumn + 1;
-        if (!ref.isEmpty()) {
+        if (!ref.empty()) {
             column = ColumnOfReference(ref);
             if (column == 0)
-                Sheet->Fail(QStringLiteral("has a cell named \"%1\"").arg(ref.left(20).toString()));
+                Sheet->Fail(QStringLiteral("has a cell named \"%1\"").arg(Utf8String(ref).left(20)));
         }
         if (column > kMaxColumns)
             Sheet->Fail(QStringLiteral("has a cell beyond column %1").arg(Thousands(kMaxColumns)));
@@ -366,7 +421,10 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
         if (keepUntilEmpty && column > row.Cells.size() + 1)
             stopped = true;   // a gap: the cell before this one is empty
         const bool wanted = !stopped && column <= keepColumns;
-        const QString text = ReadCell(wanted, attrs);
+        const TCellType type = CellTypeOf(AttrView(Sheet->Xml(), "t", Scratch));
+        const std::string_view s = AttrView(Sheet->Xml(), "s", Scratch);
+        const int style = QByteArrayView(s.data(), qsizetype(s.size())).toInt();
+        const QString text = ReadCell(wanted, type, style);
         if (!wanted)
             continue;
         while (row.Cells.size() < column - 1)
@@ -384,24 +442,28 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
 }
 
 // The current <c>, read to its end; its text when wanted.
-QString TXlsxWorkbook::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
+QString TXlsxWorkbook::ReadCell(bool wanted, TCellType type, int style)
 {
-    const QStringView type = AttrView(attrs, QLatin1String("t"));
-    const int style = AttrView(attrs, QLatin1String("s")).toInt();
     QString value, inlineText;
     bool haveValue = false, haveInline = false;
     for (;;) {
         const auto token = Sheet->Next();
-        if (token == QXmlStreamReader::EndElement || token == QXmlStreamReader::EndDocument)
+        if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument)
             break;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != TXmlPull::StartElement)
             continue;
-        const QStringView name = Sheet->Xml().name();
-        if (wanted && name == QLatin1String("v")) {
-            value = ReadPlainText(*Sheet);
+        const std::string_view name = Sheet->Xml().Name();
+        if (wanted && name == "v") {
+            Value.Bytes.truncate(0);
+            Value.Units = 0;
+            ReadPlainText(*Sheet, Value);
+            value = Value.ToString();
             haveValue = true;
-        } else if (wanted && name == QLatin1String("is")) {
-            inlineText = ReadRichText(*Sheet);
+        } else if (wanted && name == "is") {
+            Text.Bytes.truncate(0);
+            Text.Units = 0;
+            ReadRichText(*Sheet, Text);
+            inlineText = OoxmlText(Text);
             haveInline = true;
         } else {
             Sheet->Skip();   // the formula, extensions, or a cell nobody asked for
@@ -412,14 +474,14 @@ QString TXlsxWorkbook::ReadCell(bool wanted, const QXmlStreamAttributes &attrs)
     return CellValue(type, style, value, haveValue, inlineText, haveInline);
 }
 
-QString TXlsxWorkbook::CellValue(QStringView type, int style, const QString &value, bool haveValue,
+QString TXlsxWorkbook::CellValue(TCellType type, int style, const QString &value, bool haveValue,
                                  const QString &inlineText, bool haveInline) const
 {
-    if (type == QLatin1String("inlineStr"))
+    if (type == TCellType::Inline)
         return haveInline ? inlineText : DecodeOoxmlEscapes(value);
     if (!haveValue)
         return QString();   // a formula that was never calculated, or a blank styled cell
-    if (type == QLatin1String("s")) {
+    if (type == TCellType::Shared) {
         bool ok = false;
         const int i = value.trimmed().toInt(&ok);
         if (!ok || i < 0 || i >= SharedStrings.size())
@@ -427,11 +489,11 @@ QString TXlsxWorkbook::CellValue(QStringView type, int style, const QString &val
                             .arg(value.trimmed().left(20)));
         return SharedStrings[i];
     }
-    if (type == QLatin1String("str"))
+    if (type == TCellType::Formula)
         return DecodeOoxmlEscapes(value);
-    if (type == QLatin1String("e"))
+    if (type == TCellType::Error)
         return value.trimmed();
-    if (type == QLatin1String("b")) {
+    if (type == TCellType::Boolean) {
         const QString v = value.trimmed();
         if (v == QLatin1String("1") || v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
             return CellBooleanText(true);
@@ -439,7 +501,7 @@ QString TXlsxWorkbook::CellValue(QStringView type, int style, const QString &val
             return CellBooleanText(false);
         return v;
     }
-    if (type == QLatin1String("d")) {
+    if (type == TCellType::Date) {
         const QString v = value.trimmed();
         QDateTime dt = QDateTime::fromString(v, Qt::ISODateWithMs);
         if (dt.isValid())

@@ -1,4 +1,5 @@
 #pragma once
+#include "roster/XmlPull.h"
 #include "roster/ZipPackage.h"
 
 #include <QString>
@@ -39,6 +40,40 @@ private:
     QString FFileName;
     int FDepth = 0;
 };
+
+// The same over the fast tokenizer, for the parts that can be large (worksheet, shared
+// strings): the same errors, the same limits.
+class TXmlPullPart
+{
+public:
+    TXmlPullPart(std::unique_ptr<TZipPartDevice> device, QString fileName);
+
+    // The next token; never Invalid (that raises).
+    TXmlPull::TToken Next();
+    // Reads to the end element of the current element.
+    void Skip();
+    [[noreturn]] void Fail(const QString &why) const;
+
+    TXmlPull &Xml() { return FXml; }
+    const QString &FileName() const { return FFileName; }
+    const QString &PartName() const { return FDevice->PartName(); }
+
+private:
+    std::unique_ptr<TZipPartDevice> FDevice;
+    TXmlPull FXml;
+    QString FFileName;
+};
+
+// A cell's text gathered as UTF-8 and made a string once; its size counted as the string's.
+struct TCellUtf8
+{
+    QByteArray Bytes;
+    qsizetype Units = 0;   // UTF-16 code units
+    QString ToString() const { return QString::fromUtf8(Bytes); }
+};
+
+// Appends UTF-8 text to a cell, raising the cell-size error past Excel's limit.
+void AppendCellText(TCellUtf8 &cell, std::string_view text, const TXmlPullPart &part);
 
 // Appends text to a cell, raising the cell-size error past Excel's limit of 32,767 characters.
 void AppendCellText(QString &cell, QStringView text, const TXmlPart &part);
