@@ -5,6 +5,7 @@
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "zipwriter.h"
 #include "app/Exceptions.h"
 #include "roster/CellText.h"
 #include "roster/FormatRoster.h"
@@ -35,45 +36,6 @@ QList<QStringList> Rows(const TImportTable &t)
     return rows;
 }
 
-// Writes a zip package of the given parts with libgsf (deflated).
-void WriteZip(const QString &path, const QList<std::pair<QString, QByteArray>> &parts)
-{
-    gsf_init();
-    GError *error = nullptr;
-    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
-    QVERIFY(file);
-    GsfOutfile *zip = gsf_outfile_zip_new(file, &error);
-    QVERIFY(zip);
-    QHash<QString, GsfOutfile *> dirs;
-    QList<GsfOutfile *> order;
-    for (const auto &[name, bytes] : parts) {
-        QStringList segments = name.split('/');
-        const QString leaf = segments.takeLast();
-        GsfOutfile *dir = zip;
-        QString at;
-        for (const QString &s : segments) {
-            at += s + '/';
-            if (!dirs.contains(at)) {
-                GsfOutfile *child = GSF_OUTFILE(gsf_outfile_new_child(dir, s.toUtf8().constData(), TRUE));
-                dirs.insert(at, child);
-                order.prepend(child);
-            }
-            dir = dirs.value(at);
-        }
-        GsfOutput *out = gsf_outfile_new_child(dir, leaf.toUtf8().constData(), FALSE);
-        gsf_output_write(out, size_t(bytes.size()), reinterpret_cast<const guint8 *>(bytes.constData()));
-        gsf_output_close(out);
-        g_object_unref(out);
-    }
-    for (GsfOutfile *d : order) {   // innermost first
-        gsf_output_close(GSF_OUTPUT(d));
-        g_object_unref(d);
-    }
-    gsf_output_close(GSF_OUTPUT(zip));
-    g_object_unref(zip);
-    gsf_output_close(file);
-    g_object_unref(file);
-}
 
 const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 const QByteArray kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";

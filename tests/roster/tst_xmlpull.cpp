@@ -8,6 +8,7 @@
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "zipwriter.h"
 #include "app/Exceptions.h"
 #include "roster/CellText.h"
 #include "roster/ImportTable.h"
@@ -172,45 +173,6 @@ QStringList PartsOf(const QString &path)
     return parts;
 }
 
-// Writes a zip package of the given parts with libgsf (deflated).
-void WriteZip(const QString &path, const QList<std::pair<QString, QByteArray>> &parts)
-{
-    gsf_init();
-    GError *error = nullptr;
-    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
-    QVERIFY(file);
-    GsfOutfile *zip = gsf_outfile_zip_new(file, &error);
-    QVERIFY(zip);
-    QHash<QString, GsfOutfile *> dirs;
-    QList<GsfOutfile *> order;
-    for (const auto &[name, bytes] : parts) {
-        QStringList segments = name.split('/');
-        const QString leaf = segments.takeLast();
-        GsfOutfile *dir = zip;
-        QString at;
-        for (const QString &s : segments) {
-            at += s + '/';
-            if (!dirs.contains(at)) {
-                GsfOutfile *child = GSF_OUTFILE(gsf_outfile_new_child(dir, s.toUtf8().constData(), TRUE));
-                dirs.insert(at, child);
-                order.prepend(child);
-            }
-            dir = dirs.value(at);
-        }
-        GsfOutput *out = gsf_outfile_new_child(dir, leaf.toUtf8().constData(), FALSE);
-        gsf_output_write(out, size_t(bytes.size()), reinterpret_cast<const guint8 *>(bytes.constData()));
-        gsf_output_close(out);
-        g_object_unref(out);
-    }
-    for (GsfOutfile *d : order) {
-        gsf_output_close(GSF_OUTPUT(d));
-        g_object_unref(d);
-    }
-    gsf_output_close(GSF_OUTPUT(zip));
-    g_object_unref(zip);
-    gsf_output_close(file);
-    g_object_unref(file);
-}
 
 const qsizetype kChunks[] = {1, 2, 3, 5, 7, 13, 64, 4096, 65536};
 
