@@ -829,7 +829,7 @@ TXmlPull::TStep TXmlPull::ProcessingInstruction()
     if (target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l') {
         if (FAnyMarkup || target != "xml")
             return FailStep(QStringLiteral("XML declaration not at start of document."));
-        if (rest.substr(n).find("version") == std::string_view::npos)
+        if (rest.substr(n, close - n).find("version") == std::string_view::npos)   // within the declaration
             return FailStep(QStringLiteral("Expected 'version' in the XML declaration."));
     }
     FPos += 2 + qsizetype(close) + 2;

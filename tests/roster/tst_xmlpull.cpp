@@ -303,6 +303,9 @@ private slots:
         QTest::newRow("raw FFFE") << QByteArray("<a>\xEF\xBF\xBE</a>") << bad;
         QTest::newRow("cut UTF-8 at the end") << QByteArray("<a>\xE2\x82") << bad;
         QTest::newRow("hex reference with X") << QByteArray("<a>&#X41;</a>") << bad;
+        // "version" later in the document does not make up for a declaration without it
+        QTest::newRow("declaration without version")
+            << QByteArray("<?xml versitable.0\" encoding=\"UTF-8\"?><a b='version'>version</a>") << bad;
         QTest::newRow("unsupported encoding") << QByteArray("<?xml version='1.0' encoding='bogus'?><a/>") << bad;
         QTest::newRow("CDATA outside the root") << QByteArray("<![CDATA[x]]><a/>") << bad;
         QTest::newRow("document type")
