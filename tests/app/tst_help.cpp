@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
@@ -28,15 +29,11 @@ private slots:
     {
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
         SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanupTestCase()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         SetMessageDlgHook({});
         SetMainFormClosedHandler({});

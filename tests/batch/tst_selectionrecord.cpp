@@ -1,5 +1,6 @@
 #include "batchprocess.h"
 #include "testmain.h"
+#include "wizardtest.h"
 
 #include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
@@ -177,15 +178,11 @@ private slots:
         SetFixedRandomSeed(std::nullopt);   // the clock seeds the draw, as for a user
         SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
         SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         ResetSelectionRecords();
         SetPreviewHandler({});
         SetMainFormClosedHandler({});

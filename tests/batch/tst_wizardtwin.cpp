@@ -1,5 +1,6 @@
 #include "batchprocess.h"
 #include "testmain.h"
+#include "wizardtest.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -150,15 +151,11 @@ private slots:
         m_errors.clear();
         SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
         SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetFixedRandomSeed(std::nullopt);
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});

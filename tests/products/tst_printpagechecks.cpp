@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -83,15 +84,11 @@ private slots:
             return b == mbYesNo ? answer : int(mrOk);
         });
         SetErrorBoxHook([this](const QString &text) { errors << text; });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});
         SetErrorBoxHook({});

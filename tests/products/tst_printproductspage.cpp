@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -128,9 +129,7 @@ private slots:
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});
         SetErrorBoxHook({});

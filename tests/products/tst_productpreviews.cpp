@@ -1,6 +1,7 @@
 // The previews the print page opens, as the user sees them: each named after its product and
 // batches, closed with Escape; and the label position dialog keeping a mistyped position.
 #include "testmain.h"
+#include "wizardtest.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -94,16 +95,12 @@ private slots:
             return b == mbYesNo ? int(mrYes) : int(mrOk);
         });
         SetErrorBoxHook([this](const QString &text) { errors << text; });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
         wanted = 0;
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});
         SetErrorBoxHook({});

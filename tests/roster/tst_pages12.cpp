@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
@@ -224,9 +225,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetErrorBoxHook({});
         SetMessageDlgHook({});
         SetMainFormClosedHandler({});

@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 #include "members.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -46,15 +47,11 @@ private slots:
     {
         SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
         SetErrorBoxHook([](const QString &) {});
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});
         SetErrorBoxHook({});

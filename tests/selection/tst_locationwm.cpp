@@ -3,6 +3,7 @@
 // never sends. The test starts both servers itself and runs this same class again inside
 // them; where they cannot start it is skipped with the reason.
 #include "testmain.h"
+#include "wizardtest.h"
 #include "members.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -117,14 +118,10 @@ class TestLocationUnderWindowManager : public QObject
             shown.append({m, t});
             return int(mrNo);
         });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
         shown.clear();
         auto cleanup = qScopeGuard([] {
-            DestroyPages();
-            delete ServiceUtils;
-            ServiceUtils = nullptr;
+            CloseWizard();
             SetMainFormClosedHandler({});
             SetMessageDlgHook({});
         });

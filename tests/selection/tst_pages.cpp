@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "wizardtest.h"
 #include "members.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -138,15 +139,11 @@ private slots:
             return answer;
         });
         SetErrorBoxHook([this](const QString &text) { errors.append(text); });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetFixedRandomSeed(std::nullopt);
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});

@@ -1,6 +1,7 @@
 // Pages 3 and 4 as a new user meets them: leaving page 3 without a location, the location
 // list, the keyboard, and page 4's lists inside the window.
 #include "testmain.h"
+#include "wizardtest.h"
 #include "members.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/AppStartup.h"
@@ -99,16 +100,12 @@ private slots:
             return answer;
         });
         SetErrorBoxHook([this](const QString &text) { errors.append(text); });
-        SetMainFormClosedHandler([] {});
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
         shown.clear();
     }
     void cleanup()
     {
-        DestroyPages();
-        delete ServiceUtils;
-        ServiceUtils = nullptr;
+        CloseWizard();
         SetMainFormClosedHandler({});
         SetMessageDlgHook({});
         SetErrorBoxHook({});
