@@ -29,9 +29,6 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -342,7 +339,11 @@ class TListWriter
 {
 public:
     explicit TListWriter(std::FILE *out) : m_out(out), m_buffer(Capacity, Qt::Uninitialized) {}
-    ~TListWriter() { Flush(); }
+    ~TListWriter()
+    {
+        Flush();
+        std::fflush(m_out);
+    }
     void Put(QStringView text)
     {
         if (m_used + text.size() > Capacity) {
@@ -362,7 +363,6 @@ public:
     {
         Write(QStringView(m_buffer).first(m_used));
         m_used = 0;
-        std::fflush(m_out);
     }
 
 private:
