@@ -879,13 +879,7 @@ std::optional<std::string_view> TXmlPull::Attribute(std::string_view name, std::
     for (const TAttr &a : FAttrs) {
         if (a.Colon >= 0 || std::string_view(base + a.Name, size_t(a.NameSize)) != name)
             continue;
-        const std::string_view raw(base + a.Value, size_t(a.ValueSize));
-        if (a.Plain)
-            return raw;
-        scratch.clear();
-        // Checked when the tag was read: cannot fail.
-        const_cast<TXmlPull *>(this)->DecodeText(raw.data(), raw.data() + raw.size(), true, scratch);
-        return std::string_view(scratch);
+        return AttrValue(a, scratch);
     }
     return std::nullopt;
 }
@@ -902,12 +896,18 @@ std::optional<std::string_view> TXmlPull::Attribute(std::string_view namespaceUr
         const std::string_view local(base + a.Name + a.Colon + 1, size_t(a.NameSize - a.Colon - 1));
         if (local != name || NamespaceOf(std::string_view(base + a.Name, size_t(a.Colon))) != namespaceUri)
             continue;
-        const std::string_view raw(base + a.Value, size_t(a.ValueSize));
-        if (a.Plain)
-            return raw;
-        scratch.clear();
-        const_cast<TXmlPull *>(this)->DecodeText(raw.data(), raw.data() + raw.size(), true, scratch);
-        return std::string_view(scratch);
+        return AttrValue(a, scratch);
     }
     return std::nullopt;
+}
+
+std::string_view TXmlPull::AttrValue(const TAttr &a, std::string &scratch) const
+{
+    const std::string_view raw(FBuf.data() + a.Value, size_t(a.ValueSize));
+    if (a.Plain)
+        return raw;
+    scratch.clear();
+    // Checked when the tag was read: cannot fail.
+    const_cast<TXmlPull *>(this)->DecodeText(raw.data(), raw.data() + raw.size(), true, scratch);
+    return std::string_view(scratch);
 }

@@ -94,6 +94,8 @@ private:
     TStep CData();
     TStep CheckNamespaces(qsizetype nameAt, int colon);
     std::string_view NamespaceOf(std::string_view prefix) const;
+    // An attribute's value with its references resolved (into scratch when it has any).
+    std::string_view AttrValue(const TAttr &a, std::string &scratch) const;
 
     // A reference at text[at] ('&'): its length and the UTF-8 of its character; 0 when it is
     // incomplete, -1 when it is damaged (with the error set).
