@@ -41,6 +41,8 @@ struct Options
     QString table;
     QStringList columns;
     bool ignoreHeader = false;
+    QString blankRows;                    // "skip" or "stop"; empty: refuse when rows follow the end
+    bool allowBlankSsn = false;
     QString location;
     QString premise = QStringLiteral("IR");
     std::optional<QString> probability;   // given, even empty: the box's text
@@ -102,6 +104,12 @@ Options parse(const QStringList &args)
             o.columns = value().split(QLatin1Char(','));
         } else if (a == QLatin1String("--ignore-header")) {
             o.ignoreHeader = true;
+        } else if (a == QLatin1String("--blank-rows")) {
+            o.blankRows = value().toLower();
+            if (o.blankRows != QLatin1String("skip") && o.blankRows != QLatin1String("stop"))
+                fail(QStringLiteral("'%1' is not a valid --blank-rows (skip or stop)").arg(o.blankRows));
+        } else if (a == QLatin1String("--allow-blank-ssn")) {
+            o.allowBlankSsn = true;
         } else if (a == QLatin1String("--location")) {
             o.location = value();
         } else if (a == QLatin1String("--premise")) {
@@ -197,6 +205,19 @@ void checkInputs(const Options &o)
     tooLong(QStringLiteral("Block 2"), o.inputs.Block2, 255);
 }
 
+// Members without a valid SSN, named on standard error before the draw.
+void warnBlankSsns(const TRosterRecs &recs)
+{
+    const QList<int> members = MembersWithoutValidSSN(recs);
+    if (members.isEmpty())
+        return;
+    QTextStream err(stderr);
+    err << QStringLiteral("Warning: %1:").arg(NoValidSSNText(int(members.size())));
+    for (int i : members)
+        err << QStringLiteral("\n  row %1: %2").arg(i + 1).arg(recs[i].Name.trimmed());
+    err << Qt::endl;
+}
+
 // Reads the roster straight into its member records: the batch never shows the table.
 TImportTable loadRoster(const Options &o, TRosterRecs &recs, TImportFileType *typeRead = nullptr,
                         QString *tableRead = nullptr)
@@ -239,8 +260,15 @@ TImportTable loadRoster(const Options &o, TRosterRecs &recs, TImportFileType *ty
 
     TImportTable table;
     table.IgnoreHeader = o.ignoreHeader;
+    table.SkipBlankRows = o.blankRows == QLatin1String("skip");
     if (!table.LoadRosterRecs(o.roster, type, kinds, recs))
         fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
+    if (table.Notes.RowsAfterEnd() && o.blankRows.isEmpty())
+        fail(table.Notes.RowsAfterEndText()
+             + QStringLiteral(" Give --blank-rows skip to read them too, or --blank-rows stop to end the roster there"));
+    const QString valueless = ValuelessFormulasText(table);
+    if (!valueless.isEmpty())
+        fail(valueless);
     if (typeRead)
         *typeRead = type;
     if (tableRead)
@@ -252,6 +280,9 @@ TImportTable loadRoster(const Options &o, TRosterRecs &recs, TImportFileType *ty
     const QString missing = MissingColumnsText(table, ServiceUtils);
     if (!missing.isEmpty())
         fail(missing);
+    if (!table.Notes.RowsWithoutFirstValue.isEmpty())
+        QTextStream(stderr) << QStringLiteral("Warning: %1.").arg(table.Notes.RowsWithoutFirstValueText()) << Qt::endl;
+    warnBlankSsns(recs);
     return table;
 }
 
@@ -503,6 +534,13 @@ Roster:
                                          not named are skipped. SSN, last name, rank and gender
                                          are required.
   --ignore-header                        the first row is a header
+  --blank-rows skip|stop                 when rows with data follow an empty cell in column A
+                                         (a spacer row): skip reads them too (empty rows left
+                                         out), stop ends the roster at the empty cell. Without
+                                         it such a roster is refused, naming the rows.
+  --allow-blank-ssn                      write the products even when a selected member has no
+                                         valid SSN (they are refused otherwise; members without
+                                         one are always named on standard error)
 Test:
   --location CODE                        two-letter collection location code (required; one of
                                          the 272 the wizard lists, e.g. US; ZZ is temporary)
@@ -734,6 +772,14 @@ int RunBatch(const QStringList &args, std::FILE *out)
     if (!o.outDir.isEmpty()) {
         if (t.members->SelectedCount() == 0)
             fail(QStringLiteral("No members selected, products may not be printed."));
+        const QStringList blank = t.print->MembersWithoutValidSsn();
+        const TPrintInputs &in = o.inputs;
+        const bool printsSsn = in.NotificationCopy || in.WorkingCopy || in.TestingRegister || in.Front2624
+                               || in.BottleLabels;
+        if (!blank.isEmpty() && printsSsn && !o.allowBlankSsn)
+            fail(QStringLiteral("Among the selected, %1: %2. Their products and barcodes would print without "
+                                "one; give --allow-blank-ssn to write them anyway")
+                     .arg(NoValidSSNText(int(blank.size())), blank.join(QStringLiteral("; "))));
         writeProducts(*t.print, o.outDir, labelStart);
     }
     if (!o.recordFile.isEmpty())

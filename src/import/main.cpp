@@ -3,7 +3,7 @@
 // every roster, so that a reader crashing, hanging or eating memory on a damaged file takes
 // down only this process.
 //
-//   corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns START,START,...]
+//   corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns START,START,...] [--blank-rows skip]
 #include "app/Exceptions.h"
 #include "roster/ImportFileReader.h"
 #include "roster/ImportProtocol.h"
@@ -194,14 +194,32 @@ void TestHook(Output &out)
     }
 }
 
+void SendNotes(Output &out, const TImportNotes &notes)
+{
+    if (notes.RowsAfterEnd()) {
+        const quint32 rows[3] = {quint32(notes.EndRow), quint32(notes.FirstRowAfter), quint32(notes.LastRowAfter)};
+        out.Frame(TagRowsAfterEnd, rows, sizeof rows);
+    }
+    std::vector<quint32> counts;
+    for (int c = 0; c < notes.ValuelessFormulas.size(); ++c) {
+        if (notes.ValuelessFormulas[c] > 0) {
+            counts.push_back(quint32(c));
+            counts.push_back(quint32(notes.ValuelessFormulas[c]));
+        }
+    }
+    if (!counts.empty())
+        out.Frame(TagValuelessFormulas, counts.data(), counts.size() * 4);
+}
+
 int Run(int argc, char **argv, Output &out)
 {
     if (argc < 3)
-        throw Exception(QStringLiteral("usage: corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns N,N,...]"));
+        throw Exception(QStringLiteral("usage: corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns N,N,...] [--blank-rows skip]"));
     const QString fileName = QFile::decodeName(argv[1]);
     const int type = QByteArray(argv[2]).toInt();
     QString table;
     bool listTables = false;
+    bool skipBlankRows = false;
     TIntArray columns;
     for (int i = 3; i < argc; ++i) {
         const QByteArray arg = argv[i];
@@ -209,6 +227,8 @@ int Run(int argc, char **argv, Output &out)
             listTables = true;
         } else if (arg == "--table" && i + 1 < argc) {
             table = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == "--blank-rows" && i + 1 < argc) {
+            skipBlankRows = QByteArray(argv[++i]) == "skip";
         } else if (arg == "--columns" && i + 1 < argc) {
             for (const QByteArray &start : QByteArray(argv[++i]).split(','))
                 if (!start.isEmpty())
@@ -238,7 +258,11 @@ int Run(int argc, char **argv, Output &out)
             out.Frame(TagFields, &n, 4);
         },
         columns, fileName);
+    if (reader)
+        reader->SkipBlankRows = skipBlankRows;
     const bool opened = reader && reader->Import(fileName);
+    if (opened)
+        SendNotes(out, reader->Notes);
     out.Frame(opened ? TagEnd : TagNotOpened, nullptr, 0);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/ServiceUtilsUnit.h"
 #include "products/BatchManager.h"
 #include "products/RB2624Front.h"
+#include "roster/FormatRoster.h"
 #include "report/Pipeline.h"
 #include "selection/SelectionParameters.h"
 #include "selection/SelectionRecord.h"
@@ -244,12 +245,7 @@ bool TPrintProducts::IsBarcodeText(const QString &text)
 
 bool TPrintProducts::IsValidSsn(const QString &ssn)
 {
-    if (ssn.size() != 9)
-        return false;
-    for (QChar c : ssn)
-        if (!(c.unicode() < 0x80 && c.isLetterOrNumber()))
-            return false;
-    return true;
+    return IsValidSSN(ssn);
 }
 
 namespace {

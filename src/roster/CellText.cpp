@@ -193,6 +193,89 @@ bool IsDateFormat(int numFmtId, QStringView formatCode)
     return false;
 }
 
+QString ZeroPadPattern(int numFmtId, QStringView formatCode)
+{
+    if (formatCode.isEmpty())
+        return numFmtId == 1 ? QString(QChar(0)) : QString();
+    QString pattern;
+    bool places = false;
+    for (qsizetype i = 0; i < formatCode.size(); ++i) {
+        const char16_t c = formatCode[i].unicode();
+        if (c == u';')
+            break;   // the sections for negative numbers, zero and text are not looked at
+        // Hyphens and blanks are the only literals: they keep an SSN an SSN; any other text,
+        // decimals, grouping, #, ?, colours, conditions or exponents make another format.
+        const auto separator = [](QChar x) { return x == u'-' || x == u' '; };
+        if (c == u'"') {
+            const qsizetype end = formatCode.indexOf(u'"', i + 1);
+            if (end < 0)
+                return QString();
+            for (QChar x : formatCode.mid(i + 1, end - i - 1)) {
+                if (!separator(x))
+                    return QString();
+                pattern += x;
+            }
+            i = end;
+        } else if (c == u'\\') {
+            if (++i == formatCode.size() || !separator(formatCode[i]))
+                return QString();
+            pattern += formatCode[i];
+        } else if (c == u'0') {
+            pattern += QChar(0);
+            places = true;
+        } else if (separator(QChar(c))) {
+            pattern += QChar(c);
+        } else {
+            return QString();
+        }
+    }
+    return places ? pattern : QString();
+}
+
+QString CellPaddedText(double value, QStringView pattern)
+{
+    const double whole = std::round(value);
+    if (!std::isfinite(whole) || std::fabs(whole) >= 1e15)
+        return CellNumberText(value);
+    QString digits = QString::number(qint64(std::fabs(whole)));
+    const qsizetype places = pattern.count(QChar(0));
+    if (digits.size() < places)
+        digits.prepend(QString(places - digits.size(), QLatin1Char('0')));
+    // Right to left: each place takes one digit, the first place whatever is left.
+    QString out;
+    qsizetype next = digits.size();
+    qsizetype placesLeft = places;
+    for (qsizetype i = pattern.size() - 1; i >= 0; --i) {
+        if (pattern[i] != QChar(0)) {
+            out.prepend(pattern[i]);
+        } else if (--placesLeft > 0) {
+            out.prepend(digits[--next]);
+        } else {
+            out.prepend(QStringView(digits).left(next));
+            next = 0;
+        }
+    }
+    return whole < 0 ? QLatin1Char('-') + out : out;
+}
+
+TNumberFormat NumberFormatOf(int numFmtId, QStringView formatCode)
+{
+    TNumberFormat format;
+    format.Date = IsDateFormat(numFmtId, formatCode);
+    if (!format.Date)
+        format.Pad = ZeroPadPattern(numFmtId, formatCode);
+    return format;
+}
+
+QString CellFormattedText(double value, const TNumberFormat &format, bool date1904)
+{
+    if (format.Date)
+        return CellDateText(value, date1904);
+    if (!format.Pad.isEmpty())
+        return CellPaddedText(value, format.Pad);
+    return CellNumberText(value);
+}
+
 QString CellBooleanText(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");

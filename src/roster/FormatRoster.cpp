@@ -44,3 +44,67 @@ QString MissingColumnsText(const TImportTable &table, const TServiceUtils *profi
     text.chop(1);
     return text;
 }
+
+bool IsValidSSN(QStringView ssn)
+{
+    if (ssn.size() != 9)
+        return false;
+    for (QChar c : ssn)
+        if (!(c.unicode() < 0x80 && c.isLetterOrNumber()))
+            return false;
+    return true;
+}
+
+QList<int> RowsWithoutValidSSN(const TImportTable &table)
+{
+    int ssn = -1;
+    for (int p = 0; p < table.FieldCount(); ++p)
+        if (table.GetFieldKind(p) == fkSSN)
+            ssn = p;
+    QList<int> rows;
+    if (ssn < 0)
+        return rows;
+    for (int r = 0; r < table.RowCount(); ++r)
+        if (!IsValidSSN(table.GetCell(r, ssn)))
+            rows << r;
+    return rows;
+}
+
+QList<int> MembersWithoutValidSSN(const TRosterRecs &recs)
+{
+    QList<int> members;
+    for (int i = 0; i < recs.size(); ++i)
+        if (!IsValidSSN(recs[i].SSN))
+            members << i;
+    return members;
+}
+
+QString NoValidSSNText(int count)
+{
+    if (count <= 0)
+        return QString();
+    return count == 1 ? QStringLiteral("1 member has no valid SSN")
+                      : QStringLiteral("%1 members have no valid SSN").arg(count);
+}
+
+QString ValuelessFormulasText(const TImportTable &table)
+{
+    QStringList columns;
+    for (int p = 0; p < table.FieldCount(); ++p) {
+        if (table.GetFieldKind(p) == fkDoNotImport)
+            continue;
+        const int cells = table.Notes.ValuelessFormulasIn(table.IndexOfPosition(p));
+        if (cells > 0)
+            columns << QStringLiteral("column %1 (%2), %3 %4")
+                           .arg(p + 1)
+                           .arg(TImportTable::KindTitle(table.GetFieldKind(p)).trimmed())
+                           .arg(cells)
+                           .arg(cells == 1 ? QStringLiteral("cell") : QStringLiteral("cells"));
+    }
+    if (columns.isEmpty())
+        return QString();
+    return QStringLiteral("Formulas were saved in this roster without their values (by a program that does not "
+                          "calculate), so they would read as empty: %1. Open the file in a spreadsheet program, "
+                          "save it there and read it again")
+        .arg(columns.join(QStringLiteral("; ")));
+}

@@ -356,7 +356,7 @@ struct TExcelSheet
     std::optional<CodePageDecoder> Decoder;
     int MaxRows = 65536;
     std::vector<quint16> XfFormats;        // number format id of every XF, in file order
-    QHash<int, bool> DateFormats;          // custom format ids that show dates or times
+    QHash<int, TNumberFormat> Formats;     // by format id, from the FORMAT records
     QStringList Strings;                   // the shared strings, then texts stored in cells
     qsizetype SharedStrings = 0;
     mutable QHash<double, QString> DateTexts;
@@ -364,14 +364,13 @@ struct TExcelSheet
     qsizetype Slots = 0;                         // cells held by all rows together
     size_t LastWidth = 16;                       // columns of the row stored last
 
-    bool IsDate(quint16 xf) const
+    TNumberFormat Format(quint16 xf) const
     {
         if (xf >= XfFormats.size())
-            return false;
+            return {};
         const int id = XfFormats[xf];
-        if (IsDateFormat(id, {}))
-            return true;
-        return DateFormats.value(id, false);
+        const auto custom = Formats.constFind(id);
+        return custom != Formats.cend() ? *custom : NumberFormatOf(id, {});
     }
 
     QString Text(int row, int col) const
@@ -384,9 +383,10 @@ struct TExcelSheet
         switch (c.kind) {
         case TExcelCell::Empty:
             return QString();
-        case TExcelCell::Number:
-            if (!IsDate(c.xf))
-                return CellNumberText(c.number);
+        case TExcelCell::Number: {
+            const TNumberFormat format = Format(c.xf);
+            if (!format.Date)
+                return CellFormattedText(c.number, format, Date1904);
             if (DateTexts.size() > 100000)
                 DateTexts.clear();
             {
@@ -396,6 +396,7 @@ struct TExcelSheet
                     text = CellDateText(c.number, Date1904);
                 return text;
             }
+        }
         case TExcelCell::Text:
             return Strings.value(qsizetype(c.text));
         case TExcelCell::Boolean:
@@ -541,7 +542,8 @@ struct TExcelSheet
                 break;
             case rtFormat: {
                 const int id = f.U16();
-                DateFormats.insert(id, IsDateFormat(id, ReadString(f, Biff8 ? 2 : 1)));
+                if (Formats.size() < 65536)
+                    Formats.insert(id, NumberFormatOf(id, ReadString(f, Biff8 ? 2 : 1)));
                 break;
             }
             case rtXf:
@@ -734,6 +736,8 @@ bool TImportExcelReader::Open(const QString &fileName)
     FFileName = fileName;
     CurrentRow = 1;
     ColumnCount = 0;
+    FLastDataRow = -1;
+    Notes = TImportNotes();
     auto refuse = [&](const QString &why) {
         return Exception(QStringLiteral("Cannot read '%1': %2.").arg(fileName, why));
     };
@@ -833,7 +837,36 @@ int TImportExcelReader::FieldCount()
 
 bool TImportExcelReader::Eof()
 {
-    return CellText(CurrentRow, 1).isEmpty();
+    const int rows = FSheet ? int(FSheet->Rows.size()) : 0;   // the last row with a cell stored
+    auto hasData = [&](int row) {
+        for (int c = 1; c <= std::max(ColumnCount, 1); ++c)
+            if (!Trimmed(CellText(row, c)).isEmpty())
+                return true;
+        return false;
+    };
+    if (SkipBlankRows) {
+        // Rows up to the last with data; the empty ones make empty records, which the table
+        // leaves out, so that the records keep the sheet's row numbers.
+        if (FLastDataRow < 0) {
+            FLastDataRow = rows;
+            while (FLastDataRow >= 1 && !hasData(FLastDataRow))
+                --FLastDataRow;
+        }
+        return CurrentRow > FLastDataRow;
+    }
+    if (!CellText(CurrentRow, 1).isEmpty())
+        return false;
+    if (Notes.EndRow == 0 && CurrentRow <= rows) {
+        // The data ends here; rows with data further down are noted, not lost in silence.
+        Notes.EndRow = CurrentRow;
+        for (int r = CurrentRow; r <= rows; ++r) {   // the end row itself may hold data beside column A
+            if (hasData(r)) {
+                Notes.FirstRowAfter = Notes.FirstRowAfter ? Notes.FirstRowAfter : r;
+                Notes.LastRowAfter = r;
+            }
+        }
+    }
+    return true;
 }
 
 void TImportExcelReader::ReadRecord(QStringList &values)

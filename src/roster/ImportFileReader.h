@@ -1,4 +1,6 @@
 #pragma once
+#include "roster/ImportNotes.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -50,6 +52,11 @@ public:
 
     TFieldCountEvent OnFieldCount;
     TRecordEvent OnRecord;
+    // Set before Import: a sheet's rows after an empty column-A cell are read too (rows
+    // without data skipped) instead of ending the data there.
+    bool SkipBlankRows = false;
+    // Filled by Import.
+    TImportNotes Notes;
 
 protected:
     virtual bool Open(const QString &fileName) = 0;
@@ -185,6 +192,7 @@ private:
     QString FFileName;
     int CurrentRow = 1;
     int ColumnCount = 0;
+    int FLastDataRow = -1;   // with SkipBlankRows, once known
 };
 
 // A dBase III/IV or FoxPro 2 table; deleted records are left out, memo texts are read from

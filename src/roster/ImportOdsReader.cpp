@@ -4,6 +4,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -13,6 +16,8 @@ namespace {
 constexpr std::string_view kOffice = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
 constexpr std::string_view kTable = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr std::string_view kText = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+constexpr std::string_view kStyle = "urn:oasis:names:tc:opendocument:xmlns:style:1.0";
+constexpr std::string_view kNumber = "urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0";
 
 bool Is(const TXmlPull &xml, std::string_view ns, std::string_view name)
 {
@@ -69,8 +74,11 @@ public:
 
 private:
     bool FindTable();
+    void ReadNumberStyle();
+    void ReadTableColumn();
+    QString CellStyle(const QString &cellStyle, const QString &rowStyle, qint64 column) const;
     void StartRow(TSheetRow &row, int index);
-    QString ReadCell(bool wanted);
+    QString ReadCell(bool wanted, const QString &style, bool &valueless);
     void ReadParagraph(TCellUtf8 &text);
 
     TZipPackage Package;
@@ -80,6 +88,12 @@ private:
     int LastRow = 0;
     qint64 RepeatsLeft = 0;    // further copies of the last row
     QStringList RepeatCells;
+    QList<int> RepeatValueless;
+    // Zero padding of numbers: the pad pattern of each number style that pads, the number
+    // style of each cell style, and the default cell style of each column (runs of them).
+    QHash<QString, QString> PadStyles;
+    QHash<QString, QString> CellDataStyles;
+    QList<std::pair<qint64, QString>> ColumnStyles;   // (last column of the run, style)
 };
 
 void TOdsDocument::Load()
@@ -102,11 +116,103 @@ bool TOdsDocument::FindTable()
         if (token != TXmlPull::StartElement)
             continue;
         const TXmlPull &xml = Content->Xml();
-        if (Is(xml, kOffice, "spreadsheet"))
+        if (Is(xml, kOffice, "spreadsheet")) {
             inSpreadsheet = true;
-        else if (inSpreadsheet && Is(xml, kTable, "table"))
+        } else if (inSpreadsheet && Is(xml, kTable, "table")) {
             return true;
+        } else if (Is(xml, kNumber, "number-style")) {
+            ReadNumberStyle();
+        } else if (Is(xml, kStyle, "style")) {
+            const QString dataStyle = Attr(xml, kStyle, "data-style-name");
+            if (!dataStyle.isEmpty() && CellDataStyles.size() < 65536)
+                CellDataStyles.insert(Attr(xml, kStyle, "name"), dataStyle);
+        }
     }
+}
+
+// A number:number-style, read to its end. It pads when it is one whole number with a minimum
+// of integer digits and literal text around or inside it ("000-00-0000"), nothing else.
+void TOdsDocument::ReadNumberStyle()
+{
+    const QString name = Attr(Content->Xml(), kStyle, "name");
+    QString before, after;
+    int digits = -1;
+    QList<std::pair<int, QString>> embedded;   // (digits to its right, text)
+    bool pads = true;
+    int depth = 1;
+    while (depth > 0) {
+        const auto token = Content->Next();
+        if (token == TXmlPull::EndDocument)
+            return;
+        if (token == TXmlPull::EndElement) {
+            --depth;
+            continue;
+        }
+        if (token != TXmlPull::StartElement)
+            continue;
+        const TXmlPull &xml = Content->Xml();
+        auto text = [&] {
+            TCellUtf8 t;
+            ReadParagraph(t);
+            return t.ToString();
+        };
+        if (Is(xml, kNumber, "number") && digits < 0) {
+            const QString places = Attr(xml, kNumber, "decimal-places").trimmed();
+            const QString grouping = Attr(xml, kNumber, "grouping").trimmed();
+            bool ok = false;
+            digits = Attr(xml, kNumber, "min-integer-digits").trimmed().toInt(&ok);
+            pads = pads && ok && digits >= 1 && digits <= 30 && (places.isEmpty() || places == QLatin1String("0"))
+                   && grouping != QLatin1String("true");
+            ++depth;
+        } else if (Is(xml, kNumber, "embedded-text") && depth == 2 && digits >= 0) {
+            const int position = Attr(xml, kNumber, "position").trimmed().toInt();
+            embedded.append({position, text()});
+        } else if (Is(xml, kNumber, "text") && depth == 1) {
+            (digits < 0 ? before : after) += text();
+        } else if (xml.NamespaceUri() == kStyle && xml.Name() == "text-properties") {
+            Content->Skip();
+        } else {
+            pads = false;   // a second number, a map to other styles, fractions, ...
+            Content->Skip();
+        }
+    }
+    if (!pads || digits < 1 || name.isEmpty() || PadStyles.size() >= 65536)
+        return;
+    QString pattern = before;
+    for (int i = 0; i <= digits; ++i) {
+        for (const auto &[position, t] : embedded)
+            if (std::min(position, digits) == digits - i)
+                pattern += t;
+        if (i < digits)
+            pattern += QChar(0);
+    }
+    PadStyles.insert(name, pattern + after);
+}
+
+// A table:table-column: the default cell style of the columns it stands for.
+void TOdsDocument::ReadTableColumn()
+{
+    const TXmlPull &xml = Content->Xml();
+    const qint64 repeat = RepeatCount(xml, "number-columns-repeated", kMaxColumns);
+    const qint64 last = (ColumnStyles.isEmpty() ? 0 : ColumnStyles.last().first) + repeat;
+    if (last <= kMaxColumns)
+        ColumnStyles.append({last, Attr(xml, kTable, "default-cell-style-name")});
+    Content->Skip();
+}
+
+// The number style's pad pattern for a cell: its own style, else its row's, else its column's.
+QString TOdsDocument::CellStyle(const QString &cellStyle, const QString &rowStyle, qint64 column) const
+{
+    QString style = !cellStyle.isEmpty() ? cellStyle : rowStyle;
+    if (style.isEmpty()) {
+        const auto run = std::lower_bound(ColumnStyles.cbegin(), ColumnStyles.cend(), column,
+                                          [](const std::pair<qint64, QString> &r, qint64 c) { return r.first < c; });
+        if (run != ColumnStyles.cend())
+            style = run->second;
+    }
+    if (style.isEmpty() || PadStyles.isEmpty())
+        return QString();
+    return PadStyles.value(CellDataStyles.value(style));
 }
 
 void TOdsDocument::StartRow(TSheetRow &row, int index)
@@ -124,6 +230,7 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
         --RepeatsLeft;
         StartRow(row, LastRow + 1);
         row.Cells = RepeatCells;
+        row.Valueless = RepeatValueless;
         return true;
     }
     if (TableDone)
@@ -146,14 +253,24 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
             continue;
         if (Is(xml, kTable, "table-row"))
             break;
-        // Rows may sit inside header-row and row-group elements; everything else is skipped.
-        if (!Is(xml, kTable, "table-header-rows") && !Is(xml, kTable, "table-row-group") && !Is(xml, kTable, "table-rows"))
+        if (Is(xml, kTable, "table-column")) {
+            ReadTableColumn();
+            continue;
+        }
+        // Rows and columns may sit inside header and group elements; everything else is skipped.
+        if (!Is(xml, kTable, "table-header-rows") && !Is(xml, kTable, "table-row-group") && !Is(xml, kTable, "table-rows")
+            && !Is(xml, kTable, "table-columns") && !Is(xml, kTable, "table-header-columns")
+            && !Is(xml, kTable, "table-column-group"))
             Content->Skip();
     }
 
     const qint64 repeat = RepeatCount(Content->Xml(), "number-rows-repeated", kMaxRows);
-    StartRow(row, LastRow + 1);
+    const QString rowStyle = Attr(Content->Xml(), kTable, "default-cell-style-name");
+    // Checked against the last row once it is known to hold something.
+    LastRow = int(std::min<qint64>(LastRow + 1, kMaxRows + 1));
+    row.Index = LastRow;
     row.Cells.clear();
+    row.Valueless.clear();
 
     qint64 column = 1;        // of the next cell
     qsizetype rowText = 0;
@@ -173,7 +290,11 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
         const qint64 span = RepeatCount(xml, "number-columns-repeated", kMaxColumns);
         const bool wanted = !covered && !stopped && column <= keepColumns;
         // A merged-over cell only takes its place, like the empty cells under an Excel merge.
-        const QString text = ReadCell(wanted);
+        const QString cellStyle = wanted ? Attr(xml, kTable, "style-name") : QString();
+        bool valueless = false;
+        const QString text = ReadCell(wanted, wanted ? CellStyle(cellStyle, rowStyle, column) : QString(), valueless);
+        for (qint64 k = 0; valueless && k < span && column + k <= keepColumns && row.Valueless.size() < kMaxColumns; ++k)
+            row.Valueless << int(column + k - 1);
         if (text.isEmpty()) {
             if (keepUntilEmpty && column == row.Cells.size() + 1)
                 stopped = true;
@@ -196,13 +317,23 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
         }
         column += span;
     }
+    if (row.Cells.isEmpty() && row.Valueless.isEmpty()) {
+        // Empty rows (a sheet's formatted tail, repeated) are as good as missing: jumped over at
+        // once, and never counted past the last row a sheet can have.
+        LastRow = int(std::min<qint64>(LastRow + repeat - 1, kMaxRows));
+        row.Index = std::min(row.Index, kMaxRows);
+        RepeatsLeft = 0;
+        return true;
+    }
+    StartRow(row, row.Index);
     RepeatsLeft = repeat - 1;
     RepeatCells = row.Cells;
+    RepeatValueless = row.Valueless;
     return true;
 }
 
 // The current cell, read to its end; its text as the cell shows it, when wanted.
-QString TOdsDocument::ReadCell(bool wanted)
+QString TOdsDocument::ReadCell(bool wanted, const QString &padPattern, bool &valueless)
 {
     if (!wanted) {
         Content->Skip();
@@ -216,6 +347,7 @@ QString TOdsDocument::ReadCell(bool wanted)
     const QString timeValue = Attr(xml, kOffice, "time-value");
     const QString booleanValue = Attr(xml, kOffice, "boolean-value");
     const QString stringValue = Attr(xml, kOffice, "string-value");
+    const bool formula = !Attr(xml, kTable, "formula").isEmpty();
     const bool wantText = type.isEmpty() || type == QLatin1String("string");
     TCellUtf8 paragraphText;
     int paragraphs = 0;
@@ -235,11 +367,16 @@ QString TOdsDocument::ReadCell(bool wanted)
         }
     }
     QString text = paragraphText.ToString();
+    // A program that does not calculate writes the formula with no value and no text.
+    valueless = formula && type.isEmpty() && paragraphs == 0 && stringValue.isEmpty();
 
     if (type == QLatin1String("float") || type == QLatin1String("percentage") || type == QLatin1String("currency")) {
         bool ok = false;
         const double number = value.trimmed().toDouble(&ok);
-        return ok ? CellNumberText(number) : text;
+        if (!ok)
+            return text;
+        return type == QLatin1String("float") && !padPattern.isEmpty() ? CellPaddedText(number, padPattern)
+                                                                      : CellNumberText(number);
     }
     if (type == QLatin1String("date")) {
         const QString v = dateValue.trimmed();

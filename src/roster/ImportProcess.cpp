@@ -10,6 +10,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -94,6 +95,7 @@ public:
     TRecordViewsEvent onRecord;
     TFieldCountEvent onFieldCount;
     QStringList tables;
+    TImportNotes notes;
 
     Outcome Run()
     {
@@ -341,6 +343,29 @@ private:
         case TagTable:
             tables << QString::fromUtf8(p, qsizetype(n));
             break;
+        case TagRowsAfterEnd: {
+            if (n != 12)
+                Garbled();
+            const quint32 end = Get32(p), first = Get32(p + 4), last = Get32(p + 8);
+            if (end < 1 || first < end || last < first || last > quint32(1) << 24)
+                Garbled();
+            notes.EndRow = int(end);
+            notes.FirstRowAfter = int(first);
+            notes.LastRowAfter = int(last);
+            break;
+        }
+        case TagValuelessFormulas: {
+            if (n % 8 != 0)
+                Garbled();
+            for (quint32 at = 0; at < n; at += 8) {
+                const quint32 column = Get32(p + at), count = Get32(p + at + 4);
+                if (column >= MaxFields || count > quint32(INT_MAX))
+                    Garbled();
+                notes.AddValuelessFormula(int(column));
+                notes.ValuelessFormulas[int(column)] = int(count);
+            }
+            break;
+        }
         case TagError:
             m_message = QString::fromUtf8(p, qsizetype(n));
             if (m_message.isEmpty())
@@ -427,8 +452,11 @@ QStringList ImportProcessTableNames(const QString &fileName)
 }
 
 bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
-                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount)
+                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount,
+                          TImportNotes *notes, bool skipBlankRows)
 {
+    if (notes)
+        *notes = TImportNotes();
     if (!HasImportReader(fileType))
         return false;   // no reader for this type: nothing to start
     // A folder, a pipe or a file we may not read is refused here: a child would block on a pipe.
@@ -455,9 +483,14 @@ bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, con
             starts << QString::number(start);
         arguments << QStringLiteral("--columns") << starts.join(QLatin1Char(','));
     }
+    if (skipBlankRows)
+        arguments << QStringLiteral("--blank-rows") << QStringLiteral("skip");
     BusyCursor busy;
     Child child(fileName, arguments);
     child.onRecord = onRecord;
     child.onFieldCount = onFieldCount;
-    return child.Run() == Child::Read;
+    const bool read = child.Run() == Child::Read;
+    if (notes)
+        *notes = child.notes;
+    return read;
 }

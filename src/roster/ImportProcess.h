@@ -16,9 +16,11 @@ using TRecordViewsEvent = std::function<void(const QStringView *values, qsizetyp
 
 // Reads the file through corvane-import and hands the records to the two callbacks, as
 // TImportFileReader::Import would. A database asks for its table through TableChooser().
-// False when the file could not be opened or the table choice was cancelled.
+// False when the file could not be opened or the table choice was cancelled. What the reading
+// noted goes to notes; skipBlankRows reads a sheet's rows after an empty column-A cell too.
 bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, const TIntArray &fixedColumns,
-                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount);
+                          const TRecordViewsEvent &onRecord, const TFieldCountEvent &onFieldCount,
+                          TImportNotes *notes = nullptr, bool skipBlankRows = false);
 
 // The user tables of a database, listed by corvane-import.
 QStringList ImportProcessTableNames(const QString &fileName);

@@ -6,6 +6,8 @@
 //   'T' a table name (UTF-8)          'F' the field count (4 bytes)
 //   'R' a record: value count, then per value its length in UTF-16 units and the units
 //   'L' the same for a record whose characters all lie below 256: a byte per character
+//   'A' rows with data after the end of a sheet's data: end row, first and last row (3 × 4 bytes)
+//   'V' formulas stored without their value: per column, its index and the count (2 × 4 bytes each)
 //   'Z' read to the end   'N' not opened   'E' an error message (UTF-8)   'M' out of memory
 namespace ImportProtocol {
 constexpr char Magic[4] = {'C', 'V', 'I', '1'};
@@ -13,6 +15,8 @@ constexpr char TagTable = 'T';
 constexpr char TagFields = 'F';
 constexpr char TagRecord = 'R';
 constexpr char TagLatin1Record = 'L';
+constexpr char TagRowsAfterEnd = 'A';
+constexpr char TagValuelessFormulas = 'V';
 constexpr char TagEnd = 'Z';
 constexpr char TagNotOpened = 'N';
 constexpr char TagError = 'E';

@@ -38,5 +38,12 @@ bool TImportTable::LoadInProcess(const QString &fileName, TImportFileType fileTy
     std::unique_ptr<TImportFileReader> reader = CreateImportReader(
         fileType, [this](const QStringList &values) { AddRow(values); }, [this](int count) { EnsureFields(count); },
         FFixedColumns, fileName);
-    return reader && reader->Import(fileName);
+    Notes = TImportNotes();
+    if (!reader)
+        return false;
+    reader->SkipBlankRows = SkipBlankRows;
+    const bool read = reader->Import(fileName);
+    Notes = reader->Notes;
+    Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
+    return read;
 }

@@ -116,6 +116,8 @@ QString DecodeOoxmlEscapes(const QString &text)
 
 void TImportSheetReader::ResetRows()
 {
+    Notes = TImportNotes();
+    FNextDataRow = 0;
     FRow = TSheetRow();
     FHaveRow = false;
     FEnded = false;
@@ -145,11 +147,60 @@ int TImportSheetReader::FieldCount()
     return ColumnCount;
 }
 
+bool TImportSheetReader::HasData(const TSheetRow &row) const
+{
+    const qsizetype n = std::min<qsizetype>(row.Cells.size(), std::max(ColumnCount, 1));
+    for (qsizetype c = 0; c < n; ++c)
+        if (!TrimmedText(row.Cells[c]).isEmpty())
+            return true;
+    return !row.Valueless.isEmpty() && row.Valueless.first() < std::max(ColumnCount, 1);
+}
+
+// The data ended at CurrentRow: looks on to the sheet's end for rows that still hold data.
+void TImportSheetReader::NoteRowsAfterEnd()
+{
+    Notes.EndRow = CurrentRow;
+    for (int index = CurrentRow;; ++index) {   // the end row itself may hold data beside column A
+        const TSheetRow *row = RowAt(index);
+        if (!row) {
+            if (FEnded)
+                return;
+            index = FRow.Index - 1;   // a gap in the row numbers
+            continue;
+        }
+        if (HasData(*row)) {
+            if (Notes.FirstRowAfter == 0)
+                Notes.FirstRowAfter = index;
+            Notes.LastRowAfter = index;
+        }
+    }
+}
+
 bool TImportSheetReader::Eof()
 {
     // Past the last row the sheet can have, the source raises its error.
+    if (SkipBlankRows) {
+        // Every row up to the last with data makes a record, the empty ones empty records
+        // (which the table leaves out): the records keep the sheet's row numbers.
+        if (CurrentRow < FNextDataRow)
+            return false;
+        for (int index = CurrentRow;; ++index) {
+            const TSheetRow *row = RowAt(index);
+            if (row && HasData(*row)) {
+                FNextDataRow = index;
+                return false;
+            }
+            if (!row && FEnded)
+                return true;
+            if (!row)
+                index = FRow.Index - 1;   // a gap in the row numbers
+        }
+    }
     const TSheetRow *row = RowAt(CurrentRow);
-    return !row || row->Cells.isEmpty() || row->Cells.first().isEmpty();
+    const bool ended = !row || row->Cells.isEmpty() || row->Cells.first().isEmpty();
+    if (ended && Notes.EndRow == 0 && !(FEnded && !row))
+        NoteRowsAfterEnd();
+    return ended;
 }
 
 void TImportSheetReader::ReadRecord(QStringList &values)
@@ -158,6 +209,10 @@ void TImportSheetReader::ReadRecord(QStringList &values)
     values.reserve(ColumnCount);
     for (int c = 0; c < ColumnCount; ++c)
         values.append(row && c < row->Cells.size() ? TrimmedText(row->Cells[c]) : QString());
+    if (row)
+        for (int c : row->Valueless)
+            if (c < ColumnCount)
+                Notes.AddValuelessFormula(c);
     ++CurrentRow;
 }
 

@@ -23,10 +23,12 @@ struct TSheetRow
 {
     int Index = 0;
     QStringList Cells;
+    QList<int> Valueless;   // 0-based columns of formulas stored without their value
 };
 
 // The Excel rules over a stream of rows: the first row gives the column count (up to its first
 // empty cell), and the first row whose column-A cell is empty (or that is missing) ends the data.
+// The rows with data after that end are noted, or read when SkipBlankRows asks for them.
 class TImportSheetReader : public TImportFileReader
 {
 public:
@@ -52,11 +54,14 @@ protected:
 
 private:
     const TSheetRow *RowAt(int index);
+    bool HasData(const TSheetRow &row) const;
+    void NoteRowsAfterEnd();
 
     TSheetRow FRow;
     bool FHaveRow = false;
     bool FEnded = false;
     bool FColumnsKnown = false;
+    int FNextDataRow = 0;   // with SkipBlankRows: the row with data the records are heading for
 };
 
 class TXlsxWorkbook;

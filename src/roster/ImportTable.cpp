@@ -75,9 +75,11 @@ bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileTyp
 {
     SetFieldCount(0);
     ClearRows();
-    return ImportThroughProcess(
+    const bool read = ImportThroughProcess(
         fileName, fileType, FFixedColumns, [this](const QStringView *values, qsizetype count) { AddRow(values, count); },
-        [this](int count) { EnsureFields(count); });
+        [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
+    Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
+    return read;
 }
 
 bool HasImportReader(TImportFileType fileType)
@@ -252,9 +254,18 @@ void TImportTable::AddRow(const QStringList &values)
 
 bool TImportTable::AcceptRow(const QStringView *values, qsizetype count)
 {
-    // A row whose first value is empty is no row of the roster.
-    if (count <= 0 || values[0].isEmpty())
+    ++FRecordsSeen;
+    // A row whose first value is empty is no row of the roster; one that holds data is noted.
+    if (count <= 0 || values[0].isEmpty()) {
+        for (qsizetype i = 1; i < count; ++i) {
+            if (!values[i].isEmpty()) {
+                if (FRowsWithoutFirstValue.size() < 100000)
+                    FRowsWithoutFirstValue << FRecordsSeen;
+                break;
+            }
+        }
         return false;
+    }
     EnsureFields(int(count));
     for (qsizetype i = 0; i < count; ++i) {
         const int len = int(values[i].size());
@@ -298,6 +309,8 @@ void TImportTable::ClearRows()
     FRows.clear();
     FText.clear();
     FCellEnds.clear();
+    FRecordsSeen = 0;
+    FRowsWithoutFirstValue.clear();
 }
 
 namespace {
@@ -404,7 +417,8 @@ bool TImportTable::LoadRosterRecs(const QString &fileName, TImportFileType fileT
             recs.emplace_back();
             builder.Fill(recs.last(), [&](int c) { return c < count ? values[c] : QStringView(); });
         },
-        [this](int count) { EnsureFields(count); });
+        [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
+    Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
     for (int c = 0; c < qMin(int(kinds.size()), FieldCount()); ++c)
         SetFieldKind(c, kinds[c]);
     return read;

@@ -1,4 +1,5 @@
 #pragma once
+#include "roster/ImportNotes.h"
 #include "roster/RosterRec.h"
 
 #include <QList>
@@ -110,6 +111,10 @@ public:
     static QString KindTitle(quint8 kind);
 
     bool IgnoreHeader = false;
+    // Set before loading: a sheet's rows after an empty column-A cell are read too.
+    bool SkipBlankRows = false;
+    // What the last load noted (rows left after the end, formulas without values).
+    TImportNotes Notes;
 
 private:
     // Cell texts back to back in large blocks; a row is where its cells start in one block,
@@ -127,6 +132,8 @@ private:
     QList<QString> FText;
     QList<TRowSpan> FRows;
     QList<qsizetype> FCellEnds;   // offset after each cell's text in its block
+    int FRecordsSeen = 0;           // records offered since the rows were cleared
+    QList<int> FRowsWithoutFirstValue;
     mutable TFields FFields;   // GetFieldTitle raises Width
     TIntArray FFixedColumns;
 };

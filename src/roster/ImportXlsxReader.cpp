@@ -123,13 +123,13 @@ private:
     void ReadStyles(const QString &path);
     void ReadRichText(TXmlPullPart &part, TCellUtf8 &text) const;
     void ReadPlainText(TXmlPullPart &part, TCellUtf8 &text) const;
-    QString ReadCell(bool wanted, TCellType type, int style);
+    QString ReadCell(bool wanted, TCellType type, int style, bool &valueless);
     QString CellValue(TCellType type, int style, const QString &value, bool haveValue,
                       const QString &inlineText, bool haveInline) const;
 
     TZipPackage Package;
     QStringList SharedStrings;
-    QList<bool> DateStyles;    // by cell format index
+    QList<TNumberFormat> Formats;   // by cell format index
     bool Date1904 = false;
     std::unique_ptr<TXmlPullPart> Sheet;
     TCellUtf8 Value, Text;    // reused from cell to cell
@@ -344,9 +344,9 @@ void TXlsxWorkbook::ReadStyles(const QString &path)
             formats << Attr(xml.attributes(), QLatin1String("numFmtId")).toInt();
         }
     }
-    DateStyles.reserve(formats.size());
+    Formats.reserve(formats.size());
     for (int id : formats)
-        DateStyles << IsDateFormat(id, codes.value(id));
+        Formats << NumberFormatOf(id, codes.value(id));
 }
 
 bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
@@ -391,6 +391,7 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
     LastRow = index;
     row.Index = index;
     row.Cells.clear();
+    row.Valueless.clear();
 
     int lastColumn = 0;
     qsizetype rowText = 0;
@@ -424,9 +425,12 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
         const TCellType type = CellTypeOf(AttrView(Sheet->Xml(), "t", Scratch));
         const std::string_view s = AttrView(Sheet->Xml(), "s", Scratch);
         const int style = QByteArrayView(s.data(), qsizetype(s.size())).toInt();
-        const QString text = ReadCell(wanted, type, style);
+        bool valueless = false;
+        const QString text = ReadCell(wanted, type, style, valueless);
         if (!wanted)
             continue;
+        if (valueless)
+            row.Valueless << column - 1;
         while (row.Cells.size() < column - 1)
             row.Cells << QString();
         row.Cells << text;
@@ -442,10 +446,10 @@ bool TXlsxWorkbook::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty
 }
 
 // The current <c>, read to its end; its text when wanted.
-QString TXlsxWorkbook::ReadCell(bool wanted, TCellType type, int style)
+QString TXlsxWorkbook::ReadCell(bool wanted, TCellType type, int style, bool &valueless)
 {
     QString value, inlineText;
-    bool haveValue = false, haveInline = false;
+    bool haveValue = false, haveInline = false, haveFormula = false;
     for (;;) {
         const auto token = Sheet->Next();
         if (token == TXmlPull::EndElement || token == TXmlPull::EndDocument)
@@ -466,11 +470,16 @@ QString TXlsxWorkbook::ReadCell(bool wanted, TCellType type, int style)
             inlineText = OoxmlText(Text);
             haveInline = true;
         } else {
+            haveFormula = haveFormula || name == "f";
             Sheet->Skip();   // the formula, extensions, or a cell nobody asked for
         }
     }
     if (!wanted)
         return QString();
+    // A program that does not calculate stores the formula alone (or with an empty value);
+    // an empty text result is stored as t="str".
+    valueless = haveFormula && type != TCellType::Inline
+                && (!haveValue || (type != TCellType::Formula && value.trimmed().isEmpty()));
     return CellValue(type, style, value, haveValue, inlineText, haveInline);
 }
 
@@ -514,8 +523,8 @@ QString TXlsxWorkbook::CellValue(TCellType type, int style, const QString &value
     const double number = value.trimmed().toDouble(&ok);
     if (!ok)
         return value.trimmed();
-    if (style >= 0 && style < DateStyles.size() && DateStyles[style])
-        return CellDateText(number, Date1904);
+    if (style >= 0 && style < Formats.size())
+        return CellFormattedText(number, Formats[style], Date1904);
     return CellNumberText(number);
 }
 

@@ -66,6 +66,9 @@ TRosterSource RosterSourceOf(const QString &fileName, TImportFileType fileType, 
     s.TableName = fileType == iftAccess ? tableName : QString();
     s.Template = table.GetTemplate();
     s.IgnoreHeader = table.IgnoreHeader;
+    s.BlankRows = table.SkipBlankRows            ? QStringLiteral("skip")
+                  : table.Notes.RowsAfterEnd() ? QStringLiteral("stop")
+                                               : QString();
     for (int p = 0; p < table.FieldCount(); ++p)
         s.ColumnKinds << ColumnKindName(table.GetFieldKind(p));
     // trailing skipped columns go without saying
@@ -201,6 +204,9 @@ QList<QPair<QString, QString>> TSelectionRecord::Fields() const
     f.append({QStringLiteral("Read from"), SourceText()});
     f.append({QStringLiteral("Column mapping"), Source.Template});
     f.append({QStringLiteral("Ignore Header"), yesNo(Source.IgnoreHeader)});
+    if (!Source.BlankRows.isEmpty())
+        f.append({QStringLiteral("Rows after an empty cell in column A"),
+                  Source.BlankRows == QLatin1String("skip") ? QStringLiteral("read") : QStringLiteral("left out")});
     f.append({QStringLiteral("Members in the pool"), QString::number(PoolCount)});
     f.append({QStringLiteral("Premise"), PremiseCode});
     f.append({QStringLiteral("Location"), LocationCode.isEmpty() ? QStringLiteral("none") : LocationCode});
@@ -226,6 +232,8 @@ QStringList TSelectionRecord::BatchArguments() const
     a << QStringLiteral("--columns") << Source.ColumnKinds.join(QLatin1Char(','));
     if (Source.IgnoreHeader)
         a << QStringLiteral("--ignore-header");
+    if (!Source.BlankRows.isEmpty())
+        a << QStringLiteral("--blank-rows") << Source.BlankRows;
     a << QStringLiteral("--premise") << PremiseCode;
     if (!LocationCode.isEmpty())
         a << QStringLiteral("--location") << LocationCode;
@@ -280,6 +288,7 @@ QJsonObject TSelectionRecord::ToJson() const
     o[QStringLiteral("table")] = Source.TableName;
     o[QStringLiteral("template")] = Source.Template;
     o[QStringLiteral("ignoreHeader")] = Source.IgnoreHeader;
+    o[QStringLiteral("blankRows")] = Source.BlankRows;
     o[QStringLiteral("columns")] = QJsonArray::fromStringList(Source.ColumnKinds);
     o[QStringLiteral("poolCount")] = PoolCount;
     o[QStringLiteral("premise")] = PremiseCode;
@@ -327,6 +336,9 @@ TSelectionRecord TSelectionRecord::FromJson(const QJsonObject &o, const QString 
     r.Source.TableName = o.value(QStringLiteral("table")).toString();
     r.Source.Template = o.value(QStringLiteral("template")).toString();
     r.Source.IgnoreHeader = o.value(QStringLiteral("ignoreHeader")).toBool();
+    r.Source.BlankRows = o.value(QStringLiteral("blankRows")).toString();
+    if (r.Source.BlankRows != QLatin1String("skip") && r.Source.BlankRows != QLatin1String("stop"))
+        r.Source.BlankRows.clear();
     for (const QJsonValue &v : o.value(QStringLiteral("columns")).toArray())
         r.Source.ColumnKinds << v.toString();
     r.RosterSize = qint64(o.value(QStringLiteral("rosterSize")).toDouble(-1));

@@ -24,6 +24,7 @@ struct TRosterSource
     QString Template;           // TImportTable::GetTemplate
     bool IgnoreHeader = false;
     QStringList ColumnKinds;    // corvane-batch's --columns names, by display position
+    QString BlankRows;          // rows after an empty column-A cell: "skip" read, "stop" left out, empty none
 };
 
 TRosterSource RosterSourceOf(const QString &fileName, TImportFileType fileType, const TImportTable &table,

@@ -71,6 +71,7 @@ QStringList barcodesOnPage(const QString &pdf, int page)
 class TestBatchProgram : public QObject
 {
     Q_OBJECT
+    QTemporaryDir FTemp;
 private slots:
     void listsEveryFormat_data()
     {
@@ -291,6 +292,80 @@ private slots:
         QVERIFY(r.lines.isEmpty());
         QVERIFY2(!QFileInfo::exists(target), "nothing may be written after an error");
     }
+    // A roster that would lose members or SSNs in silence is refused, naming what; the options
+    // that say what to do are kept in the record and repeated by --verify.
+    void nothingLostInSilence_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");   // contained in standard error
+        QTest::addColumn<int>("members");
+        QVERIFY(FTemp.isValid());
+        const QString blank = FTemp.filePath("blank-ssn.csv");
+        QFile f(blank);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("LAST,FIRST,MI,SSN,RANK,SEX,ORG\nDOE,JOHN,Q,912-34-5678,SGT,M,HHC\nROE,JANE,,12345,SPC,F,HHC\n"
+                "POE,EDGAR,A,,PFC,M,HHC\n,NOBODY,,913-00-0000,PVT,M,HHC\n");
+        f.close();
+        const QString spacer = data("integrity/blankrow-after30.xlsx");
+        const QStringList iu = {"--premise", "IU", "--list"};
+        QTest::newRow("spacer row, refused") << (QStringList{spacer} + csvArgs + iu) << 2
+                                             << "Rows 33 to 62 follow an empty cell in column A at row 32 and are not in "
+                                                "the roster. Give --blank-rows skip to read them too, or --blank-rows "
+                                                "stop to end the roster there."
+                                             << 0;
+        QTest::newRow("spacer row, stop") << (QStringList{spacer} + csvArgs + iu + QStringList{"--blank-rows", "stop"})
+                                          << 0 << "" << 30;
+        QTest::newRow("spacer row, skip") << (QStringList{spacer} + csvArgs + iu + QStringList{"--blank-rows", "skip"})
+                                          << 0 << "" << 60;
+        QTest::newRow("spacer row, neither") << (QStringList{spacer} + csvArgs + iu + QStringList{"--blank-rows", "all"})
+                                             << 2 << "'all' is not a valid --blank-rows (skip or stop)" << 0;
+        QTest::newRow("formulas without values")
+            << (QStringList{data("integrity/openpyxl-ssnformula.xlsx")} + csvArgs + iu) << 2
+            << "so they would read as empty: column 4 (SSN), 60 cells. Open the file in a spreadsheet program" << 0;
+        QTest::newRow("SSN numbers formatted") << (QStringList{data("integrity/xlwt-ssnnum-fmt.xls")} + csvArgs + iu)
+                                               << 0 << "" << 60;
+        QTest::newRow("blank SSNs named") << (QStringList{blank} + csvArgs + iu) << 0
+                                          << "Warning: 2 members have no valid SSN:\n  row 2: ROE, JANE .\n  row 3: POE, EDGAR A."
+                                          << 3;
+        QTest::newRow("member without a last name")
+            << (QStringList{blank} + csvArgs + iu) << 0
+            << "Warning: Row 5 holds data but nothing in its first column and is not in the roster. Fill in the first "
+               "column there and read the file again."
+            << 3;
+        QTest::newRow("blank SSNs, no products")
+            << (QStringList{blank} + csvArgs + QStringList{"--premise", "IU", "--out", FTemp.filePath("refused")}) << 2
+            << "Among the selected, 2 members have no valid SSN: POE, EDGAR A.; ROE, JANE .. Their products and barcodes "
+               "would print without one; give --allow-blank-ssn to write them anyway."
+            << 0;
+        QTest::newRow("blank SSNs, products allowed")
+            << (QStringList{blank} + csvArgs
+                + QStringList{"--premise", "IU", "--products", "register", "--allow-blank-ssn", "--out", FTemp.filePath("allowed")})
+            << 0 << "Warning: 2 members have no valid SSN" << 0;
+    }
+    void nothingLostInSilence()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        QFETCH(int, members);
+        const Run r = runBatch(args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
+        QCOMPARE(r.lines.size(), members);
+        if (!args.contains("skip"))
+            return;
+        // The choice is on the record, and the record's repeat makes it again.
+        const QString record = FTemp.filePath("spacer.json");
+        QCOMPARE(runBatch(args.mid(0, args.indexOf("--list")) + QStringList{"--blank-rows", "skip", "--record", record}).status, 0);
+        QFile json(record);
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QByteArray text = json.readAll();
+        QVERIFY(text.contains("\"blankRows\": \"skip\""));
+        const Run verified = runBatch({"--verify", record});
+        QVERIFY2(verified.status == 0, qPrintable(verified.err));
+    }
+
     void damagedRosterIsAnErrorNotACrash()
     {
         const Run r = runBatch(QStringList{data("damaged/random.xls"), "--columns", "last,first,initial,ssn,rank,gender",
@@ -405,7 +480,7 @@ private slots:
         for (const char *option : {"--type", "--table", "--columns", "--ignore-header", "--location", "--premise",
                                    "--probability", "--count", "--select", "--seed", "--sort", "--group-by-gender",
                                    "--bac", "--uic", "--block1", "--block2", "--date", "--batch", "--products",
-                                   "--label-start", "--out", "--list"})
+                                   "--label-start", "--out", "--list", "--blank-rows", "--allow-blank-ssn"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
     }
 };

@@ -106,6 +106,51 @@ private slots:
         QCOMPARE(IsDateFormat(id, code), isDate);
     }
 
+    // Formats that pad with zeros show what a spreadsheet shows; every other format keeps
+    // the General text (dates aside).
+    void numberFormats_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");   // '.' stands for the locale's decimal point
+        QTest::newRow("nine places") << 164 << "000000000" << 12345678.0 << "012345678";
+        QTest::newRow("nine places, one") << 164 << "000000000" << 1.0 << "000000001";
+        QTest::newRow("more digits than places") << 164 << "00000" << 1234567.0 << "1234567";
+        QTest::newRow("ssn, escaped") << 165 << "000\\-00\\-0000" << 12345678.0 << "012-34-5678";
+        QTest::newRow("ssn, plain") << 165 << "000-00-0000" << 1234.0 << "000-00-1234";
+        QTest::newRow("ssn, quoted") << 165 << "000\"-\"00\"-\"0000" << 23456789.0 << "023-45-6789";
+        QTest::newRow("ssn, too long") << 165 << "000-00-0000" << 12345678901.0 << "12345-67-8901";
+        QTest::newRow("second section ignored") << 166 << "00000;[Red]-00000" << 42.0 << "00042";
+        QTest::newRow("negative") << 166 << "00000" << -42.0 << "-00042";
+        QTest::newRow("rounded") << 167 << "0000" << 12.5 << "0013";
+        QTest::newRow("built-in 0") << 1 << "" << 2.4 << "2";
+        QTest::newRow("built-in 0.00") << 2 << "" << 2.4 << "2.4";
+        QTest::newRow("general") << 0 << "General" << 12345678.0 << "12345678";
+        QTest::newRow("decimals") << 168 << "000.00" << 12.5 << "12.5";
+        QTest::newRow("grouping") << 169 << "#,##0" << 12345678.0 << "12345678";
+        QTest::newRow("hash") << 170 << "###-##-####" << 12345678.0 << "12345678";
+        QTest::newRow("text") << 49 << "@" << 12345678.0 << "12345678";
+        QTest::newRow("text around") << 172 << "\"Total: \"0" << -7.0 << "-7";
+        QTest::newRow("phone") << 173 << "(000) 000-0000" << 5551234567.0 << "5551234567";
+        QTest::newRow("colour") << 171 << "[Red]000000000" << 12345678.0 << "12345678";
+        QTest::newRow("too large to pad") << 164 << "000000000" << 1e15 << "1E+15";
+        QTest::newRow("date stays a date") << 14 << "" << 2.0 << "1900-01-02";
+    }
+    void numberFormats()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, code);
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        const TNumberFormat format = NumberFormatOf(id, code);
+        if (format.Date) {
+            QCOMPARE(CellFormattedText(value, format, false), DateTimeText(QDate::fromString(text, Qt::ISODate), QTime(), false));
+            return;
+        }
+        QCOMPARE(CellFormattedText(value, format, false), text.replace('.', QLocale::system().decimalPoint()));
+    }
+
     void booleansAndErrors()
     {
         QCOMPARE(CellBooleanText(true), QString("True"));

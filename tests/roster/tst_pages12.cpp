@@ -209,6 +209,14 @@ private slots:
         writeFile(FDir + "notes.doc", "not a roster");
         writeFile(FDir + ".hidden.csv", joined(RosterLines));
         writeFile(FEmptyDir + "readme.md", "nothing");
+        QVERIFY(d.mkpath("Silence"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("integrity/blankrow-after30.xlsx"), base + "Silence/spacer.xlsx"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("integrity/openpyxl-ssnformula.xlsx"), base + "Silence/formulas.xlsx"));
+        QStringList noSsn = RosterLines;
+        noSsn[2].replace("923-45-6789", "923-45");
+        noSsn[4].replace("945-67-8901", "");
+        writeFile(base + "Silence/nossn.csv", joined(noSsn));
+        writeFile(base + "Silence/roster.csv", joined(RosterLines));
         QFile xls(QDir::cleanPath(testing_registry::dataPath("../../examples/sample-roster.xls")));
         QVERIFY(xls.exists());
         QVERIFY(xls.copy(FDir + "ROSTER2.XLS"));
@@ -555,7 +563,9 @@ private slots:
         mapColumn(0, "LastName");
         mapColumn(3, "SSN");
         QVERIFY(page2()->btnNext->isEnabled());
-        QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
+        // the header, not ignored, would be a member without an SSN
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("All necessary fields have been identified. 1 member has no valid SSN."));
         ServiceUtils->RankRequired = true;
         ServiceUtils->GenderRequired = true;
     }
@@ -724,6 +734,65 @@ private slots:
 
     // While the reader works the event loop runs: the wait window repaints, shows how far
     // it has come, and the close box ends the reading at once.
+    // Nothing left out in silence: rows after a spacer are asked about, members without an SSN
+    // and formulas without values are named before the draw.
+    void nothingLeftOutInSilence()
+    {
+        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Silence/";
+        QStringList questions;
+        int answer = mrNo;
+        SetMessageDlgHook([&](const QString &text, TMsgDlgType, TMsgDlgButtons) {
+            questions << text;
+            return answer;
+        });
+        const auto mapRequired = [&] {
+            if (!page2()->cbIgnoreHeader->isChecked())
+                QTest::mouseClick(page2()->cbIgnoreHeader, Qt::LeftButton);
+            mapColumn(0, "LastName");
+            mapColumn(3, "SSN");
+            mapColumn(4, "Rank");
+            mapColumn(5, "Gender");
+        };
+
+        // No: the roster ends at the spacer, as before.
+        openOnPage2("spacer.xlsx", dir);
+        QCOMPARE(questions, QStringList({"Rows 33 to 62 follow an empty cell in column A at row 32 and are not in "
+                                         "the roster. Read them too?"}));
+        QCOMPARE(page2()->Table().RowCount(), 31);
+        // Yes: every row with data.
+        answer = mrYes;
+        openOnPage2("roster.csv", dir);
+        openOnPage2("spacer.xlsx", dir);
+        QCOMPARE(questions.size(), 2);
+        QCOMPARE(page2()->Table().RowCount(), 61);
+        QVERIFY(page2()->Table().SkipBlankRows);
+        mapRequired();
+        QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
+        QVERIFY(FErrors.isEmpty());
+
+        // Members without a valid SSN, on page 2 and on page 3.
+        openOnPage2("nossn.csv", dir);
+        QCOMPARE(questions.size(), 2);   // a text file has no rows after its end
+        mapRequired();
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("All necessary fields have been identified. 2 members have no valid SSN."));
+        QCOMPARE(page2()->pnlStatus->toolTip(), QString("Rows without a valid SSN: 2, 4"));
+        QTest::mouseClick(page2()->btnNext, Qt::LeftButton);
+        QVERIFY(frmSelectionParameters->isVisible());
+        QCOMPARE(frmSelectionParameters->pnlStatus->text(),
+                 QString("Roster Count = 5    2 members have no valid SSN (sort by SSN to list them first)"));
+        QCOMPARE(frmSelectionParameters->pnlStatus->toolTip(), QString("PRUITT\nVANTERPOOL"));   // first names not mapped
+
+        // Formulas saved without values: Next says which column and how many, and stays.
+        openOnPage2("formulas.xlsx", dir);
+        mapRequired();
+        QTest::mouseClick(page2()->btnNext, Qt::LeftButton);
+        QVERIFY(page2()->isVisible());
+        QCOMPARE(FErrors.size(), 1);
+        QVERIFY2(FErrors.first().contains("column 4 (SSN), 60 cells"), qPrintable(FErrors.first()));
+        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
+    }
+
     void slowReadingKeepsTheWindowAlive()
     {
         page2()->hide();

@@ -390,6 +390,17 @@ private slots:
         QCOMPARE(t.FieldCount(), 2);
         // the first row with an empty first cell ends the data
         QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "FIRST"}, {"DOE", "JOHN"}, {"ROE", "JANE"}, {"POE", "EDGAR"}}));
+        // ... and the rows left out are noted: the end row holds data beside its empty cell
+        QCOMPARE((QList<int>{t.Notes.EndRow, t.Notes.FirstRowAfter, t.Notes.LastRowAfter}), QList<int>({5, 5, 6}));
+        QVERIFY(t.Notes.RowsAfterEndText().startsWith("Rows 5 to 6, from the empty cell in column A at row 5 on"));
+        // or read, when asked for
+        t.SkipBlankRows = true;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("excel-gaps.xls"), iftExcel));
+        QCOMPARE(Rows(t).mid(4), QList<QStringList>({{"AFTERHOLE", "NEVER READ"}}));
+        QVERIFY(!t.Notes.RowsAfterEnd());
+        // the table keeps no row without a first value, and says which it left out
+        QCOMPARE(t.Notes.RowsWithoutFirstValue, QList<int>({5}));
+        QVERIFY(t.Notes.RowsWithoutFirstValueText().startsWith("Row 5 holds data but nothing in its first column"));
     }
 
     void excelCellTypes()

@@ -87,6 +87,61 @@ QList<std::pair<QString, QByteArray>> Ods(const QByteArray &rows)
                                 + "</table:table></office:spreadsheet></office:body></office:document-content>"}};
 }
 
+// The roster every file under integrity/ was made from: last name and SSN of each member.
+QList<QStringList> Truth()
+{
+    QFile f(testing_registry::dataPath("integrity/truth.csv"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QStringList> members;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> v = lines[i].trimmed().split(',');
+        if (v.size() >= 4)
+            members << QStringList{QString::fromUtf8(v[0]).trimmed(), QString::fromUtf8(v[3])};   // cells read trimmed
+    }
+    return members;
+}
+
+// The truth as an OpenDocument spreadsheet with its SSNs stored as numbers under a format of
+// nine digits (on the column for the first half, on the cells for the rest) and a spacer row
+// after member 30.
+QList<std::pair<QString, QByteArray>> TruthOds()
+{
+    QByteArray rows = "<table:table-column table:number-columns-repeated=\"3\"/>"
+                      "<table:table-column table:default-cell-style-name=\"ce1\"/>"
+                      "<table:table-row><table:table-cell><text:p>LAST</text:p></table:table-cell>"
+                      "<table:table-cell><text:p>FIRST</text:p></table:table-cell>"
+                      "<table:table-cell><text:p>MI</text:p></table:table-cell>"
+                      "<table:table-cell><text:p>SSN</text:p></table:table-cell></table:table-row>";
+    const QList<QStringList> truth = Truth();
+    for (int i = 0; i < truth.size(); ++i) {
+        if (i == 30)
+            rows += "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell/></table:table-row>";
+        rows += "<table:table-row><table:table-cell office:value-type=\"string\"><text:p>" + truth[i][0].toUtf8()
+                + "</text:p></table:table-cell><table:table-cell table:number-columns-repeated=\"2\"/>"
+                  "<table:table-cell office:value-type=\"float\" office:value=\""
+                + QByteArray::number(truth[i][1].toLongLong()) + "\"" + (i >= 30 ? " table:style-name=\"ce2\"" : "")
+                + "/></table:table-row>";
+    }
+    QList<std::pair<QString, QByteArray>> ods = Ods(rows);
+    const QByteArray styles =
+        "<office:automatic-styles>"
+        "<number:number-style style:name=\"N1\"><number:number number:decimal-places=\"0\" "
+        "number:min-integer-digits=\"9\"/></number:number-style>"
+        "<number:number-style style:name=\"N2\"><number:number number:min-integer-digits=\"9\">"
+        "<number:embedded-text number:position=\"4\">-</number:embedded-text>"
+        "<number:embedded-text number:position=\"6\">-</number:embedded-text></number:number></number:number-style>"
+        "<style:style style:name=\"ce1\" style:family=\"table-cell\" style:data-style-name=\"N1\"/>"
+        "<style:style style:name=\"ce2\" style:family=\"table-cell\" style:data-style-name=\"N2\"/>"
+        "</office:automatic-styles>";
+    QByteArray &content = ods[1].second;
+    content.replace("<office:body>", styles + "<office:body>");
+    content.replace(kOdsNs, kOdsNs + " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+                                     "xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\"");
+    return ods;
+}
+
 qint64 PeakResidentKb()
 {
     QFile status("/proc/self/status");
@@ -147,6 +202,79 @@ private slots:
             QCOMPARE(t.GetCell(1, 7), DateTimeText(QDate(1993, 10, 3), QTime(), false));
             QCOMPARE(t.GetCell(40, 0), QString("HOLLOWAY"));
         }
+    }
+
+    // Rosters made by other programs from one roster: every member, every SSN as the
+    // spreadsheet shows it, or the rows that were left out noted.
+    void wholeRoster_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("skipBlankRows");
+        QTest::addColumn<int>("members");         // the first members of the truth that are read
+        QTest::addColumn<QList<int>>("rowsAfter");   // end row, first and last row after it
+        const QList<int> none = {0, 0, 0};
+        QTest::newRow("xlsx spacer row, stop") << "integrity/blankrow-after30.xlsx" << false << 30 << QList<int>{32, 33, 62};
+        QTest::newRow("xlsx spacer row, skip") << "integrity/blankrow-after30.xlsx" << true << 60 << none;
+        QTest::newRow("xlsx SSN numbers formatted") << "integrity/openpyxl-ssnnum-fmt.xlsx" << false << 60 << none;
+        QTest::newRow("xls SSN numbers formatted") << "integrity/xlwt-ssnnum-fmt.xls" << false << 60 << none;
+        QTest::newRow("ods spacer row, stop") << "truth.ods" << false << 30 << QList<int>{32, 34, 63};
+        QTest::newRow("ods spacer row, skip") << "truth.ods" << true << 60 << none;
+    }
+    void wholeRoster()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, skipBlankRows);
+        QFETCH(int, members);
+        QFETCH(QList<int>, rowsAfter);
+        QString path = data(file);
+        if (file == "truth.ods") {
+            path = Temp(file);
+            WriteZip(path, TruthOds());
+        }
+        TImportTable t;
+        t.IgnoreHeader = true;
+        t.SkipBlankRows = skipBlankRows;
+        QVERIFY(t.LoadFromFile(path, file.endsWith(".ods") ? iftOds : iftExcel));
+        t.SetFieldKind(3, fkSSN);
+        const QList<QStringList> truth = Truth();
+        QCOMPARE(truth.size(), 60);
+        QCOMPARE(t.RowCount(), members);
+        for (int r = 0; r < members; ++r) {
+            QCOMPARE(t.GetCell(r, 0), truth[r][0]);
+            QCOMPARE(t.GetCell(r, 3), truth[r][1]);
+        }
+        QCOMPARE((QList<int>{t.Notes.EndRow, t.Notes.FirstRowAfter, t.Notes.LastRowAfter}), rowsAfter);
+        QVERIFY(RowsWithoutValidSSN(t).isEmpty());
+    }
+
+    void formulasWithoutValues()
+    {
+        // A library that does not calculate stores the formulas alone: never read as empty in silence.
+        TImportTable t;
+        t.IgnoreHeader = true;
+        QVERIFY(t.LoadFromFile(data("integrity/openpyxl-ssnformula.xlsx"), iftExcel));
+        QCOMPARE(t.Notes.ValuelessFormulasIn(3), 60);
+        QCOMPARE(ValuelessFormulasText(t), QString());   // not mapped: nothing to say
+        t.SetFieldKind(3, fkSSN);
+        t.SetFieldKind(0, fkLastName);
+        QVERIFY2(ValuelessFormulasText(t).contains("column 4 (SSN), 60 cells"), qPrintable(ValuelessFormulasText(t)));
+        QCOMPARE(RowsWithoutValidSSN(t).size(), 60);
+        // A calculated empty text (t="str") is a value; a formula cell of an .ods without one is not.
+        const QString xlsx = Temp("formula-kinds.xlsx");
+        const QByteArray header = "<row>" + Inline("A1", "A") + Inline("B1", "B") + Inline("C1", "C") + Inline("D1", "D") + "</row>";
+        WriteZip(xlsx, Book(Sheet(header + "<row>" + Inline("A2", "A") + "<c r=\"B2\" t=\"str\"><f>\"\"</f><v></v></c>"
+                                  "<c r=\"C2\"><f>1+1</f></c>" + Inline("D2", "D") + "</row>")));
+        QVERIFY(t.LoadFromFile(xlsx, iftExcel));
+        QCOMPARE(t.Notes.ValuelessFormulas, QList<int>({0, 0, 1}));
+        const QString ods = Temp("formula-kinds.ods");
+        WriteZip(ods, Ods("<table:table-row><table:table-cell table:number-columns-repeated=\"4\"><text:p>H</text:p>"
+                          "</table:table-cell></table:table-row>"
+                          "<table:table-row><table:table-cell><text:p>A</text:p></table:table-cell>"
+                          "<table:table-cell table:formula=\"of:=1+1\" table:number-columns-repeated=\"2\"/>"
+                          "<table:table-cell table:formula=\"of:=1\" office:value-type=\"float\" office:value=\"1\"/>"
+                          "</table:table-row>"));
+        QVERIFY(t.LoadFromFile(ods, iftOds));
+        QCOMPARE(t.Notes.ValuelessFormulas, QList<int>({0, 1, 1}));
     }
 
     void convertedFromOneTextFile()

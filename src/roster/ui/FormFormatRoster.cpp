@@ -1,6 +1,7 @@
 #include "FormFormatRoster.h"
 
 #include "ImportGrid.h"
+#include "app/Exceptions.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
@@ -203,6 +204,26 @@ void TfrmFormatRoster::cbFileTypeChange()
         table->SetFixedColumns(FTable->FixedColumns());
         try {
             table->LoadFromFile(FRosterFileName, type);
+            if (table->Notes.RowsAfterEnd()) {
+                // Asked once, after the reading: the rows below a spacer are members too, often.
+                if (frmWaiting)
+                    frmWaiting->close();
+                const bool one = table->Notes.FirstRowAfter == table->Notes.LastRowAfter;
+                const QString question = table->Notes.RowsAfterEndText()
+                                         + (one ? QStringLiteral(" Read it too?") : QStringLiteral(" Read them too?"));
+                if (MessageDlg(question, mtConfirmation, mbYesNo, this) == mrYes) {
+                    if (frmWaiting)
+                        frmWaiting->ShowWaitMessage(QStringLiteral("Loading Roster File. . ."));
+                    table->SkipBlankRows = true;
+                    table->LoadFromFile(FRosterFileName, type);
+                }
+            }
+            const QString dropped = table->Notes.RowsWithoutFirstValueText();
+            if (!dropped.isEmpty()) {
+                if (frmWaiting)
+                    frmWaiting->close();
+                MessageDlg(dropped + QLatin1Char('.'), mtWarning, mbOK, this);
+            }
         } catch (...) {
             FFileType = previousType;   // nothing of the new type was loaded: it can be retried
             FLoadedFileName = previousFile;
@@ -333,9 +354,23 @@ void TfrmFormatRoster::CheckRequiredColumns()
     QPalette pal = pnlStatus->palette();
     btnNext->setEnabled(missing.isEmpty());
     if (missing.isEmpty()) {
-        pnlStatus->setText(QStringLiteral("All necessary fields have been identified."));
-        pal.setColor(QPalette::WindowText, Qt::black);
+        // Seen before the draw, not only when printing: a member without an SSN prints without one.
+        const QList<int> rows = RowsWithoutValidSSN(*FTable);
+        QString status = QStringLiteral("All necessary fields have been identified.");
+        QStringList listed;
+        if (!rows.isEmpty()) {
+            status += QStringLiteral(" ") + NoValidSSNText(int(rows.size())) + QLatin1Char('.');
+            for (qsizetype i = 0; i < std::min<qsizetype>(rows.size(), 20); ++i)
+                listed << QString::number(rows[i] + 1);
+        }
+        pnlStatus->setText(status);
+        pnlStatus->setToolTip(rows.isEmpty() ? QString()
+                                             : QStringLiteral("Rows without a valid SSN: %1%2")
+                                                   .arg(listed.join(QStringLiteral(", ")),
+                                                        rows.size() > listed.size() ? QStringLiteral(", …") : QString()));
+        pal.setColor(QPalette::WindowText, rows.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
     } else {
+        pnlStatus->setToolTip(QString());
         pnlStatus->setText(missing);
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
     }
@@ -344,6 +379,9 @@ void TfrmFormatRoster::CheckRequiredColumns()
 
 void TfrmFormatRoster::btnNextClick()
 {
+    const QString valueless = ValuelessFormulasText(*FTable);
+    if (!valueless.isEmpty())
+        throw Exception(valueless);
     // Handed over first: when building the member list fails the page stays.
     frmSelectionParameters->LoadRoster(*FTable);
     frmSelectionParameters->RosterSource =

@@ -3,6 +3,7 @@
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/Dialogs.h"
 #include "products/ui/FormPrintProducts.h"
+#include "roster/FormatRoster.h"
 #include "roster/ImportTable.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
@@ -214,7 +215,19 @@ void TfrmSelectionParameters::LoadRoster(const TImportTable &table)
 void TfrmSelectionParameters::LoadMembers(const TRosterRecs &members)
 {
     FMembers.LoadMembers(members);
-    pnlStatus->setText(QStringLiteral("Roster Count = %1").arg(FMembers.MemberCount()));
+    QString status = QStringLiteral("Roster Count = %1").arg(FMembers.MemberCount());
+    QStringList names;
+    const QList<int> noSsn = MembersWithoutValidSSN(members);
+    if (!noSsn.isEmpty()) {
+        // Blank SSNs sort first, so the list itself shows who.
+        status += QStringLiteral("    %1 (sort by SSN to list them first)").arg(NoValidSSNText(int(noSsn.size())));
+        for (qsizetype i = 0; i < std::min<qsizetype>(noSsn.size(), 20); ++i)
+            names << members[noSsn[i]].Name;
+        if (noSsn.size() > names.size())
+            names << QStringLiteral("and %1 more").arg(noSsn.size() - names.size());
+    }
+    pnlStatus->setText(status);
+    pnlStatus->setToolTip(names.join(QLatin1Char('\n')));
     RefreshRoster();
 }
 
