@@ -571,6 +571,9 @@ private slots:
         QTest::newRow("roster-truncated.mdb") << "roster-truncated.mdb" << int(iftAccess);
         QTest::newRow("roster-nullmap.mdb") << "roster-nullmap.mdb" << int(iftAccess);
         QTest::newRow("roster-badrow.mdb") << "roster-badrow.mdb" << int(iftAccess);
+        // found by fuzzing: the database library itself faults on these
+        QTest::newRow("fuzz-libmdb-1.mdb") << "fuzz-libmdb-1.mdb" << int(iftAccess);
+        QTest::newRow("fuzz-libmdb-2.mdb") << "fuzz-libmdb-2.mdb" << int(iftAccess);
         QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
         QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
         QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);
