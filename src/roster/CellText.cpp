@@ -140,9 +140,17 @@ QString CellDateText(double serial, bool date1904)
     if (date1904) {
         date = QDate(1904, 1, 1).addDays(days);
     } else {
-        // The 1900 system counts a 29 February 1900 that never was: serials before it are a day off.
-        if (days == 60)
-            return CellNumberText(serial);
+        // The 1900 system counts a 29 February 1900 that never was: serials before it are a day
+        // off, and 60 is that day, which Excel shows as a date like any other.
+        if (days == 60) {
+            const DateForms &f = Forms();
+            QString form = f.date;
+            form.replace(QLatin1String("yyyy"), QLatin1String("'1900'"));
+            QString text = f.locale.toString(QDate(2000, 2, 29), form);
+            if (seconds != 0)
+                text += QLatin1Char(' ') + TimeText(time);
+            return text;
+        }
         date = days < 60 ? QDate(1899, 12, 31).addDays(days) : QDate(1899, 12, 30).addDays(days);
     }
     if (!date.isValid() || date.year() > 9999)

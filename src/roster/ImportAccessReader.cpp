@@ -9,7 +9,15 @@
 
 #include <mdbtools.h>
 
+#include <cstdio>
+#include <cstring>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 // The database library trusts the file's page pointers and overruns buffers on a damaged
 // or hostile file. We check the header ourselves; the reading itself runs in corvane-import,
@@ -38,12 +46,99 @@ void CheckJetHeader(const QString &fileName)
         throw Exception(QStringLiteral("Cannot read \"%1\": the database is damaged or incomplete.").arg(fileName));
 }
 
+// The library reports a page it cannot use or a row whose data lies outside it only as a
+// line on standard error, and goes on without those rows. While a table is read, standard
+// error is a pipe of ours, so that such a line fails the reading instead of shortening the
+// roster. The pipe is made when the database is opened: a sandbox may forbid it later.
+class TLibraryComplaints
+{
+public:
+    explicit TLibraryComplaints(const QString &fileName)
+    {
+#ifdef Q_OS_UNIX
+        int fds[2];
+        if (::pipe(fds) != 0)
+            throw Exception(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, QString::fromLocal8Bit(strerror(errno))));
+        FRead = fds[0];
+        FWrite = fds[1];
+        for (int fd : fds) {
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);   // a full pipe never stalls the library
+        }
+#else
+        Q_UNUSED(fileName);
+#endif
+    }
+    ~TLibraryComplaints()
+    {
+        Stop();
+#ifdef Q_OS_UNIX
+        ::close(FRead);
+        ::close(FWrite);
+#endif
+    }
+    TLibraryComplaints(const TLibraryComplaints &) = delete;
+    TLibraryComplaints &operator=(const TLibraryComplaints &) = delete;
+
+    void Start()
+    {
+#if defined(Q_OS_UNIX) && !defined(CORVANE_FUZZING)   // the fuzzer reports its finds on stderr
+        if (FSaved >= 0)
+            return;
+        fflush(stderr);
+        FSaved = ::dup(2);
+        if (FSaved >= 0)
+            ::dup2(FWrite, 2);
+#endif
+    }
+    void Stop()
+    {
+#ifdef Q_OS_UNIX
+        if (FSaved < 0)
+            return;
+        fflush(stderr);
+        ::dup2(FSaved, 2);
+        ::close(FSaved);
+        FSaved = -1;
+#endif
+    }
+
+    // The first line the library wrote since the start; empty when it wrote nothing.
+    QString First()
+    {
+#ifdef Q_OS_UNIX
+        char chunk[4096];
+        for (;;) {
+            const ssize_t n = ::read(FRead, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            if (FText.size() < 4096)
+                FText.append(chunk, qsizetype(n));
+        }
+#endif
+        const QString text = QString::fromLocal8Bit(FText).trimmed();
+        return text.left(text.indexOf(QLatin1Char('\n'))).trimmed().left(200);
+    }
+
+private:
+#ifdef Q_OS_UNIX
+    int FRead = -1;
+    int FWrite = -1;
+    int FSaved = -1;
+#endif
+    QByteArray FText;
+};
+
 } // namespace
 
 // The open table and the buffers its columns are bound to.
 struct TImportAccessReader::Source
 {
     QString fileName;
+    QString tableName;
+    std::unique_ptr<TLibraryComplaints> complaints;
     MdbHandle *mdb = nullptr;
     MdbTableDef *def = nullptr;
     size_t bindSize = 0;
@@ -58,6 +153,7 @@ struct TImportAccessReader::Source
             mdb_free_tabledef(def);
         if (mdb)
             mdb_close(mdb);
+        complaints.reset();
     }
 
     [[noreturn]] void Fail(const QString &why) const
@@ -79,6 +175,8 @@ struct TImportAccessReader::Source
 
     void OpenTable(const QString &table)
     {
+        tableName = table;
+        complaints->Start();
         QByteArray name = table.toUtf8();
         def = mdb_read_table_by_name(mdb, name.data(), MDB_TABLE);
         if (!def)
@@ -99,7 +197,15 @@ struct TImportAccessReader::Source
         Fetch();
     }
 
-    void Fetch() { eof = !mdb_fetch_row(def); }
+    void Fetch()
+    {
+        eof = !mdb_fetch_row(def);
+        const QString complaint = complaints->First();
+        if (!complaint.isEmpty())
+            Fail(QStringLiteral("its table \"%1\" is damaged: rows of it cannot be read (the database library "
+                                "reports \"%2\")")
+                     .arg(tableName, complaint));
+    }
 };
 
 TImportAccessReader::TImportAccessReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
@@ -133,6 +239,7 @@ bool TImportAccessReader::Open(const QString &fileName)
         return false;
     auto source = std::make_unique<Source>();
     source->fileName = fileName;
+    source->complaints = std::make_unique<TLibraryComplaints>(fileName);
     source->OpenDatabase();
     source->OpenTable(chosen);
     Table = std::move(source);

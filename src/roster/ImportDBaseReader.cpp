@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 // The table's text: its code page (a .cpg file beside it, or the language-driver byte) and
 // its memo file.
@@ -108,6 +109,18 @@ bool TImportDBaseReader::Open(const QString &fileName)
     // Checked here first: the library takes any file for a table and reads later dBase
     // versions as columns of garbage.
     const TDBaseHeader header = ReadDBaseHeader(fileName);
+    // A table cut off, or a count no file of this size can hold (a count of 2^31 or more is a
+    // negative number to the library), is damage: the records it does hold are not the roster.
+    const qint64 size = info.size();
+    const qint64 present = (size - header.HeaderLength) / header.RecordLength;   // the header fits
+    if (qint64(header.Records) > present) {
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        throw Exception(QStringLiteral("Cannot read \"%1\": the file is damaged or cut off: its header announces "
+                                       "%2 records, but the file holds only %3.")
+                            .arg(fileName, english.toString(qint64(header.Records)), english.toString(present)));
+    }
+    if (header.Records > quint32(std::numeric_limits<int>::max()))
+        throw Exception(QStringLiteral("Cannot read \"%1\": it holds more records than a roster can have.").arg(fileName));
     DBFHandle h = OpenTable(QFile::encodeName(fileName));
     if (!h)
         throw Exception(QStringLiteral("Cannot read \"%1\": it is not a dBase table.").arg(fileName));
@@ -115,12 +128,11 @@ bool TImportDBaseReader::Open(const QString &fileName)
         DBFClose(h);
         throw Exception(QStringLiteral("Cannot read \"%1\": the dBase table's header is damaged or cut off.").arg(fileName));
     }
-    // The header's record count is not trusted: a cut-off file reads the records it holds.
-    const qint64 size = info.size();
-    qint64 present = 0;
-    if (h->nRecordLength > 0 && size > h->nHeaderLength)
-        present = (size - h->nHeaderLength) / h->nRecordLength;
-    FRecords = int(qMin<qint64>(qMax(0, h->nRecords), present));
+    if (h->nRecords != qint64(header.Records) || h->nHeaderLength != header.HeaderLength) {
+        DBFClose(h);
+        throw Exception(QStringLiteral("Cannot read \"%1\": the dBase table's header is damaged or cut off.").arg(fileName));
+    }
+    FRecords = h->nRecords;
     FCurrent = 0;
     auto text = std::make_unique<Text>();
     int codePage = 0;

@@ -214,6 +214,10 @@ bool TImportTextFileReader::Open(const QString &fileName)
     }
     if (!known)
         FUtf8 = IsValidUtf8(FData + FStart, FSize - FStart);
+    // Dropping lone CRs would make a CR-only file one line: its whole roster one record.
+    FLineEnd = '\n';
+    if (FData && !memchr(FData + FStart, '\n', size_t(FSize - FStart)))
+        FLineEnd = '\r';
     FPos = FStart;
     return true;
 }
@@ -258,7 +262,7 @@ std::string_view TImportTextFileReader::ReadLineBytes()
         return {};
     const char *begin = FData + FPos;
     const size_t left = size_t(FSize - FPos);
-    const char *nl = static_cast<const char *>(memchr(begin, '\n', left));
+    const char *nl = static_cast<const char *>(memchr(begin, FLineEnd, left));
     const size_t len = nl ? size_t(nl - begin) : left;
     FPos += qsizetype(len) + (nl ? 1 : 0);
     std::string_view line(begin, len);

@@ -67,7 +67,8 @@ protected:
 };
 
 // A text file read line by line. A line ends at LF (a CR before it, or any lone CR, is
-// dropped); Ctrl-Z ends the text. UTF-16 with its byte-order mark (either order) and UTF-8
+// dropped); in a file without any LF, as old Macintosh programs wrote them, a line ends at
+// CR. Ctrl-Z ends the text. UTF-16 with its byte-order mark (either order) and UTF-8
 // (with or without one) are decoded as such, anything else as Windows-1252.
 class TImportTextFileReader : public TImportFileReader
 {
@@ -97,6 +98,7 @@ private:
     qsizetype FStart = 0;        // after a byte-order mark
     qsizetype FPos = 0;
     bool FUtf8 = true;
+    char FLineEnd = '\n';        // CR in a text without LF
     std::string FLine;           // a line that held CRs
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QIODevice>
+#include <QMultiHash>
 #include <QString>
 
 #include <memory>
@@ -71,15 +72,25 @@ public:
     TZipPackage &operator=(const TZipPackage &) = delete;
 
     // The part at a path inside the package ("xl/workbook.xml"); names are matched ignoring
-    // case, as package part names are. Null when there is no such part.
+    // case, as package part names are. Null when there is no such part. The part is unpacked
+    // once and its CRC-32 compared with the archive's directory before any of it is handed
+    // out: a damaged part raises an error naming the file and the part, so that no value of
+    // it reaches the roster.
     std::unique_ptr<TZipPartDevice> OpenPart(const QString &path, qint64 maxBytes) const;
 
     const QString &FileName() const { return FFileName; }
 
+    // Longest central directory read: far beyond the few dozen parts of any workbook.
+    static constexpr qint64 kMaxDirectoryBytes = 64LL << 20;
+
 private:
+    void ReadChecksums();
+    void VerifyPart(const QStringList &segments, qint64 maxBytes) const;
+
     QString FFileName;
     GsfInput *FSource = nullptr;
     GsfInfile *FZip = nullptr;
+    QMultiHash<QByteArray, quint32> FChecksums;   // entry name (segments joined by '/') -> CRC-32
 };
 
 // Resolves a relationship target against the folder of the part that names it: relative

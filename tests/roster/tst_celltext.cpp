@@ -63,7 +63,15 @@ private slots:
         QCOMPARE(CellDateText(36925, false), d2001);
         QCOMPARE(CellDateText(36925 - 1462, true), d2001);      // the 1904 system counts 1462 days fewer
         QCOMPARE(CellDateText(1, false), DateTimeText(QDate(1900, 1, 1), {}, false));
+        QCOMPARE(CellDateText(59, false), DateTimeText(QDate(1900, 2, 28), {}, false));
+        // Excel counts a 29 February 1900 that never was, and shows it
+        const QString leapDay = DateTimeText(QDate(2000, 2, 29), {}, false);
+        QCOMPARE(CellDateText(60, false), QString(leapDay).replace("2000", "1900"));
+        QCOMPARE(CellDateText(60.5, false), QString(DateTimeText(QDate(2000, 2, 29), QTime(12, 0), true)).replace("2000", "1900"));
         QCOMPARE(CellDateText(61, false), DateTimeText(QDate(1900, 3, 1), {}, false));
+        // a time that rounds to midnight is the next day's
+        QCOMPARE(CellDateText(36925.999999999, false), DateTimeText(QDate(2001, 2, 4), {}, false));
+        QCOMPARE(CellDateText(36925.99999, false), DateTimeText(QDate(2001, 2, 3), QTime(23, 59, 59), true));
         QCOMPARE(CellDateText(0, true).contains(':'), true);   // a time of day alone
         QCOMPARE(CellDateText(43968.5729166667, false),
                  DateTimeText(QDate(2020, 5, 17), QTime(13, 45), true));

@@ -64,10 +64,13 @@ private slots:
         QTest::newRow("dBase III .dbt") << "memo3.dbf" << QStringList{"HARGROVE", "QUINTERO", "LINDQVIST", "ABERNATHY"}
                                         << QStringList{"Profile on file until 2027-01-31.", "", longNote,
                                                        "Transferred from B CO; see orders 4471."};
-        // 1024-byte blocks declared in the memo header; the deleted record is left out
-        QTest::newRow("dBase IV .dbt") << "memo4.dbf" << QStringList{"PELLETIER", QString::fromUtf8("MÜLLER")}
+        // 1024-byte blocks declared in the memo header; the deleted record is left out; the
+        // last memo fills its block, so a length read with its 8-byte head takes in the next memo's
+        QTest::newRow("dBase IV .dbt") << "memo4.dbf"
+                                       << QStringList{"PELLETIER", QString::fromUtf8("MÜLLER"), "KOWALCZYK"}
                                        << QStringList{"Waiver pending; medical review 2026-11.",
-                                                      QString::fromUtf8("MÜLLER asked for a morning slot.")};
+                                                      QString::fromUtf8("MÜLLER asked for a morning slot."),
+                                                      QString("Full block; ").repeated(85).left(1016).trimmed()};
         // 64-byte blocks; a picture memo has no text
         QTest::newRow("FoxPro .fpt") << "memofox.dbf" << QStringList{"OKAFOR", "BRANDT", "VASQUEZ"}
                                      << QStringList{"Night shift; call before 0700.", "", QString(150, 'x')};

@@ -1,3 +1,9 @@
+// libgsf's headers before Qt's: glib uses "signals" as a name, which Qt defines as a macro.
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
+
 #include "testmain.h"
 #include "roster/CellText.h"
 #include "roster/ImportFileReader.h"
@@ -9,6 +15,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 namespace {
 struct Read
@@ -59,6 +67,68 @@ QString ReadError(const QString &path)
 }
 
 QString Date(int y, int m, int d) { return DateTimeText(QDate(y, m, d), QTime(), false); }
+
+// BIFF8 records written here, for the bounds a generated workbook never comes near.
+QByteArray U16(quint16 v)
+{
+    const char bytes[2] = {char(v & 0xFF), char(v >> 8)};
+    return QByteArray(bytes, 2);
+}
+QByteArray U32(quint32 v) { return U16(quint16(v & 0xFFFF)) + U16(quint16(v >> 16)); }
+QByteArray Rec(quint16 type, const QByteArray &body) { return U16(type) + U16(quint16(body.size())) + body; }
+QByteArray Bof(quint16 kind) { return Rec(0x0809, U16(0x0600) + U16(kind) + U16(0x0DBB) + U16(1996) + U32(0) + U32(6)); }
+QByteArray Label(quint16 row, quint16 col, const QByteArray &latin1)
+{
+    return Rec(0x0204, U16(row) + U16(col) + U16(0) + U16(quint16(latin1.size())) + '\0' + latin1);
+}
+QByteArray LabelSst(quint16 row, quint16 col, quint32 index) { return Rec(0x00FD, U16(row) + U16(col) + U16(0) + U32(index)); }
+QByteArray Number(quint16 row, quint16 col, double value)
+{
+    QByteArray bits(8, '\0');
+    memcpy(bits.data(), &value, 8);   // little-endian, as the file
+    return Rec(0x0203, U16(row) + U16(col) + U16(0) + bits);
+}
+// Shared strings, each given whole (length, option byte, extras, characters, run data).
+QByteArray Sst(const QList<QByteArray> &strings)
+{
+    return Rec(0x00FC, U32(quint32(strings.size())) + U32(quint32(strings.size())) + strings.join());
+}
+QByteArray SstString(const QByteArray &latin1, quint16 runs = 0, quint32 phonetic = 0)
+{
+    const quint8 options = (runs ? 0x08 : 0) | (phonetic ? 0x04 : 0);
+    QByteArray s = U16(quint16(latin1.size())) + char(options);
+    if (runs)
+        s += U16(runs);
+    if (phonetic)
+        s += U32(phonetic);
+    return s + latin1 + QByteArray(4 * runs, '\x01') + QByteArray(qsizetype(phonetic), 'P');
+}
+
+// A workbook stream: globals (the given records, one worksheet), then that worksheet.
+QByteArray Biff8Book(const QByteArray &globals, const QByteArray &cells)
+{
+    const QByteArray head = Bof(0x0005) + globals;
+    const QByteArray bound = Rec(0x0085, U32(quint32(head.size() + 13 + 4)) + QByteArray("\0\0\x01\0S", 5));
+    return head + bound + Rec(0x000A, {}) + Bof(0x0010) + cells + Rec(0x000A, {});
+}
+
+// Stores a workbook stream in an OLE2 file, as Excel does.
+void WriteXls(const QString &path, const QByteArray &stream)
+{
+    gsf_init();
+    GError *error = nullptr;
+    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+    QVERIFY(file);
+    GsfOutfile *ole = gsf_outfile_msole_new(file);
+    GsfOutput *book = gsf_outfile_new_child(ole, "Workbook", FALSE);
+    gsf_output_write(book, size_t(stream.size()), reinterpret_cast<const guint8 *>(stream.constData()));
+    gsf_output_close(book);
+    g_object_unref(book);
+    gsf_output_close(GSF_OUTPUT(ole));
+    g_object_unref(ole);
+    gsf_output_close(file);
+    g_object_unref(file);
+}
 
 QString LongName(int i)
 {
@@ -204,6 +274,64 @@ private slots:
         // no file: not opened, no error
         Read r;
         QVERIFY(!ReadExcel(dir.filePath("missing.xls"), r));
+    }
+
+    void recordBounds_data()
+    {
+        QTest::addColumn<QByteArray>("globals");
+        QTest::addColumn<QByteArray>("cells");
+        QTest::addColumn<int>("lastLength");   // the length the sheet's last record (EOF) declares
+        QTest::addColumn<QStringList>("column"); // column A as read; empty when refused
+        QTest::addColumn<QString>("why");
+        const QByteArray two = Sst({SstString("ALPHA"), SstString("BRAVO")});
+        QTest::newRow("last shared string") << two << LabelSst(0, 0, 1) << 0 << QStringList{"BRAVO"} << QString();
+        QTest::newRow("shared string at the count")
+            << two << LabelSst(0, 0, 2) << 0 << QStringList() << "a shared string that does not exist";
+        // the record's 4-byte header counts: a body that would end 1 to 4 bytes past the stream
+        QTest::newRow("record ends at the stream's end")
+            << QByteArray() << Label(0, 0, "LAST") << 0 << QStringList{"LAST"} << QString();
+        QTest::newRow("record 1 byte past the end")
+            << QByteArray() << Label(0, 0, "LAST") << 1 << QStringList() << "runs past the end";
+        QTest::newRow("record 4 bytes past the end")
+            << QByteArray() << Label(0, 0, "LAST") << 4 << QStringList() << "runs past the end";
+        // an embedded chart brings its own BOF..EOF; nothing in it is a cell of the sheet
+        const QByteArray chart = Bof(0x0020) + Number(1, 0, 99) + Label(3, 0, "CHART") + Rec(0x000A, {});
+        QTest::newRow("embedded chart")
+            << QByteArray() << Label(0, 0, "LAST") + Label(1, 0, "DOE") + chart + Label(2, 0, "ROE") << 0
+            << QStringList{"LAST", "DOE", "ROE"} << QString();
+        // rich-text runs (0x08: a count, then 4 bytes a run) and phonetic data (0x04: a byte count)
+        QTest::newRow("rich and phonetic shared strings")
+            << Sst({SstString("PLAIN"), SstString("RICH", 2), SstString("PHONETIC", 0, 5), SstString("BOTH", 1, 7),
+                    SstString("AFTER")})
+            << LabelSst(0, 0, 0) + LabelSst(1, 0, 1) + LabelSst(2, 0, 2) + LabelSst(3, 0, 3) + LabelSst(4, 0, 4) << 0
+            << QStringList{"PLAIN", "RICH", "PHONETIC", "BOTH", "AFTER"} << QString();
+    }
+    void recordBounds()
+    {
+        QFETCH(QByteArray, globals);
+        QFETCH(QByteArray, cells);
+        QFETCH(int, lastLength);
+        QFETCH(QStringList, column);
+        QFETCH(QString, why);
+        QByteArray stream = Biff8Book(globals, cells);
+        stream[stream.size() - 2] = char(lastLength);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("crafted.xls");
+        WriteXls(path, stream);
+        Read r;
+        try {
+            QVERIFY(ReadExcel(path, r));
+        } catch (const Exception &e) {
+            QVERIFY2(!why.isEmpty(), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith("Cannot read '" + path + "': "), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+            return;
+        }
+        QVERIFY2(why.isEmpty(), qPrintable("read, though " + why));
+        QStringList read;
+        for (const QStringList &record : r.records)
+            read << record.value(0);
+        QCOMPARE(read, column);
     }
 
     void everyOneByteDamageIsReadOrRefused()

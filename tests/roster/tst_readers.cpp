@@ -228,6 +228,46 @@ private slots:
         QCOMPARE(c.fieldCount, 2);
         // lone CR dropped, empty line gives no values, last line needs no break
         QCOMPARE(c.records, QList<QStringList>({{"a", "b"}, {"cd", "e"}, {}, {"f"}}));
+        // without any LF, CR ends the line, in the delimited and the fixed-width reader
+        Capture cr;
+        QVERIFY(ReadAll<TImportCommaTextReader>(WriteFile(dir, "cr.csv", "a,b\rc\r\rd,e"), cr));
+        QCOMPARE(cr.fieldCount, 2);
+        QCOMPARE(cr.records, QList<QStringList>({{"a", "b"}, {"c"}, {}, {"d", "e"}}));
+        Capture fixed;
+        TImportFixedTextReader r([&](const QStringList &v) { fixed.records << v; }, [](int) {});
+        r.ColumnStarts = {0, 4};
+        QVERIFY(r.Import(WriteFile(dir, "cr.txt", "DOE JOHN\rROE JANE\r")));
+        QCOMPARE(fixed.records, QList<QStringList>({{"DOE", "JOHN"}, {"ROE", "JANE"}}));
+    }
+
+    void crOnlyRosters_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sound");   // the same roster with CR LF line ends
+        QTest::addColumn<int>("type");
+        QTest::newRow("comma") << "integrity/csv-cr-only.csv" << "roster.csv" << int(iftCommaText);
+        QTest::newRow("tab") << "integrity/tab-cr-only.txt" << "roster-tab.txt" << int(iftTabText);
+    }
+    void crOnlyRosters()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, sound);
+        QFETCH(int, type);
+        TImportTable cr, crlf;
+        QVERIFY(cr.LoadFromFile(testing_registry::dataPath(file), TImportFileType(type)));
+        QVERIFY(crlf.LoadFromFile(testing_registry::dataPath(sound), TImportFileType(type)));
+        QCOMPARE(cr.FieldCount(), 7);
+        QVERIFY(cr.RowCount() >= 30);
+        QCOMPARE(Rows(cr), Rows(crlf));
+    }
+
+    void crOnlyRosterMadeElsewhere()
+    {
+        TImportTable t;
+        QVERIFY(t.LoadFromFile(testing_registry::dataPath("integrity/txt-cr-only.csv"), iftCommaText));
+        t.SetFieldKind(3, fkSSN);
+        QCOMPARE(Rows(t), QList<QStringList>({{"DOE", "JOHN", "Q", "012345678", "SPC", "M", "HHC"},
+                                               {"SMITH", "A", "B", "123456789", "PVT", "F", "HHC"}}));
     }
 
     void ctrlZEndsTheText()
@@ -541,6 +581,10 @@ private slots:
         QTest::newRow("roster-garbage.dbf") << "roster-garbage.dbf" << int(iftDBase);
         QTest::newRow("roster-truncated.mdb") << "roster-truncated.mdb" << int(iftAccess);
         QTest::newRow("roster-nullmap.mdb") << "roster-nullmap.mdb" << int(iftAccess);
+        QTest::newRow("roster-badrow.mdb") << "roster-badrow.mdb" << int(iftAccess);
+        // found by fuzzing: the database library itself faults on these
+        QTest::newRow("fuzz-libmdb-1.mdb") << "fuzz-libmdb-1.mdb" << int(iftAccess);
+        QTest::newRow("fuzz-libmdb-2.mdb") << "fuzz-libmdb-2.mdb" << int(iftAccess);
         QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
         QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
         QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);
@@ -594,13 +638,63 @@ private slots:
         QCOMPARE(t.RowCount(), 35);
     }
 
-    void truncatedDBaseKeepsWhatItHas()
+    void damageIsRefused_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QStringList>("reasons");   // each in the message, beside the file's name
+        QTest::addColumn<bool>("nothingRead");      // refused before any row reached the table
+        // the shared fixtures were made from truth.csv; their headers count its members
+        QFile truth(testing_registry::dataPath("integrity/truth.csv"));
+        QVERIFY(truth.open(QIODevice::ReadOnly));
+        const QString members = QString::number(truth.readAll().trimmed().count('\n'));
+        QCOMPARE(members, QString("60"));
+        const QString damaged = "the file is damaged";
+        QTest::newRow("xlsx: shared strings fail their checksum")
+            << "integrity/xlsx-bad-crc-ssn.xlsx" << int(iftExcel) << QStringList{damaged, "\"xl/sharedStrings.xml\""} << true;
+        QTest::newRow("xlsx: stored sheet fails its checksum")
+            << "integrity/xlsx-stored-bad-crc.xlsx" << int(iftExcel)
+            << QStringList{damaged, "\"xl/worksheets/sheet1.xml\"", "checksum"} << true;
+        QTest::newRow("ods: stored content fails its checksum")
+            << "integrity/ods-stored-bad-crc.ods" << int(iftOds) << QStringList{damaged, "\"content.xml\"", "checksum"} << true;
+        QTest::newRow("dbf cut at half")
+            << "integrity/truncated-half.dbf" << int(iftDBase)
+            << QStringList{"damaged", "announces " + members + " records", "holds only 28."} << true;
+        QTest::newRow("dbf count 2^31")
+            << "integrity/dbf-2g-records.dbf" << int(iftDBase)
+            << QStringList{"damaged", "announces 2,147,483,648 records", "holds only " + members + "."} << true;
+        QTest::newRow("dbf cut in a record")
+            << "integrity/dbf-cut.dbf" << int(iftDBase) << QStringList{"announces 25 records", "holds only 10."} << true;
+        QTest::newRow("dbf count 2^31, own")
+            << "integrity/dbf-count-2g.dbf" << int(iftDBase) << QStringList{"2,147,483,648", "holds only 25."} << true;
+        QTest::newRow("dbf count 1,000,000 with two records")
+            << "damaged/roster-garbage.dbf" << int(iftDBase) << QStringList{"1,000,000", "holds only 2."} << true;
+        QTest::newRow("mdb row the library skips")
+            << "damaged/roster-badrow.mdb" << int(iftAccess)
+            << QStringList{"table \"Roster\" is damaged", "rows of it cannot be read", "mdb_crack_row"} << false;
+    }
+    void damageIsRefused()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, type);
+        QFETCH(QStringList, reasons);
+        QFETCH(bool, nothingRead);
+        ChooserScope scope([](const QStringList &, QString &chosen) {
+            chosen = "Roster";
+            return true;
+        });
+        const QString path = testing_registry::dataPath(file);
         TImportTable t;
-        QVERIFY(t.LoadFromFile(testing_registry::dataPath("damaged/roster-garbage.dbf"), iftDBase));
-        QCOMPARE(t.RowCount(), 2);
-        QCOMPARE(t.GetCell(0, 0), QString("QUARLES"));
-        QCOMPARE(t.GetCell(1, 0), QString("ABERNATHY"));
+        try {
+            t.LoadFromFile(path, TImportFileType(type));
+            QFAIL(qPrintable(QString("read %1 rows of a damaged file").arg(t.RowCount())));
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains("\"" + path + "\""), qPrintable(e.message()));
+            for (const QString &reason : reasons)
+                QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
+        }
+        if (nothingRead)
+            QCOMPARE(t.RowCount(), 0);
     }
 };
 

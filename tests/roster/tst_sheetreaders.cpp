@@ -69,7 +69,8 @@ QList<std::pair<QString, QByteArray>> Book(const QByteArray &sheet,
     QList<std::pair<QString, QByteArray>> parts = {
         {"xl/workbook.xml", Workbook("<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>")},
         {"xl/_rels/workbook.xml.rels", Rels(Rel("rId1", "worksheet", "worksheets/sheet1.xml")
-                                            + Rel("rId2", "styles", "styles.xml"))},
+                                            + Rel("rId2", "styles", "styles.xml")
+                                            + Rel("rId3", "sharedStrings", "sharedStrings.xml"))},
         {"xl/worksheets/sheet1.xml", sheet}};
     return parts + extra;
 }
@@ -78,6 +79,9 @@ const QByteArray kOdsNs =
     "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
     "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
     "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"";
+
+// Two shared strings, "ALPHA" and "BRAVO".
+const QByteArray kTwoStrings = "<sst xmlns=\"" + kMain + "\"><si><t>ALPHA</t></si><si><t>BRAVO</t></si></sst>";
 
 QList<std::pair<QString, QByteArray>> Ods(const QByteArray &rows)
 {
@@ -362,6 +366,21 @@ private slots:
         QCOMPARE(Rows(t), QList<QStringList>({{"LAST", "DATE", "STAMP"},
                                               {"DOE", DateTimeText(QDate(2001, 2, 3), QTime(), false),
                                                DateTimeText(QDate(1904, 1, 2), QTime(6, 0), true)}}));
+        // date1904 as a word or a digit; serial 1 is 2 January 1904 or 1 January 1900
+        const QByteArray styles = "<styleSheet xmlns=\"" + kMain
+                                  + "\"><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+        const QList<std::pair<QByteArray, QDate>> systems = {
+            {"true", QDate(1904, 1, 2)}, {"1", QDate(1904, 1, 2)}, {"false", QDate(1900, 1, 1)}, {"0", QDate(1900, 1, 1)}};
+        for (const auto &[attribute, date] : systems) {
+            auto parts = Book(Sheet("<row>" + Inline("A1", "LAST") + "<c r=\"B1\" s=\"1\"><v>1</v></c></row>"),
+                              {{"xl/styles.xml", styles}});
+            parts[0].second = "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><workbookPr date1904=\""
+                              + attribute + "\"/><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+            const QString path = Temp("date1904-" + attribute + ".xlsx");
+            WriteZip(path, parts);
+            QVERIFY(t.LoadFromFile(path, iftExcel));
+            QCOMPARE(Rows(t), QList<QStringList>({{"LAST", DateTimeText(date, QTime(), false)}}));
+        }
     }
 
     void xlsxWithoutReferences()
@@ -472,6 +491,8 @@ private slots:
             << Sheet("<row>" + Inline("A1", QByteArray(30000, 'x') + QByteArray(5000, ';').replace(";", "&amp;")) + "</row>")
             << "32,767";
         QTest::newRow("missing shared string") << Sheet("<row><c r=\"A1\" t=\"s\"><v>3</v></c></row>") << "shared string";
+        QTest::newRow("shared string at the count")
+            << Sheet("<row><c r=\"A1\" t=\"s\"><v>2</v></c></row>") << "refers to shared string \"2\"";
         QTest::newRow("row listed twice") << Sheet(a1 + "<row r=\"1\">" + Inline("A1", "B") + "</row>") << "after row 1";
         QTest::newRow("cells out of order")
             << Sheet("<row r=\"1\">" + Inline("B1", "B") + Inline("A1", "A") + "</row>") << "out of order";
@@ -489,7 +510,7 @@ private slots:
         QFETCH(QByteArray, sheet);
         QFETCH(QString, why);
         const QString path = Temp(QString("hostile-%1.xlsx").arg(QTest::currentDataTag()).replace(' ', '-'));
-        WriteZip(path, Book(sheet));
+        WriteZip(path, Book(sheet, {{"xl/sharedStrings.xml", kTwoStrings}}));
         ExpectError(path, iftExcel, why);
     }
 
@@ -588,6 +609,17 @@ private slots:
         const QString deep = Temp("deep.ods");
         WriteZip(deep, nested(1000000));
         ExpectError(deep, iftOds, "deep");
+
+        // A run of empty cells moves as many columns as it repeats.
+        const QString gap = Temp("gap.ods");
+        const auto text = [](const char *t) {
+            return QByteArray("<table:table-cell office:value-type=\"string\"><text:p>") + t + "</text:p></table:table-cell>";
+        };
+        WriteZip(gap, Ods("<table:table-row>" + text("A") + text("B") + text("C") + text("D") + text("E") + "</table:table-row>"
+                          "<table:table-row>" + text("1") + "<table:table-cell table:number-columns-repeated=\"3\"/>"
+                          + text("5") + "</table:table-row>"));
+        QVERIFY(t.LoadFromFile(gap, iftOds));
+        QCOMPARE(Rows(t), QList<QStringList>({{"A", "B", "C", "D", "E"}, {"1", "", "", "", "5"}}));
 
         // A spreadsheet without a table is an empty roster.
         const QString none = Temp("no-table.ods");

@@ -79,7 +79,9 @@ def dbase3_memo():
 def dbase4_memo():
     """dBase IV (0x8B) with a .dbt of 1024-byte blocks: each memo has an 8-byte head."""
     size = 1024
-    memos = ["Waiver pending; medical review 2026-11.", "M\u00dcLLER asked for a morning slot."]
+    # the second fills its block to the last byte: the next memo's head follows at once
+    memos = ["Waiver pending; medical review 2026-11.", ("Full block; " * 85)[:size - 8],
+             "M\u00dcLLER asked for a morning slot."]
     blocks = bytearray(size)
     numbers = []
     for text in memos:
@@ -96,7 +98,8 @@ def dbase4_memo():
         f.write(blocks)
     rows = [(False, [b"PELLETIER", b"ANNICK", b"918-50-2294", numbers[0]]),
             (True, [b"DELETED", b"ROW", b"900-00-0000", b""]),
-            (False, [b"M\xdcLLER", b"GRETA", b"925-17-6603", numbers[1]])]
+            (False, [b"M\xdcLLER", b"GRETA", b"925-17-6603", numbers[2]]),
+            (False, [b"KOWALCZYK", b"IRENA", b"931-40-7725", numbers[1]])]
     table("memo4.dbf", 0x8B, ROSTER, rows, 0x57)
 
 
