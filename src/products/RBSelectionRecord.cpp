@@ -178,6 +178,7 @@ void TrptSelectionRecord::dbRecordBeforePrint()
     const bool member = kind == QLatin1Char('C') || kind == QLatin1Char('M');
     dbtxtCaption->Visible = kind == QLatin1Char('F') || kind == QLatin1Char('H');
     dbmemoValue->Visible = kind == QLatin1Char('F') || kind == QLatin1Char('N');
+    dbmemoValue->CharWrap = kind == QLatin1Char('F');   // notes are sentences: broken between words
     for (TppDBText *t : {dbtxtNo, dbtxtBatch, dbtxtSpecimen, dbtxtName})
         t->Visible = member;
     const bool pool = kind == QLatin1Char('Q') || kind == QLatin1Char('A') || kind == QLatin1Char('P');
