@@ -200,7 +200,8 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     setTabOrder(rbPercentage, rbTotalNumber);
     setTabOrder(rbTotalNumber, edtCount);
     setTabOrder(edtCount, edtAlternates);
-    setTabOrder(edtAlternates, btnPrevious);
+    // The Alternates box is the last control made: after it the chain goes round to the
+    // buttons. Moving them behind it would take the spin box's own editor out of order.
 
     connect(lvRoster, &TMemberListView::ColumnClicked, this,
             [this](int column) { RunAction([this, column] { SortByColumn(column); }, this); });
