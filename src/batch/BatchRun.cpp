@@ -589,8 +589,9 @@ in the pool of that draw, also after the roster file has changed.
 
 The steps are the wizard's, in its order: the roster is loaded and sorted by name (page 3),
 --sort clicks the column headers, the draw follows (then its alternates), --group-by-gender
-ticks the print page's grouping box, and the members are numbered. So the same roster, options and seed
-give the same selection and numbers as the wizard driven through the same steps.
+ticks the print page's grouping box, and the members are numbered. So the same roster,
+options and seed give the same selection and numbers as the wizard driven through the same
+steps.
 
 Every error prints the message the wizard would show on standard error and exits with
 status 2 (3: a record that --verify does not confirm); nothing is written then, not even after a failed write (a full disk). The program
