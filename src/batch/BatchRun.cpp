@@ -49,6 +49,7 @@ struct Options
     std::optional<QString> count;
     QString select;
     std::optional<quint32> seed;
+    int alternates = 0;
     QString sort;
     bool groupByGender = false;
     TPrintInputs inputs;
@@ -127,6 +128,12 @@ Options parse(const QStringList &args)
             if (!ok || seed > 0xFFFFFFFFull)
                 fail(QStringLiteral("'%1' is not a valid seed (0 to 4294967295)").arg(s));
             o.seed = quint32(seed);
+        } else if (a == QLatin1String("--alternates")) {
+            const QString n = value();
+            bool ok = false;
+            o.alternates = n.toInt(&ok);
+            if (!ok || o.alternates < 0 || o.alternates > MaxAlternates)
+                fail(QStringLiteral("'%1' is not a valid number of alternates (0 to %2)").arg(n).arg(MaxAlternates));
         } else if (a == QLatin1String("--sort")) {
             o.sort = value();
         } else if (a == QLatin1String("--group-by-gender")) {
@@ -329,8 +336,9 @@ void applySort(TMemberList &list, const QString &sort)
         list.SortByColumn(column);
 }
 
-// Returns the method of the draw and the count / probability box's text it drew with.
-TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxText)
+// Returns the method of the draw and the count / probability box's text it drew with; the
+// alternates of a random draw are drawn straight after it, as the wizard's Finish does.
+TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxText, QList<int> &alternates)
 {
     SetFixedRandomSeed(o.seed);
     if (premise == 0) {
@@ -339,6 +347,7 @@ TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxT
         if (o.count) {
             boxText = *o.count;
             SelectByCount(list, *o.count);
+            alternates = DrawAlternates(list, o.alternates);
             return dmCount;
         } else {
             const QString text = o.probability ? *o.probability : QString::number(ServiceUtils->DefaultTestValue);
@@ -348,6 +357,7 @@ TDrawMethod draw(TMemberList &list, const Options &o, int premise, QString &boxT
             system.setNumberOptions(QLocale::OmitGroupSeparator);
             boxText = system.toString(p, 'g', 17);
             SelectByProbability(list, boxText, RankProbabilityOf(ServiceUtils));
+            alternates = DrawAlternates(list, o.alternates);
             return dmProbability;
         }
     } else if (premise == 1) {
@@ -551,6 +561,16 @@ Test:
                                          hand (all but IR and IU)
   --seed S                               seed of the random source, 0 to 4294967295 (default:
                                          the clock, as the wizard); a fixed seed repeats a draw
+  --alternates N                         for IR: after the draw, also draw N alternates (0 to 99,
+                                         default 0, as page 3's "Alternates" box): members not
+                                         selected, to be tested in their order when a selected
+                                         member is not available. Drawn from the members not
+                                         selected, in display order, by the same random source
+                                         going on after the selection, so the selection and its
+                                         numbers are the same whatever N is. They are not
+                                         numbered and not on the six products, only on the
+                                         selection record; when fewer members are left, all of
+                                         them, and the record says so.
   --sort name|ssn|rank[:desc]            display order before the draw and the numbering; after
                                          loading the list is by name ascending. The column is
                                          sorted ascending as its header click does; :desc clicks
@@ -577,21 +597,39 @@ Products:
                                          organization
 Audit:
   --record FILE.json                     write the selection record as JSON: the roster file's
-                                         name, size and SHA-256, the column mapping, the pool,
-                                         premise, location, method, seed, the selected members
-                                         with their numbers (no SSNs) and the command repeating
-                                         the draw
-  --verify FILE.json                     read the roster file a record names, check its SHA-256,
-                                         repeat the draw and compare the members and numbers:
-                                         exit 0 when they are the same, 3 with the reason when
-                                         they are not; other options given override the record's
+                                         name, size and SHA-256, the column mapping, premise,
+                                         location, method, seed, the selected members with their
+                                         numbers, the alternates in their order, every member of
+                                         the pool in display order at the draw (row, name, rank,
+                                         organization, selected or not) and the pool's SHA-256,
+                                         and the command repeating the draw. No SSN is in it:
+                                         the SSNs enter only the pool's SHA-256 (each member's
+                                         name, a tab, the SSN and a line feed, in UTF-8, in
+                                         display order)
+  --verify FILE.json                     read the roster file a record names, repeat the draw and
+                                         check, in this order: the pool (the same names and SSNs
+                                         in the same order; a file saved again by another
+                                         program, whose own SHA-256 differs, passes when its pool
+                                         is the same; otherwise who was added and who removed is
+                                         listed), the member count, the members, their specimen
+                                         and batch numbers, and the alternates. Exit 0 when all
+                                         agree, 3 naming the check that failed; other options
+                                         given override the record's
   --help                                 this text
   --version                              the program's version
 
+An inspector repeats a draw from its record: with the record's JSON, run
+  corvane-batch --verify draw.json
+on the roster file it names; from the printed record, run the command printed under "To
+repeat this draw from the same roster file" and compare the members, numbers and alternates
+it lists (--list, --record) with the printed ones. The pool pages answer whether a member was
+in the pool of that draw, also after the roster file has changed.
+
 The steps are the wizard's, in its order: the roster is loaded and sorted by name (page 3),
---sort clicks the column headers, the draw follows, then --group-by-gender ticks the print
-page's grouping box, and the members are numbered. So the same roster, options and seed
-give the same selection and numbers as the wizard driven through the same steps.
+--sort clicks the column headers, the draw follows (then its alternates), --group-by-gender
+ticks the print page's grouping box, and the members are numbered. So the same roster,
+options and seed give the same selection and numbers as the wizard driven through the same
+steps.
 
 Every error prints the message the wizard would show on standard error and exits with
 status 2 (3: a record that --verify does not confirm); nothing is written then, not even after a failed write (a full disk). The program
@@ -623,12 +661,14 @@ void runTest(TBatchTest &t, Options &o, int premise, const QString &location, bo
     t.list.LoadMembers(std::move(recs));
     applySort(t.list, o.sort);
     QString boxText;
-    const TDrawMethod method = draw(t.list, o, premise, boxText);
+    QList<int> alternates;
+    const TDrawMethod method = draw(t.list, o, premise, boxText, alternates);
     const QString premiseCode = PremiseCodeOf(PremiseEntries().at(premise));
     // The record hashes the roster and copies every drawn name: made only when it is wanted.
     if (wantRecord)
         SetCurrentSelectionRecord(MakeSelectionRecord(RosterSourceOf(o.roster, type, t.table, tableName), t.list,
-                                                      premiseCode, location, method, boxText));
+                                                      premiseCode, location, method, boxText, alternates,
+                                                      premise == 0 ? o.alternates : 0));
     if (o.groupByGender)
         t.list.SetGroupByGender(true);
     o.inputs.GroupByGender = o.groupByGender;
@@ -647,6 +687,8 @@ int premiseChecked(const Options &o)
                  .arg(o.premise));
     if (premise != 0 && (o.probability || o.count))
         fail(QStringLiteral("--probability and --count apply to random testing (IR) only"));
+    if (premise != 0 && o.alternates > 0)
+        fail(QStringLiteral("--alternates applies to random testing (IR) only"));
     if (premise <= 1 && !o.select.isEmpty())
         fail(QStringLiteral("--select applies to the premises chosen by hand, not IR or IU"));
     return premise;
@@ -665,8 +707,34 @@ void writeRecord(const QString &fileName)
         fail(QStringLiteral("Cannot write '%1': %2").arg(fileName, file.errorString()));
 }
 
-// Repeats the draw a record describes and compares the members. Options given besides
-// --verify go after the record's own, so that they win (another --seed, for one).
+// The first difference between two lists of alternates, empty when they are the same.
+QString alternatesDifference(const TSelectionRecord &want, const TSelectionRecord &got)
+{
+    if (want.AlternatesAsked != got.AlternatesAsked)
+        return QStringLiteral("the record asks for %1 alternates, the draw for %2")
+            .arg(want.AlternatesAsked)
+            .arg(got.AlternatesAsked);
+    if (want.Alternates.size() != got.Alternates.size())
+        return QStringLiteral("the draw gives %1 alternates, the record %2")
+            .arg(got.Alternates.size())
+            .arg(want.Alternates.size());
+    for (int i = 0; i < want.Alternates.size(); ++i) {
+        const TPoolMember &a = want.Alternates.at(i);
+        const TPoolMember &b = got.Alternates.at(i);
+        if (a.Name != b.Name || a.Row != b.Row)
+            return QStringLiteral("alternate %1 is %2 (row %3) in the record but %4 (row %5) in the draw")
+                .arg(i + 1)
+                .arg(a.Name)
+                .arg(a.Row)
+                .arg(b.Name)
+                .arg(b.Row);
+    }
+    return QString();
+}
+
+// Repeats the draw a record describes and compares, check by check: the pool, the number
+// of members selected, who they are, their numbers, and the alternates. Options given
+// besides --verify go after the record's own, so that they win (another --seed, for one).
 int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
 {
     QFile file(given.verifyFile);
@@ -701,10 +769,17 @@ int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
         err << QStringLiteral("Not verified: the roster file '%1' cannot be read: %2\n").arg(roster, readError);
         return 3;
     }
-    if (sha != want.RosterSha256) {
-        err << QStringLiteral("Not verified: the roster file '%1' has changed since the draw. Its SHA-256 is now %2 "
-                              "(%3 bytes); the record says %4 (%5 bytes).\n")
-                   .arg(roster, sha).arg(size).arg(want.RosterSha256).arg(want.RosterSize);
+    const bool fileSame = sha == want.RosterSha256;
+    const QString fileChanged =
+        QStringLiteral("the roster file '%1' has changed since the draw: its SHA-256 is now %2 (%3 bytes); the record "
+                       "says %4 (%5 bytes)")
+            .arg(roster, sha)
+            .arg(size)
+            .arg(want.RosterSha256)
+            .arg(want.RosterSize);
+    // A record without the pool's hash cannot tell a file saved again from a changed one.
+    if (!fileSame && want.PoolSha256.isEmpty()) {
+        err << QStringLiteral("Not verified: %1.\n").arg(fileChanged);
         return 3;
     }
 
@@ -722,29 +797,92 @@ int verifyRecord(const Options &given, const QStringList &args, std::FILE *out)
     runTest(t, o, premise, location, true);
     const TSelectionRecord *got = CurrentSelectionRecord();
 
-    QString difference;
-    if (got->Members.size() != want.Members.size())
+    // The pool first: a draw repeated from another pool proves nothing, even when it happens
+    // to pick the same members.
+    if (!want.PoolSha256.isEmpty() && got->PoolSha256 != want.PoolSha256) {
+        QString why;
+        const QStringList changes = PoolDifferences(want.Pool, got->Pool);
+        if (!changes.isEmpty()) {
+            why = QStringLiteral("it has %1 members, the record's %2:\n  %3")
+                      .arg(got->Pool.size())
+                      .arg(want.Pool.size())
+                      .arg(changes.join(QStringLiteral("\n  ")));
+        } else {
+            bool sameOrder = want.Pool.size() == got->Pool.size();
+            for (int i = 0; sameOrder && i < want.Pool.size(); ++i)
+                sameOrder = want.Pool.at(i).Name == got->Pool.at(i).Name;
+            why = sameOrder ? QStringLiteral("the same %1 names in the same order, but an SSN has changed")
+                                  .arg(want.Pool.size())
+                            : QStringLiteral("the same %1 names, but in another order").arg(want.Pool.size());
+        }
+        err << QStringLiteral("Not verified: the pool differs. %1; the pool's SHA-256 is now %2, the record says %3: "
+                              "%4\n")
+                   .arg(fileSame ? QStringLiteral("The roster file is unchanged, but read into other members")
+                                 : fileChanged.left(1).toUpper() + fileChanged.mid(1),
+                        got->PoolSha256, want.PoolSha256, why);
+        return 3;
+    }
+
+    QString check, difference;
+    if (got->Members.size() != want.Members.size()) {
+        check = QStringLiteral("the member count differs");
         difference = QStringLiteral("the draw selected %1 members, the record %2")
-                         .arg(got->Members.size()).arg(want.Members.size());
-    for (int i = 0; difference.isEmpty() && i < want.Members.size(); ++i) {
+                         .arg(got->Members.size())
+                         .arg(want.Members.size());
+    }
+    for (int i = 0; check.isEmpty() && i < want.Members.size(); ++i) {
         const TRecordMember &a = want.Members.at(i);
         const TRecordMember &b = got->Members.at(i);
-        const bool numbersDiffer = want.Numbered && (a.BatchNumber != b.BatchNumber || a.SpecimenNumber != b.SpecimenNumber);
-        if (a.Name != b.Name || numbersDiffer)
+        if (a.Name != b.Name) {
+            check = QStringLiteral("the members differ");
             difference = QStringLiteral("member %1 is %2 %3 %4 in the record but %5 %6 %7 in the draw")
-                             .arg(i + 1).arg(a.BatchNumber, a.SpecimenNumber, a.Name, b.BatchNumber,
-                                             b.SpecimenNumber, b.Name);
+                             .arg(i + 1)
+                             .arg(a.BatchNumber, a.SpecimenNumber, a.Name, b.BatchNumber, b.SpecimenNumber, b.Name);
+        }
+    }
+    for (int i = 0; check.isEmpty() && want.Numbered && i < want.Members.size(); ++i) {
+        const TRecordMember &a = want.Members.at(i);
+        const TRecordMember &b = got->Members.at(i);
+        if (a.BatchNumber != b.BatchNumber || a.SpecimenNumber != b.SpecimenNumber) {
+            check = QStringLiteral("the specimen numbers differ");
+            difference = QStringLiteral("member %1, %2, has batch %3 specimen %4 in the record but batch %5 specimen "
+                                        "%6 in the draw")
+                             .arg(i + 1)
+                             .arg(a.Name, a.BatchNumber, a.SpecimenNumber, b.BatchNumber, b.SpecimenNumber);
+        }
+    }
+    if (check.isEmpty()) {
+        difference = alternatesDifference(want, *got);
+        if (!difference.isEmpty())
+            check = QStringLiteral("the alternates differ");
     }
     const QString seed = got->Seed ? QString::number(*got->Seed) : QStringLiteral("none");
     const QString wantSeed = want.Seed ? QString::number(*want.Seed) : QStringLiteral("none");
-    if (!difference.isEmpty()) {
-        err << QStringLiteral("Not verified: the roster file is unchanged, but %1 (seed %2; the record's seed %3).\n")
-                   .arg(difference, seed, wantSeed);
+    const QString pool = want.PoolSha256.isEmpty()
+                             ? QString()
+                             : QStringLiteral("the pool is the same (%1 members, SHA-256 %2)")
+                                   .arg(got->Pool.size())
+                                   .arg(got->PoolSha256);
+    const QString source = fileSame ? QStringLiteral("the roster file is unchanged")
+                                    : QStringLiteral("%1 (%2: saved again, by this or another program)")
+                                          .arg(pool, fileChanged);
+    if (!check.isEmpty()) {
+        err << QStringLiteral("Not verified: %1: %2, but %3 (seed %4; the record's seed %5).\n")
+                   .arg(check, source, difference, seed, wantSeed);
         return 3;
     }
-    QTextStream(out) << QStringLiteral("Verified: the roster file '%1' is unchanged (SHA-256 %2) and the draw with "
-                                       "seed %3 selects the same %4 members with the same numbers.\n")
-                            .arg(roster, sha, seed).arg(want.Members.size());
+    QString same = QStringLiteral("selects the same %1 members").arg(want.Members.size());
+    if (want.Numbered)
+        same += QStringLiteral(" with the same numbers");
+    if (want.AlternatesAsked > 0)
+        same += QStringLiteral(" and draws the same %1 alternates in the same order").arg(want.Alternates.size());
+    QTextStream(out) << (fileSame ? QStringLiteral("Verified: the roster file '%1' is unchanged (SHA-256 %2)%3, and "
+                                                   "the draw with seed %4 %5.\n")
+                                        .arg(roster, sha, pool.isEmpty() ? QString() : QStringLiteral(", ") + pool,
+                                             seed, same)
+                                  : QStringLiteral("Verified: %1, though %2 (saved again, by this or another program); "
+                                                   "the draw with seed %3 %4.\n")
+                                        .arg(pool, fileChanged, seed, same));
     return 0;
 }
 

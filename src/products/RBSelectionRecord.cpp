@@ -27,8 +27,51 @@ QList<TrptSelectionRecord::TLine> TrptSelectionRecord::LinesOf(const TSelectionR
             lines.append(TLine{QLatin1Char('M'), {QString::number(i + 1), m.BatchNumber, m.SpecimenNumber, m.Name}});
         }
     }
+    if (record.AlternatesAsked > 0) {
+        lines.append(TLine{QLatin1Char('H'), {QStringLiteral("Alternates, in the order they are to be used")}});
+        const int drawn = int(record.Alternates.size());
+        if (drawn < record.AlternatesAsked)
+            lines.append(TLine{QLatin1Char('N'),
+                               {QString(), drawn == 0 ? QStringLiteral("%1 alternates were asked for, but every member "
+                                                                       "was selected: there are none.")
+                                                            .arg(record.AlternatesAsked)
+                                                      : QStringLiteral("%1 alternates were asked for, but only %2 "
+                                                                       "members were not selected: all of them are "
+                                                                       "alternates.")
+                                                            .arg(record.AlternatesAsked)
+                                                            .arg(drawn)}});
+        if (drawn > 0)
+            lines.append(TLine{QLatin1Char('Q'), {QStringLiteral("No."), QStringLiteral("Row"), QStringLiteral("Name"),
+                                                  QStringLiteral("Rank"), QStringLiteral("Organization"), QString()}});
+        for (int i = 0; i < drawn; ++i) {
+            const TPoolMember &m = record.Alternates.at(i);
+            lines.append(TLine{QLatin1Char('A'), {QString::number(i + 1), QString::number(m.Row), m.Name, m.Rank,
+                                                  m.Organization, QString()}});
+        }
+    }
     lines.append(TLine{QLatin1Char('H'), {QStringLiteral("To repeat this draw from the same roster file")}});
     lines.append(TLine{QLatin1Char('X'), {record.BatchCommand()}});
+    if (!record.Pool.isEmpty()) {
+        const int n = int(record.Pool.size());
+        lines.append(TLine{QLatin1Char('H'),
+                           {n == 1 ? QStringLiteral("The pool: 1 member") : QStringLiteral("The pool: %1 members").arg(n)},
+                           2});
+        lines.append(TLine{QLatin1Char('N'),
+                           {QString(), QStringLiteral("Every member the draw was made from, in display order at the "
+                                                      "draw. Row is the member's data row in the roster file (1 is "
+                                                      "the first row after a header).")},
+                           2});
+        lines.append(TLine{QLatin1Char('Q'), {QStringLiteral("No."), QStringLiteral("Row"), QStringLiteral("Name"),
+                                              QStringLiteral("Rank"), QStringLiteral("Organization"),
+                                              QStringLiteral("Selected")},
+                           2});
+        for (int i = 0; i < n; ++i) {
+            const TPoolMember &m = record.Pool.at(i);
+            lines.append(TLine{QLatin1Char('P'), {QString::number(i + 1), QString::number(m.Row), m.Name, m.Rank,
+                                                  m.Organization, m.Selected ? QStringLiteral("Yes") : QStringLiteral("No")},
+                               2});
+        }
+    }
     return lines;
 }
 
@@ -68,9 +111,27 @@ TrptSelectionRecord::TrptSelectionRecord()
     dbtxtName = addDBText(d, QStringLiteral("dbtxtName"), 72000, 800, 131200, 4498, QStringLiteral("Name"), f10);
     dbtxtName->ShrinkToFit = true;
     lnColumns = addLine(d, QStringLiteral("lnColumns"), 0, 5600, 203200, 400, lpTop, 0.5);
+    dbtxtPoolNo = addDBText(d, QStringLiteral("dbtxtPoolNo"), 0, 800, 12000, 4498, QStringLiteral("PoolNo"), f10,
+                            taRightJustified);
+    dbtxtPoolRow = addDBText(d, QStringLiteral("dbtxtPoolRow"), 14000, 800, 14000, 4498, QStringLiteral("PoolRow"), f10,
+                             taRightJustified);
+    dbtxtPoolName = addDBText(d, QStringLiteral("dbtxtPoolName"), 32000, 800, 86000, 4498, QStringLiteral("PoolName"),
+                              f10);
+    dbtxtPoolName->ShrinkToFit = true;
+    dbtxtPoolRank = addDBText(d, QStringLiteral("dbtxtPoolRank"), 120000, 800, 20000, 4498, QStringLiteral("PoolRank"),
+                              f10);
+    dbtxtPoolRank->ShrinkToFit = true;
+    dbtxtPoolOrganization = addDBText(d, QStringLiteral("dbtxtPoolOrganization"), 142000, 800, 44000, 4498,
+                                      QStringLiteral("PoolOrganization"), f10);
+    dbtxtPoolOrganization->ShrinkToFit = true;
+    dbtxtPoolSelected = addDBText(d, QStringLiteral("dbtxtPoolSelected"), 188000, 800, 15200, 4498,
+                                  QStringLiteral("PoolSelected"), f10);
     dbmemoCommand = addDBMemo(d, QStringLiteral("dbmemoCommand"), 0, 800, 203200, 4233, QStringLiteral("Command"),
                               ppFont(QStringLiteral("Courier New"), 9));
     // broken between arguments only, so that it can be typed again as printed
+
+    // The pool starts a page of its own: a list an inspector looks names up in.
+    r->AddGroup(QStringLiteral("grpPart"), QStringLiteral("Part"), btDataField, true);
 
     TppBand *f = r->Footer();
     f->mmHeight = 6000;
@@ -85,6 +146,14 @@ TrptSelectionRecord::TrptSelectionRecord()
         const TLine &line = m_lines.at(i);
         const QString f = fieldName.toUpper();
         auto text = [&line](int n) { return n >= 0 && n < line.Texts.size() ? line.Texts.at(n) : QString(); };
+        if (f == QLatin1String("PART"))
+            return QString::number(line.Part);
+        if (line.Kind == QLatin1Char('Q') || line.Kind == QLatin1Char('A') || line.Kind == QLatin1Char('P')) {
+            static const QStringList columns = {QStringLiteral("POOLNO"), QStringLiteral("POOLROW"),
+                                                QStringLiteral("POOLNAME"), QStringLiteral("POOLRANK"),
+                                                QStringLiteral("POOLORGANIZATION"), QStringLiteral("POOLSELECTED")};
+            return text(int(columns.indexOf(f)));
+        }
         if (line.Kind == QLatin1Char('C') || line.Kind == QLatin1Char('M')) {
             static const QStringList columns = {QStringLiteral("NO"), QStringLiteral("BATCH"),
                                                 QStringLiteral("SPECIMEN"), QStringLiteral("NAME")};
@@ -109,9 +178,14 @@ void TrptSelectionRecord::dbRecordBeforePrint()
     const bool member = kind == QLatin1Char('C') || kind == QLatin1Char('M');
     dbtxtCaption->Visible = kind == QLatin1Char('F') || kind == QLatin1Char('H');
     dbmemoValue->Visible = kind == QLatin1Char('F') || kind == QLatin1Char('N');
+    dbmemoValue->CharWrap = kind == QLatin1Char('F');   // notes are sentences: broken between words
     for (TppDBText *t : {dbtxtNo, dbtxtBatch, dbtxtSpecimen, dbtxtName})
         t->Visible = member;
-    lnColumns->Visible = kind == QLatin1Char('C');
+    const bool pool = kind == QLatin1Char('Q') || kind == QLatin1Char('A') || kind == QLatin1Char('P');
+    for (TppDBText *t : {dbtxtPoolNo, dbtxtPoolRow, dbtxtPoolName, dbtxtPoolRank, dbtxtPoolOrganization,
+                         dbtxtPoolSelected})
+        t->Visible = pool;
+    lnColumns->Visible = kind == QLatin1Char('C') || kind == QLatin1Char('Q');
     dbmemoCommand->Visible = kind == QLatin1Char('X');
     // headings stand apart from what comes before them
     dbtxtCaption->mmTop = kind == QLatin1Char('H') ? 4000 : 800;

@@ -681,6 +681,23 @@ void SelectByProbability(TMemberList &list, const QString &countText,
     }
 }
 
+QList<int> DrawAlternates(const TMemberList &list, int count)
+{
+    QList<int> left;   // members not selected, in display order
+    if (count > 0) {
+        left.reserve(list.MemberCount() - list.SelectedCount);
+        for (int member : list.DisplayOrder)
+            if (!list.Members[member].Selected)
+                left.append(member);
+    }
+    count = qMin(count, int(left.size()));
+    QList<int> alternates;
+    alternates.reserve(qMax(count, 0));
+    while (alternates.size() < count)
+        alternates.append(left.takeAt(RandomInt(int(left.size()))));
+    return alternates;
+}
+
 TRankProbability RankProbabilityOf(const TServiceUtils *profile)
 {
     if (!profile)

@@ -124,3 +124,11 @@ void SelectByProbability(TMemberList &list, const QString &countText,
                          const TRankProbability &rankProbability = {});
 // The profile's rank-minimum rule as a TRankProbability (empty for no profile).
 TRankProbability RankProbabilityOf(const TServiceUtils *profile);
+
+// Alternates of a random draw: the members to be tested, in this order, when a selected
+// member is not available. Up to count member indexes (all that are left when fewer are),
+// drawn right after the selection among the members not selected, as the total number draws
+// them: each is the r-th still left in display order. The random source goes on from where
+// the selection left it (no new seed), so asking for alternates never changes the selection.
+constexpr int MaxAlternates = 99;
+QList<int> DrawAlternates(const TMemberList &list, int count);

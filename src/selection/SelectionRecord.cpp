@@ -5,9 +5,11 @@
 #include "selection/SelectionParameters.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QLocale>
 #include <QRegularExpression>
@@ -99,9 +101,126 @@ bool HashRosterFile(const QString &fileName, qint64 &size, QString &sha256, QStr
     return true;
 }
 
+QString PoolSha256Of(const TMemberList &list)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray line;
+    for (int member : list.DisplayOrder) {
+        const TRosterRec &m = list.Members[member];
+        line = m.Name.toUtf8();
+        line += '\t';
+        line += m.SSN.toUtf8();
+        line += '\n';
+        hash.addData(line);
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+namespace {
+// Marks the members of a (recorded) and b (now) that a shortest edit script keeps, both in
+// roster order (Myers' diff); false when more than maxEdits changes would be needed.
+bool AlignByName(const QList<const TPoolMember *> &a, const QList<const TPoolMember *> &b, int maxEdits,
+                 QList<bool> &keptA, QList<bool> &keptB)
+{
+    const int n = int(a.size());
+    const int m = int(b.size());
+    const int offset = maxEdits + 1;
+    QList<int> v(2 * offset + 1, 0);
+    QList<QList<int>> trace;   // v over -d..d after each round: D^2 in all, never N*M
+    int found = -1;
+    for (int d = 0; d <= maxEdits && found < 0; ++d) {
+        for (int k = -d; k <= d; k += 2) {
+            int x = (k == -d || (k != d && v[offset + k - 1] < v[offset + k + 1])) ? v[offset + k + 1]
+                                                                                   : v[offset + k - 1] + 1;
+            int y = x - k;
+            while (x < n && y < m && a.at(x)->Name == b.at(y)->Name) {
+                ++x;
+                ++y;
+            }
+            v[offset + k] = x;
+            if (x >= n && y >= m)
+                found = d;
+        }
+        trace.append(v.mid(offset - d, 2 * d + 1));
+    }
+    if (found < 0)
+        return false;
+    keptA.fill(true, n);
+    keptB.fill(true, m);
+    int x = n;
+    int y = m;
+    for (int d = found; d > 0; --d) {
+        const QList<int> &prev = trace.at(d - 1);   // k from -(d-1) to d-1
+        const auto at = [&prev, d](int k) { return prev.at(k + d - 1); };
+        const int k = x - y;
+        const bool down = k == -d || (k != d && at(k - 1) < at(k + 1));
+        const int prevK = down ? k + 1 : k - 1;
+        const int prevX = at(prevK);
+        const int prevY = prevX - prevK;
+        if (down)
+            keptB[prevY] = false;   // added
+        else
+            keptA[prevX] = false;   // removed
+        x = prevX;
+        y = prevY;
+    }
+    return true;
+}
+} // namespace
+
+QStringList PoolDifferences(const QList<TPoolMember> &recorded, const QList<TPoolMember> &now)
+{
+    // In roster order a member added or removed is one edit among members who stay where
+    // they were, so the row named is the one that changed, namesakes or not.
+    const auto byRow = [](const QList<TPoolMember> &pool) {
+        QList<const TPoolMember *> list;
+        list.reserve(pool.size());
+        for (const TPoolMember &m : pool)
+            list.append(&m);
+        std::stable_sort(list.begin(), list.end(),
+                         [](const TPoolMember *l, const TPoolMember *r) { return l->Row < r->Row; });
+        return list;
+    };
+    const QList<const TPoolMember *> a = byRow(recorded);
+    const QList<const TPoolMember *> b = byRow(now);
+    QList<bool> keptA, keptB;
+    if (!AlignByName(a, b, 500, keptA, keptB)) {
+        // Too many changes for the alignment: the names are matched as a multiset.
+        keptA.fill(false, a.size());
+        keptB.fill(false, b.size());
+        QHash<QString, QList<int>> waiting;
+        for (int i = 0; i < b.size(); ++i)
+            waiting[b.at(i)->Name].append(i);
+        for (int i = 0; i < a.size(); ++i) {
+            auto found = waiting.find(a.at(i)->Name);
+            if (found != waiting.end() && !found.value().isEmpty()) {
+                keptB[found.value().takeFirst()] = true;
+                keptA[i] = true;
+            }
+        }
+    }
+    QStringList lines;
+    for (int i = 0; i < a.size(); ++i)
+        if (!keptA.at(i))
+            lines << QStringLiteral("removed: %1 (row %2)").arg(a.at(i)->Name).arg(a.at(i)->Row);
+    for (int i = 0; i < b.size(); ++i)
+        if (!keptB.at(i))
+            lines << QStringLiteral("added: %1 (row %2)").arg(b.at(i)->Name).arg(b.at(i)->Row);
+    return lines;
+}
+
+namespace {
+TPoolMember PoolMemberOf(const TMemberList &list, int member)
+{
+    const TRosterRec &m = list.Members[member];
+    return TPoolMember{member + 1, m.Name, m.Rank, m.Organization, m.Selected};
+}
+}
+
 TSelectionRecord MakeSelectionRecord(const TRosterSource &source, const TMemberList &list,
                                      const QString &premiseCode, const QString &locationCode,
-                                     TDrawMethod method, const QString &methodValue)
+                                     TDrawMethod method, const QString &methodValue,
+                                     const QList<int> &alternates, int alternatesAsked)
 {
     TSelectionRecord r;
     const QString version = QCoreApplication::applicationVersion();
@@ -135,6 +254,14 @@ TSelectionRecord MakeSelectionRecord(const TRosterSource &source, const TMemberL
             break;
         r.Members.append(TRecordMember{QString(), QString(), list.Members[index].Name, index + 1});
     }
+    r.Pool.reserve(list.MemberCount());
+    for (int member : list.DisplayOrder)
+        r.Pool.append(PoolMemberOf(list, member));
+    r.PoolSha256 = PoolSha256Of(list);
+    r.AlternatesAsked = qMax(alternatesAsked, 0);
+    for (int member : alternates)
+        if (member >= 0 && member < list.MemberCount())
+            r.Alternates.append(PoolMemberOf(list, member));
     return r;
 }
 
@@ -190,6 +317,13 @@ QString TSelectionRecord::DrawText() const
     return QStringLiteral("draw %1 of %2").arg(DrawNumber).arg(qMax(DrawNumber, DrawsMade));
 }
 
+QString TSelectionRecord::AlternatesText() const
+{
+    if (Alternates.size() >= AlternatesAsked)
+        return QString::number(AlternatesAsked);
+    return QStringLiteral("%1 asked for, %2 drawn: every member not selected").arg(AlternatesAsked).arg(Alternates.size());
+}
+
 QList<QPair<QString, QString>> TSelectionRecord::Fields() const
 {
     const auto yesNo = [](bool b) { return b ? QStringLiteral("Yes") : QStringLiteral("No"); };
@@ -208,11 +342,15 @@ QList<QPair<QString, QString>> TSelectionRecord::Fields() const
         f.append({QStringLiteral("Rows after an empty cell in column A"),
                   Source.BlankRows == QLatin1String("skip") ? QStringLiteral("read") : QStringLiteral("left out")});
     f.append({QStringLiteral("Members in the pool"), QString::number(PoolCount)});
+    if (!PoolSha256.isEmpty())
+        f.append({QStringLiteral("Pool SHA-256"), PoolSha256});
     f.append({QStringLiteral("Premise"), PremiseCode});
     f.append({QStringLiteral("Location"), LocationCode.isEmpty() ? QStringLiteral("none") : LocationCode});
     f.append({QStringLiteral("Method"), MethodText()});
     f.append({QStringLiteral("Seed"), Seed ? QString::number(*Seed) : QStringLiteral("none (no random draw)")});
     f.append({QStringLiteral("Selected"), QString::number(SelectedCount)});
+    if (AlternatesAsked > 0)
+        f.append({QStringLiteral("Alternates"), AlternatesText()});
     f.append({QStringLiteral("Sort"), QStringLiteral("%1 %2").arg(QLatin1String(kSortNames[qBound(0, SortColumn, 2)]),
                                                                SortAscending ? QStringLiteral("ascending")
                                                                              : QStringLiteral("descending"))});
@@ -247,6 +385,8 @@ QStringList TSelectionRecord::BatchArguments() const
             rows << QString::number(m.Row);
         a << QStringLiteral("--select") << rows.join(QLatin1Char(','));
     }
+    if (AlternatesAsked > 0 && (Method == dmProbability || Method == dmCount))
+        a << QStringLiteral("--alternates") << QString::number(AlternatesAsked);
     if (Seed)
         a << QStringLiteral("--seed") << QString::number(*Seed);
     // after loading the list is by name, ascending
@@ -309,6 +449,25 @@ QJsonObject TSelectionRecord::ToJson() const
                                    {QStringLiteral("name"), m.Name},
                                    {QStringLiteral("row"), m.Row}});
     o[QStringLiteral("members")] = members;
+    const auto poolArray = [](const QList<TPoolMember> &list, bool withSelected) {
+        QJsonArray a;
+        for (const TPoolMember &m : list) {
+            QJsonObject e{{QStringLiteral("row"), m.Row},
+                          {QStringLiteral("name"), m.Name},
+                          {QStringLiteral("rank"), m.Rank},
+                          {QStringLiteral("organization"), m.Organization}};
+            if (withSelected)
+                e[QStringLiteral("selected")] = m.Selected;
+            a.append(e);
+        }
+        return a;
+    };
+    if (AlternatesAsked > 0) {
+        o[QStringLiteral("alternatesAsked")] = AlternatesAsked;
+        o[QStringLiteral("alternates")] = poolArray(Alternates, false);
+    }
+    o[QStringLiteral("poolSha256")] = PoolSha256;
+    o[QStringLiteral("pool")] = poolArray(Pool, true);
     o[QStringLiteral("arguments")] = QJsonArray::fromStringList(BatchArguments());
     o[QStringLiteral("command")] = BatchCommand();
     return o;
@@ -377,5 +536,25 @@ TSelectionRecord TSelectionRecord::FromJson(const QJsonObject &o, const QString 
                                        mo.value(QStringLiteral("name")).toString(),
                                        mo.value(QStringLiteral("row")).toInt()});
     }
+    const auto poolList = [&o](const char *key) {
+        QList<TPoolMember> list;
+        for (const QJsonValue &v : o.value(QLatin1String(key)).toArray()) {
+            const QJsonObject e = v.toObject();
+            list.append(TPoolMember{e.value(QStringLiteral("row")).toInt(), e.value(QStringLiteral("name")).toString(),
+                                    e.value(QStringLiteral("rank")).toString(),
+                                    e.value(QStringLiteral("organization")).toString(),
+                                    e.value(QStringLiteral("selected")).toBool()});
+        }
+        return list;
+    };
+    r.PoolSha256 = o.value(QStringLiteral("poolSha256")).toString();
+    r.Pool = poolList("pool");
+    const int asked = o.value(QStringLiteral("alternatesAsked")).toInt();
+    if (asked < 0 || asked > MaxAlternates)
+        throw bad(QStringLiteral("%1 alternates is not 0 to %2").arg(asked).arg(MaxAlternates));
+    r.AlternatesAsked = asked;
+    r.Alternates = poolList("alternates");
+    if (r.Alternates.size() > asked)
+        throw bad(QStringLiteral("it lists more alternates than were asked for"));
     return r;
 }

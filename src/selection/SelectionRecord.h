@@ -41,6 +41,18 @@ struct TRecordMember
 };
 Q_DECLARE_TYPEINFO(TRecordMember, Q_RELOCATABLE_TYPE);
 
+// A member of the pool, or an alternate, as the record keeps it: never the SSN.
+struct TPoolMember
+{
+    int Row = 0;                // 1-based data row of the roster
+    QString Name;
+    QString Rank;
+    QString Organization;
+    bool Selected = false;      // selected by the draw (always false for an alternate)
+    bool operator==(const TPoolMember &) const = default;
+};
+Q_DECLARE_TYPEINFO(TPoolMember, Q_RELOCATABLE_TYPE);
+
 class TSelectionRecord
 {
 public:
@@ -65,6 +77,13 @@ public:
     QString StartingBatch;      // set when the members are numbered
     bool Numbered = false;
     QList<TRecordMember> Members;   // display order
+    // Every member the draw was made from, in display order at the draw, and the SHA-256
+    // of their names and SSNs in that order (PoolSha256Of): the pool can be compared with
+    // a roster file later without the record holding a single SSN.
+    QList<TPoolMember> Pool;
+    QString PoolSha256;         // lower-case hex; empty in records made before it was kept
+    int AlternatesAsked = 0;
+    QList<TPoolMember> Alternates;  // in the order they are to be used
 
     // "Probability 10 %", "Total number 5", "Unit sweep", "By hand".
     QString MethodText() const;
@@ -72,6 +91,8 @@ public:
     QString SourceText() const;
     // "draw 2 of 2"
     QString DrawText() const;
+    // "5", or "5 asked for, 3 drawn: ..." when fewer members were left.
+    QString AlternatesText() const;
     // The fields as (caption, value) rows, in the order they are printed.
     QList<QPair<QString, QString>> Fields() const;
 
@@ -89,11 +110,23 @@ public:
 // File size and streamed SHA-256; false (error set) when the file cannot be read.
 bool HashRosterFile(const QString &fileName, qint64 &size, QString &sha256, QString *error = nullptr);
 
+// SHA-256 over the members' names and SSNs in display order: for each member its name, a
+// tab, its SSN and a line feed, in UTF-8. Lower-case hex.
+QString PoolSha256Of(const TMemberList &list);
+
+// Who is in one pool and not the other, by name, the pools aligned in roster order (so that
+// of several namesakes the row that changed is named): "removed: NAME (row R)" for each
+// member of recorded missing from now, then "added: NAME (row R)" for each member of now
+// missing from recorded. Empty when the names are the same.
+QStringList PoolDifferences(const QList<TPoolMember> &recorded, const QList<TPoolMember> &now);
+
 // Makes the record of a draw just made on the list: reads the roster file's size and hash,
-// takes the seed from the random source for the random methods.
+// takes the seed from the random source for the random methods, copies the pool, and keeps
+// the alternates drawn (member indexes, in their order) with the number asked for.
 TSelectionRecord MakeSelectionRecord(const TRosterSource &source, const TMemberList &list,
                                      const QString &premiseCode, const QString &locationCode,
-                                     TDrawMethod method, const QString &methodValue);
+                                     TDrawMethod method, const QString &methodValue,
+                                     const QList<int> &alternates = {}, int alternatesAsked = 0);
 
 // The program's record of the last draw: a new draw replaces it and counts one more.
 void SetCurrentSelectionRecord(const TSelectionRecord &record);

@@ -274,6 +274,11 @@ private slots:
                                          << "\"0\" is too small a batch number.";
         QTest::newRow("label position") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--label-start", "x"})
                                         << "'x' is not a valid integer value.";
+        QTest::newRow("too many alternates") << (QStringList{roster} + csvArgs + QStringList{"--alternates", "100"})
+                                             << "'100' is not a valid number of alternates (0 to 99)";
+        QTest::newRow("alternates of a sweep")
+            << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--alternates", "2"})
+            << "--alternates applies to random testing (IR) only.";
         QTest::newRow("several tables")
             << QStringList{data("roster.mdb"), "--columns", "last,first,initial,ssn,rank,gender", "--location", "US"}
             << "The database has several tables; choose one with --table: Roster, Units.";
@@ -476,8 +481,13 @@ private slots:
         for (const char *option : {"--type", "--table", "--columns", "--ignore-header", "--location", "--premise",
                                    "--probability", "--count", "--select", "--seed", "--sort", "--group-by-gender",
                                    "--bac", "--uic", "--block1", "--block2", "--date", "--batch", "--products",
-                                   "--label-start", "--out", "--list", "--blank-rows", "--allow-blank-ssn"})
+                                   "--label-start", "--out", "--list", "--blank-rows", "--allow-blank-ssn",
+                                   "--alternates", "--record", "--verify"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
+        // how an inspector repeats a draw, and what the pool's hash is made of
+        for (const char *words : {"An inspector repeats a draw", "corvane-batch --verify draw.json",
+                                  "the SSNs enter only the pool's SHA-256", "Alternates"})
+            QVERIFY2(text.contains(QLatin1String(words)), words);
     }
 };
 

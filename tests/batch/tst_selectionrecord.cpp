@@ -7,6 +7,7 @@
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "products/PrintProducts.h"
+#include "products/RBSelectionRecord.h"
 #include "products/ui/FormPrintProducts.h"
 #include "report/Engine.h"
 #include "report/ReportModel.h"
@@ -16,6 +17,7 @@
 #include "selection/SelectionRecord.h"
 #include "selection/ui/FormSelectionParameters.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -24,11 +26,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+#include <QSet>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,6 +116,35 @@ void CheckRecordText(const QString &text, const TSelectionRecord &record, const 
         QVERIFY2(line.match(text).hasMatch(), qPrintable(m.Name));
     }
     QVERIFY2(flat.contains(Squeezed(record.BatchCommand())), qPrintable(record.BatchCommand()));
+    // the alternates in their order, then the pool from a page of its own, each line whole
+    const auto poolLine = [](int n, const TPoolMember &m) {
+        return QRegularExpression(QStringLiteral("\\b%1\\s+%2\\s+%3\\s+%4")
+                                      .arg(n)
+                                      .arg(m.Row)
+                                      .arg(QRegularExpression::escape(m.Name), QRegularExpression::escape(m.Rank)));
+    };
+    const int alternatesAt = int(text.indexOf(QStringLiteral("Alternates, in the order they are to be used")));
+    QCOMPARE(alternatesAt >= 0, record.AlternatesAsked > 0);
+    int at = alternatesAt;
+    for (int i = 0; i < record.Alternates.size(); ++i) {
+        const QRegularExpressionMatch m = poolLine(i + 1, record.Alternates.at(i)).match(text, at);
+        QVERIFY2(m.hasMatch(), qPrintable("alternate " + record.Alternates.at(i).Name));
+        at = int(m.capturedEnd());
+    }
+    const QString poolTitle = QStringLiteral("The pool: %1 members").arg(record.Pool.size());
+    const int poolAt = int(text.indexOf(poolTitle));
+    QVERIFY2(poolAt > 0, qPrintable(poolTitle));
+    QVERIFY2(text.lastIndexOf(QLatin1Char('\f'), poolAt) > text.indexOf(QStringLiteral("To repeat this draw")),
+             "the pool does not start a new page");
+    at = poolAt;
+    for (int i = 0; i < record.Pool.size(); ++i) {
+        const TPoolMember &p = record.Pool.at(i);
+        const QRegularExpressionMatch m = poolLine(i + 1, p).match(text, at);
+        QVERIFY2(m.hasMatch(), qPrintable("pool member " + p.Name));
+        const QString rest = text.mid(m.capturedEnd(), text.indexOf(QLatin1Char('\n'), m.capturedEnd()) - m.capturedEnd());
+        QVERIFY2(rest.trimmed().endsWith(p.Selected ? QStringLiteral("Yes") : QStringLiteral("No")), qPrintable(rest));
+        at = int(m.capturedEnd());
+    }
     for (const QString &ssn : ssns)
         QVERIFY2(!flat.contains(ssn), qPrintable("SSN in the record: " + ssn));
 }
@@ -282,6 +316,68 @@ private slots:
         QVERIFY(text2.contains(QString::number(*record->Seed)));
         CheckRecordText(text2, *record, RosterSsns(m_roster));
     }
+
+    // Page 3's Alternates box: reached and set from the keyboard, random testing only; the
+    // alternates it asks for follow the selection and never change it, and the record's
+    // command draws the same ones.
+    void alternatesBoxDrawsAfterTheSelection()
+    {
+        QVERIFY(LoadPageThree());
+        TfrmSelectionParameters *p3 = frmSelectionParameters;
+        auto *box = p3->findChild<QSpinBox *>(QStringLiteral("edtAlternates"));
+        QVERIFY(box);
+        QCOMPARE(box->accessibleName(), QStringLiteral("Alternates"));
+        QCOMPARE(box->minimum(), 0);
+        QCOMPARE(box->maximum(), 99);
+        QCOMPARE(box->value(), 0);
+        p3->cmbxPremise->setCurrentIndex(1);
+        QVERIFY(!box->isEnabled());
+        p3->cmbxPremise->setCurrentIndex(0);
+        QVERIFY(box->isEnabled());
+        p3->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p3));
+        p3->edtCount->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), box);
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->value(), 5);
+
+        SetFixedRandomSeed(20270115u);
+        QStringList drawn[2];
+        for (int asked : {0, 5}) {
+            frmPrintProducts->hide();
+            p3->show();
+            box->setValue(asked);
+            QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
+            QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+            const TSelectionRecord *record = CurrentSelectionRecord();
+            QCOMPARE(record->AlternatesAsked, asked);
+            QCOMPARE(record->Alternates.size(), asked);
+            QCOMPARE(record->BatchArguments().contains(QStringLiteral("--alternates")), asked > 0);
+            for (const TRecordMember &m : record->Members)
+                drawn[asked > 0] << m.Name + QLatin1Char('@') + QString::number(m.Row);
+            QCOMPARE(record->Pool.size(), 60);
+            for (const TPoolMember &a : record->Alternates) {
+                QVERIFY2(!drawn[asked > 0].contains(a.Name + QLatin1Char('@') + QString::number(a.Row)),
+                         qPrintable(a.Name));
+                QVERIFY(!a.Selected);
+            }
+            if (asked == 0)
+                continue;
+            // the record's command draws the same alternates in the same order
+            const QString json = QDir(m_dir.path()).filePath(QStringLiteral("wizard-alternates.json"));
+            const Run batch = runBatch(record->BatchArguments() + QStringList{QStringLiteral("--record"), json});
+            QVERIFY2(batch.status == 0, qPrintable(batch.err));
+            QFile f(json);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const TSelectionRecord repeated = TSelectionRecord::FromJson(QJsonDocument::fromJson(f.readAll()).object(), json);
+            QCOMPARE(repeated.Alternates, record->Alternates);
+            QCOMPARE(repeated.PoolSha256, record->PoolSha256);
+            QCOMPARE(repeated.Pool, record->Pool);
+        }
+        QCOMPARE(drawn[1], drawn[0]);
+    }
 };
 
 // corvane-batch's record: JSON for other tools, the printed record, and --verify.
@@ -293,7 +389,32 @@ class TestSelectionRecordBatch : public QObject
     QStringList DrawArgs(const QString &roster) const
     {
         return {roster, "--columns", kRecordColumns, "--ignore-header", "--location", "US", "--probability", "30",
-                "--seed", "777", "--sort", "rank", "--group-by-gender", "--batch", "0042"};
+                "--seed", "777", "--sort", "rank", "--group-by-gender", "--batch", "0042", "--alternates", "5"};
+    }
+
+    static QJsonObject ReadJson(const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(f.readAll()).object();
+    }
+    static bool WriteFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    }
+    static QByteArray ReadFile(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static QStringList Names(const QJsonArray &list)
+    {
+        QStringList names;
+        for (const QJsonValue &v : list)
+            names << v.toObject().value("name").toString() + '@' + QString::number(v.toObject().value("row").toInt());
+        return names;
     }
 
 private slots:
@@ -332,8 +453,45 @@ private slots:
                      r.lines.at(i).section('\t', 0, 2));
         }
 
+        // the pool: every member once, in the display order of the draw (by rank), selected
+        // exactly when drawn, and its hash over the names and the roster's SSNs in that order
+        const QJsonArray pool = o.value("pool").toArray();
+        QCOMPARE(pool.size(), 60);
+        QCOMPARE(o.value("poolCount").toInt(), 60);
+        QMap<int, QString> ssnOfRow;
+        const QStringList rosterLines = QString::fromUtf8(ReadFile(roster)).split("\r\n", Qt::SkipEmptyParts);
+        for (int row = 1; row < rosterLines.size(); ++row)
+            ssnOfRow[row] = rosterLines.at(row).section(',', 3, 3);
+        QSet<int> drawnRows, poolRows;
+        for (const QJsonValue &v : members)
+            drawnRows << v.toObject().value("row").toInt();
+        QCryptographicHash poolHash(QCryptographicHash::Sha256);
+        QString previousRank;
+        for (const QJsonValue &v : pool) {
+            const QJsonObject m = v.toObject();
+            const int row = m.value("row").toInt();
+            QVERIFY(ssnOfRow.contains(row) && !poolRows.contains(row));
+            poolRows << row;
+            QCOMPARE(m.value("selected").toBool(), drawnRows.contains(row));
+            QVERIFY2(previousRank <= m.value("rank").toString(), "the pool is not in display order");
+            previousRank = m.value("rank").toString();
+            QCOMPARE(m.value("organization").toString(), rosterLines.at(row).section(',', 6, 6));
+            poolHash.addData((m.value("name").toString() + '\t' + ssnOfRow.value(row) + '\n').toUtf8());
+        }
+        QCOMPARE(o.value("poolSha256").toString(), QString::fromLatin1(poolHash.result().toHex()));
+        // five alternates, none of them drawn, none twice
+        const QJsonArray alternates = o.value("alternates").toArray();
+        QCOMPARE(o.value("alternatesAsked").toInt(), 5);
+        QCOMPARE(alternates.size(), 5);
+        QSet<int> alternateRows;
+        for (const QJsonValue &v : alternates)
+            alternateRows << v.toObject().value("row").toInt();
+        QCOMPARE(alternateRows.size(), 5);
+        QVERIFY(!alternateRows.intersects(drawnRows));
+
         const TSelectionRecord record = TSelectionRecord::FromJson(o, json);
         QCOMPARE(record.BatchCommand(), o.value("command").toString());
+        QCOMPARE(record.Alternates.size(), 5);
         const QString text = PdfText(QDir(out).filePath(QStringLiteral("selection-record.pdf")));
         if (text.isEmpty())
             QSKIP("pdftotext is not installed");
@@ -409,6 +567,219 @@ private slots:
         QCOMPARE(missing.status, 2);
         QVERIFY2(missing.err.contains(QStringLiteral("none.json")), qPrintable(missing.err));
     }
+
+    // With a fixed seed the selection and its numbers are the same for 0, 1 and 5 alternates
+    // (and for more than are left); the alternates are distinct, never selected, and each
+    // longer list starts with the shorter one. 0 leaves the record as it was.
+    void alternatesNeverChangeTheDraw_data()
+    {
+        QTest::addColumn<QStringList>("method");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("left");   // members not selected
+        QTest::newRow("probability") << QStringList{"--probability", "30"} << 5 << -1;
+        QTest::newRow("total number") << QStringList{"--count", "12"} << 5 << 48;
+        QTest::newRow("total number by SSN, descending") << QStringList{"--count", "12", "--sort", "ssn:desc"} << 5 << 48;
+        QTest::newRow("more than remain") << QStringList{"--count", "57"} << 5 << 3;
+        QTest::newRow("none remain") << QStringList{"--count", "60"} << 2 << 0;
+    }
+    void alternatesNeverChangeTheDraw()
+    {
+        QFETCH(QStringList, method);
+        QFETCH(int, asked);
+        QFETCH(int, left);
+        const QString roster = WriteRecordRoster(m_dir.path(), QStringLiteral("alternates.csv"));
+        const QStringList base = QStringList{roster, "--columns", kRecordColumns, "--ignore-header", "--location", "US",
+                                             "--seed", "4711", "--list"}
+                                 + method;
+        QStringList listed;
+        QStringList shorter;
+        for (int n : {0, 1, asked}) {
+            const QString json = m_dir.filePath(QStringLiteral("alternates-%1.json").arg(n));
+            const Run r = runBatch(base + QStringList{"--alternates", QString::number(n), "--record", json});
+            QVERIFY2(r.status == 0, qPrintable(r.err));
+            if (n == 0)
+                listed = r.lines;
+            QCOMPARE(r.lines, listed);   // the same members with the same numbers
+            const QJsonObject o = ReadJson(json);
+            const QStringList members = Names(o.value("members").toArray());
+            const QStringList alternates = Names(o.value("alternates").toArray());
+            if (left < 0)
+                left = 60 - int(members.size());
+            QCOMPARE(alternates.size(), qMin(n, left));
+            QCOMPARE(o.contains("alternates"), n > 0);
+            QCOMPARE(o.value("alternatesAsked").toInt(), n);
+            QCOMPARE(o.value("arguments").toArray().contains(QStringLiteral("--alternates")), n > 0);
+            QCOMPARE(QSet<QString>(alternates.begin(), alternates.end()).size(), alternates.size());
+            for (const QString &a : alternates)
+                QVERIFY2(!members.contains(a), qPrintable(a));
+            QCOMPARE(alternates.mid(0, shorter.size()), shorter);
+            shorter = alternates;
+            // the record says when fewer are left than were asked for
+            const TSelectionRecord record = TSelectionRecord::FromJson(o, json);
+            QStringList notes;
+            for (const auto &line : TrptSelectionRecord::LinesOf(record))
+                if (line.Kind == QLatin1Char('N'))
+                    notes << line.Texts.value(1);
+            const bool fewer = n > left;
+            QCOMPARE(notes.join(' ').contains(QStringLiteral("alternates were asked for")), fewer);
+            if (n > 0)
+                QCOMPARE(record.AlternatesText(), fewer ? QStringLiteral("%1 asked for, %2 drawn: every member not selected")
+                                                              .arg(n)
+                                                              .arg(left)
+                                                        : QString::number(n));
+            // and its command repeats them
+            QCOMPARE(runBatch({"--verify", json}).status, 0);
+        }
+    }
+
+    // --verify names the check that failed; each of these rows fails when its check is gone.
+    void verifyNamesTheFailedCheck_data()
+    {
+        QTest::addColumn<QString>("fixture");    // empty: the sixty-member roster; else a file of tests/data
+        QTest::addColumn<QStringList>("draw");   // the draw's options besides the roster and the seed
+        QTest::addColumn<QString>("change");     // what is changed after the draw
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("says");
+        const QStringList random = {"--probability", "30", "--sort", "rank", "--group-by-gender", "--alternates", "5"};
+        QTest::newRow("unchanged") << QString() << random << "" << 0
+                                   << QStringList{"Verified: the roster file", "is unchanged", "the pool is the same",
+                                                  "and draws the same 5 alternates in the same order"};
+        QTest::newRow("a member less in the record")
+            << QString() << random << "drop last member" << 3
+            << QStringList{"the member count differs", "the draw selected"};
+        QTest::newRow("a specimen number")
+            << QString() << random << "specimen number" << 3
+            << QStringList{"the specimen numbers differ", "member 2,", "specimen 099 in the record"};
+        QTest::newRow("alternates swapped") << QString() << random << "swap alternates" << 3
+                                            << QStringList{"the alternates differ", "alternate 1 is"};
+        QTest::newRow("an alternate less") << QString() << random << "drop last alternate" << 3
+                                           << QStringList{"the alternates differ", "the draw gives 5 alternates, the record 4"};
+        QTest::newRow("a member added") << QString() << random << "add member" << 3
+                                        << QStringList{"the pool differs", "has changed since the draw",
+                                                       "it has 61 members, the record's 60", "added: NEWMAN, PAT Q. (row 61)"};
+        QTest::newRow("a member removed") << QString() << random << "remove row 12" << 3
+                                          << QStringList{"the pool differs", "it has 59 members, the record's 60",
+                                                         "removed: SMITH, ALEX R. (row 12)"};
+        // the same members would be drawn: the roster's change alone must stop it
+        QTest::newRow("an SSN changed") << QString() << random << "change an SSN" << 3
+                                        << QStringList{"the pool differs", "has changed since the draw",
+                                                       "the same 60 names in the same order, but an SSN has changed"};
+        QTest::newRow("total number keeps its seed")
+            << QString() << QStringList{"--count", "6", "--alternates", "2"} << "" << 0
+            << QStringList{"Verified", "with seed 777 selects the same 6 members"};
+        QTest::newRow("repeat keeps name:desc")
+            << QString() << QStringList{"--count", "6", "--sort", "name:desc"} << "" << 0
+            << QStringList{"Verified", "with seed 777 selects the same 6 members"};
+        QTest::newRow("xlsx saved again by another program")
+            << "roster.xlsx" << QStringList{"--count", "9", "--alternates", "3"} << "resave" << 0
+            << QStringList{"Verified: the pool is the same (40 members", "has changed since the draw",
+                           "saved again, by this or another program"};
+        QTest::newRow("csv saved again by another program")
+            << "roster.csv" << random << "resave" << 0
+            << QStringList{"Verified: the pool is the same (30 members", "has changed since the draw"};
+        QTest::newRow("a record without the pool's hash, file saved again")
+            << "roster.csv" << random << "resave, no pool hash" << 3 << QStringList{"has changed since the draw"};
+    }
+    void verifyNamesTheFailedCheck()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QStringList, draw);
+        QFETCH(QString, change);
+        QFETCH(int, status);
+        QFETCH(QStringList, says);
+        QTemporaryDir dir;
+        QString roster;
+        if (fixture.isEmpty()) {
+            roster = WriteRecordRoster(dir.path());
+        } else {
+            roster = dir.filePath(fixture);
+            QVERIFY(QFile::copy(testing_registry::dataPath(fixture), roster));
+        }
+        const QString json = dir.filePath(QStringLiteral("draw.json"));
+        const QStringList args = QStringList{roster, "--columns", kRecordColumns, "--ignore-header", "--location", "US",
+                                             "--seed", "777", "--batch", "0042"}
+                                 + draw;
+        const Run drawn = runBatch(args + QStringList{"--record", json});
+        QVERIFY2(drawn.status == 0, qPrintable(drawn.err));
+        QJsonObject o = ReadJson(json);
+        const QStringList repeat = [&] {
+            QStringList a;
+            for (const QJsonValue &v : o.value("arguments").toArray())
+                a << v.toString();
+            return a;
+        }();
+        // what the record must keep to repeat the draw
+        QVERIFY(repeat.contains("--seed") && repeat.contains("777"));
+        QCOMPARE(o.value("seed").toDouble(), 777.0);
+        if (draw.contains("name:desc")) {
+            QVERIFY(repeat.contains("name:desc"));
+            // the sort matters to this draw: without it other members come out
+            const QString ascending = dir.filePath(QStringLiteral("ascending.json"));
+            QCOMPARE(runBatch(args.mid(0, args.size() - 2) + QStringList{"--record", ascending}).status, 0);
+            QVERIFY(Names(ReadJson(ascending).value("members").toArray()) != Names(o.value("members").toArray()));
+        }
+
+        QByteArray text = ReadFile(roster);
+        QJsonArray members = o.value("members").toArray();
+        QJsonArray alternates = o.value("alternates").toArray();
+        if (change == "drop last member") {
+            members.removeLast();
+            o["selectedCount"] = members.size();
+        } else if (change == "specimen number") {
+            QJsonObject m = members.at(1).toObject();
+            m["specimen"] = QStringLiteral("099");
+            members[1] = m;
+        } else if (change == "swap alternates") {
+            const QJsonValue first = alternates.at(0);
+            alternates[0] = alternates.at(1);
+            alternates[1] = first;
+        } else if (change == "drop last alternate") {
+            alternates.removeLast();
+        } else if (change == "add member") {
+            text += "NEWMAN,PAT,Q,987654321,SGT,M,UNIT 9\r\n";
+        } else if (change == "remove row 12") {
+            QList<QByteArray> lines = text.split('\n');
+            QVERIFY(lines.at(12).startsWith("SMITH,ALEX,R,"));   // one of seven namesakes
+            lines.removeAt(12);
+            text = lines.join('\n');
+        } else if (change == "change an SSN") {
+            // of a member not drawn: a probability draw does not look at SSNs
+            int row = 0;
+            for (const QJsonValue &v : o.value("pool").toArray())
+                if (!v.toObject().value("selected").toBool() && !row)
+                    row = v.toObject().value("row").toInt();
+            QList<QByteArray> lines = text.split('\n');
+            QList<QByteArray> cells = lines.at(row).split(',');
+            cells[3] = "999999999";
+            lines[row] = cells.join(',');
+            text = lines.join('\n');
+            // the same members and alternates, drawn from the changed file
+            QVERIFY(WriteFile(roster, text));
+            const QString again = dir.filePath(QStringLiteral("again.json"));
+            QCOMPARE(runBatch(args + QStringList{"--record", again}).status, 0);
+            const QJsonObject a = ReadJson(again);
+            QCOMPARE(a.value("members"), o.value("members"));
+            QCOMPARE(a.value("alternates"), o.value("alternates"));
+            QVERIFY(a.value("poolSha256") != o.value("poolSha256"));
+        } else if (change.startsWith("resave")) {
+            text = ReadFile(testing_registry::dataPath(fixture.replace("roster.", "roster-resaved.")));
+            QVERIFY(!text.isEmpty() && text != ReadFile(roster));
+            if (change.endsWith("no pool hash"))
+                o.remove("poolSha256");
+        }
+        o["members"] = members;
+        if (o.contains("alternates"))
+            o["alternates"] = alternates;
+        QVERIFY(WriteFile(json, QJsonDocument(o).toJson()));
+        QVERIFY(WriteFile(roster, text));
+
+        const Run verified = runBatch({"--verify", json});
+        const QString said = verified.out + verified.err;
+        QVERIFY2(verified.status == status, qPrintable(said));
+        for (const QString &phrase : says)
+            QVERIFY2(said.contains(phrase), qPrintable(phrase + " not in: " + said));
+        QCOMPARE(said.startsWith("Verified"), status == 0);
+    }
 };
 
 // The record read back by other tools and by --verify.
@@ -442,6 +813,11 @@ class TestSelectionRecordJson : public QObject
         r.Numbered = true;
         r.StartingBatch = QStringLiteral("0007");
         r.Members = {TRecordMember{"0007", "0001", "DOE, JANE", 3}, TRecordMember{"0007", "0002", "ROE, RICHARD", 1}};
+        r.Pool = {TPoolMember{2, "ALPHA, ADAM", "SGT", "HHC", false}, TPoolMember{3, "DOE, JANE", "PVT", "A CO", true},
+                  TPoolMember{1, "ROE, RICHARD", "CPT", "", true}};
+        r.PoolSha256 = QString(64, QLatin1Char('b'));
+        r.AlternatesAsked = 3;
+        r.Alternates = {TPoolMember{2, "ALPHA, ADAM", "SGT", "HHC", false}};
         return r;
     }
 
@@ -453,6 +829,13 @@ private slots:
         QCOMPARE(back.BatchArguments(), r.BatchArguments());
         QCOMPARE(back.Fields(), r.Fields());
         QCOMPARE(back.Seed, std::optional<quint32>(4294967295u));
+        QCOMPARE(back.Pool, r.Pool);
+        QCOMPARE(back.PoolSha256, r.PoolSha256);
+        QCOMPARE(back.AlternatesAsked, 3);
+        QCOMPARE(back.Alternates, r.Alternates);
+        QVERIFY(r.BatchArguments().contains(QStringLiteral("--alternates")));
+        QVERIFY(r.Fields().contains(qMakePair(QStringLiteral("Alternates"),
+                                              QStringLiteral("3 asked for, 1 drawn: every member not selected"))));
         QVERIFY(r.BatchArguments().contains(QStringLiteral("ssn:desc")));
         QVERIFY(r.BatchArguments().contains(QStringLiteral("Roster 2026")));
     }
@@ -484,6 +867,8 @@ private slots:
         QTest::newRow("negative seed") << "seed" << QJsonValue(-1) << "32-bit";
         QTest::newRow("fractional seed") << "seed" << QJsonValue(1.5) << "32-bit";
         QTest::newRow("unknown method") << "method" << QJsonValue("lottery") << "lottery";
+        QTest::newRow("too many alternates asked") << "alternatesAsked" << QJsonValue(100) << "0 to 99";
+        QTest::newRow("more alternates than asked") << "alternatesAsked" << QJsonValue(0) << "more alternates";
     }
     void damagedRecordsAreRefused()
     {

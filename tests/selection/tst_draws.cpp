@@ -217,6 +217,73 @@ private slots:
         QCOMPARE(list.ViewCount(lkAvailable), 0);
         QCOMPARE(list.MemberIndex(lkAvailable, 0), -1);
     }
+    // Alternates come after the draw from the random source as the draw left it: the
+    // selection is the same whatever is asked, and each longer list begins with the shorter.
+    void alternatesLeaveTheDrawAlone_data()
+    {
+        QTest::addColumn<bool>("byCount");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("members");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("drawn");
+        QTest::newRow("total number, 5") << true << "8" << 60 << 5 << 5;
+        QTest::newRow("probability, 5") << false << "30" << 60 << 5 << 5;
+        QTest::newRow("probability, 99") << false << "10" << 400 << 99 << 99;
+        QTest::newRow("more than remain") << true << "57" << 60 << 5 << 3;
+        QTest::newRow("none remain") << false << "100" << 20 << 5 << 0;
+    }
+    void alternatesLeaveTheDrawAlone()
+    {
+        QFETCH(bool, byCount);
+        QFETCH(QString, value);
+        QFETCH(int, members);
+        QFETCH(int, asked);
+        QFETCH(int, drawn);
+        TMemberList list;
+        list.LoadMembers(RandomRoster(members, 21, 40));
+        list.SortByColumn(2);   // alternates count positions in display order, not roster order
+        SetFixedRandomSeed(4242u);
+        const auto draw = [&] {
+            list.ClearSelection();
+            if (byCount)
+                SelectByCount(list, value);
+            else
+                SelectByProbability(list, value);
+        };
+        draw();
+        const QList<int> selection = SelectedIndexes(list);
+        const quint32 after = RandomState();
+        QVERIFY(DrawAlternates(list, 0).isEmpty());
+        QCOMPARE(RandomState(), after);   // none asked: the source is not touched
+
+        // the model: each alternate the r-th member still left, in display order
+        QList<int> left;
+        for (int m : list.DisplayOrder)
+            if (!list.Members[m].Selected)
+                left << m;
+        SetRandomState(after);
+        QList<int> expected;
+        while (expected.size() < asked && !left.isEmpty())
+            expected << left.takeAt(RandomInt(int(left.size())));
+
+        QList<int> previous;
+        for (int n : {1, 5, asked}) {
+            draw();
+            QCOMPARE(SelectedIndexes(list), selection);
+            const QList<int> alternates = DrawAlternates(list, n);
+            QCOMPARE(SelectedIndexes(list), selection);   // alternates are not selected
+            QCOMPARE(alternates.size(), qMin(n, drawn));
+            QCOMPARE(alternates, expected.first(alternates.size()));
+            const qsizetype common = qMin(previous.size(), alternates.size());
+            QCOMPARE(alternates.first(common), previous.first(common));
+            for (int i = 0; i < alternates.size(); ++i) {
+                QVERIFY2(!list.Members[alternates[i]].Selected, "an alternate is selected");
+                QCOMPARE(alternates.indexOf(alternates[i]), i);   // no one twice
+            }
+            previous = alternates;
+        }
+        QCOMPARE(previous.size(), drawn);
+    }
     void drawsOnEmptyRoster()
     {
         TMemberList list;

@@ -212,16 +212,16 @@ private slots:
         shown.clear();
         page3()->lvRoster->setFocus(Qt::TabFocusReason);
         QStringList order{QApplication::focusWidget()->objectName()};
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < 10; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
         }
         qInfo("%s", qPrintable(order.join(' ')));
         // One of the two radio buttons takes the stop (Qt moves between them with the arrows).
         order.removeAll("rbTotalNumber");
-        QCOMPARE(order.mid(0, 8), QStringList({"lvRoster", "cbLocationCode", "cmbxPremise", "rbPercentage",
-                                               "edtCount", "btnPrevious", "btnFinish", "btnCancel"}));
-        QCOMPARE(order.at(8), QString("lvRoster"));
+        QCOMPARE(order.mid(0, 9), QStringList({"lvRoster", "cbLocationCode", "cmbxPremise", "rbPercentage",
+                                               "edtCount", "edtAlternates", "btnPrevious", "btnFinish", "btnCancel"}));
+        QCOMPARE(order.at(9), QString("lvRoster"));
     }
 
     // A focused box is told apart from the same box without the focus.

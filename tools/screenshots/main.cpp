@@ -139,6 +139,7 @@ int main(int argc, char **argv)
     frmSelectionParameters->cmbxPremise->setCurrentIndex(0);
     QTest::mouseClick(frmSelectionParameters->rbPercentage, Qt::LeftButton);
     frmSelectionParameters->edtCount->setText(QStringLiteral("25"));
+    frmSelectionParameters->edtAlternates->setValue(3);
     Shot(frmSelectionParameters, QStringLiteral("testing-parameters.png"));
     QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
     Settle();

@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 TfrmSelectionParameters *frmSelectionParameters = nullptr;
@@ -176,6 +177,20 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     lblSelectionMethod->setBuddy(edtCount);
     right->addWidget(lblSelectionMethod);
     right->addWidget(edtCount);
+    right->addSpacing(10);
+
+    lblAlternates = Named(new QLabel(QStringLiteral("Alternates"), pnlClient), "lblAlternates");
+    edtAlternates = Named(new QSpinBox(pnlClient), "edtAlternates");
+    edtAlternates->setRange(0, MaxAlternates);
+    edtAlternates->setValue(0);
+    edtAlternates->setFixedWidth(56);
+    edtAlternates->setAccessibleName(QStringLiteral("Alternates"));
+    edtAlternates->setAccessibleDescription(QStringLiteral(
+        "Members drawn after the selection, to be tested in this order when a selected member is not available"));
+    edtAlternates->setToolTip(edtAlternates->accessibleDescription());
+    lblAlternates->setBuddy(edtAlternates);
+    right->addWidget(lblAlternates);
+    right->addWidget(edtAlternates);
     right->addStretch(1);
     layout->addLayout(right, 1);
 
@@ -185,7 +200,9 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     setTabOrder(cmbxPremise, rbPercentage);
     setTabOrder(rbPercentage, rbTotalNumber);
     setTabOrder(rbTotalNumber, edtCount);
-    setTabOrder(edtCount, btnPrevious);
+    setTabOrder(edtCount, edtAlternates);
+    // The Alternates box is the last control made: after it the chain goes round to the
+    // buttons. Moving them behind it would take the spin box's own editor out of order.
 
     connect(lvRoster, &TMemberListView::ColumnClicked, this,
             [this](int column) { RunAction([this, column] { SortByColumn(column); }, this); });
@@ -281,6 +298,8 @@ void TfrmSelectionParameters::cmbxPremiseChange()
     lblRandomizationMethod->setEnabled(random);
     rbPercentage->setEnabled(random);
     rbTotalNumber->setEnabled(random && (!ServiceUtils || ServiceUtils->AllowTotalNumber));
+    lblAlternates->setEnabled(random);
+    edtAlternates->setEnabled(random);
     UpdateButtons();
 }
 
@@ -400,10 +419,10 @@ void TfrmSelectionParameters::btnNextClick()
     frmSelectMembers->show();
 }
 
-void TfrmSelectionParameters::RecordSelection(TDrawMethod method)
+void TfrmSelectionParameters::RecordSelection(TDrawMethod method, const QList<int> &alternates, int alternatesAsked)
 {
     SetCurrentSelectionRecord(MakeSelectionRecord(RosterSource, FMembers, PremiseCode(), LocationCode(), method,
-                                                  edtCount->text()));
+                                                  edtCount->text(), alternates, alternatesAsked));
 }
 
 void TfrmSelectionParameters::btnFinishClick()
@@ -416,16 +435,22 @@ void TfrmSelectionParameters::btnFinishClick()
         return;
     FMembers.ClearSelection();
     const int premise = cmbxPremise->currentIndex();
+    QList<int> alternates;
+    int alternatesAsked = 0;
     if (premise == 0) {
         if (rbPercentage->isChecked())
             SelectByProbability(FMembers, edtCount->text(), RankProbabilityOf(ServiceUtils));
         else
             SelectByCount(FMembers, edtCount->text());
+        // straight after the selection: the random source goes on from where it stopped
+        alternatesAsked = edtAlternates->value();
+        alternates = DrawAlternates(FMembers, alternatesAsked);
     } else if (premise == 1) {
         FMembers.SelectAll();
     }
     RecordSelection(premise == 0 ? (rbPercentage->isChecked() ? dmProbability : dmCount)
-                                 : premise == 1 ? dmUnitSweep : dmByHand);
+                                 : premise == 1 ? dmUnitSweep : dmByHand,
+                    alternates, alternatesAsked);
     // Hidden only once the draw has succeeded: on a bad value the page stays.
     TfrmWizTemplate::btnFinishClick();
     frmPrintProducts->show();

@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 class TImportTable;
 class TMemberListModel;
 class TMemberListView;
@@ -51,7 +52,8 @@ public:
     const TMemberList &Members() const { return FMembers; }
     // The roster the members came from, handed over with them; each Finish records its draw.
     TRosterSource RosterSource;
-    void RecordSelection(TDrawMethod method);
+    // alternates: member indexes in the order they are to be used, asked of them how many
+    void RecordSelection(TDrawMethod method, const QList<int> &alternates = {}, int alternatesAsked = 0);
     const QList<QIcon> &SmallImages() const { return FSmallImages; }
 
     TMemberListView *lvRoster;
@@ -64,6 +66,9 @@ public:
     QRadioButton *rbTotalNumber;
     QLabel *lblSelectionMethod;
     QLineEdit *edtCount;
+    // Random testing: how many alternates to draw after the selection (0 to 99).
+    QLabel *lblAlternates;
+    QSpinBox *edtAlternates;
 
     bool ZZWarningShown = false;
 
