@@ -272,7 +272,7 @@ private slots:
         QTest::newRow("batch too small") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--batch", "0"})
                                          << "\"0\" is too small a batch number.";
         QTest::newRow("label position") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--label-start", "x"})
-                                        << "'x' is not a valid integer value.";
+                                        << "'x' is not a label position on the sheet. Choose a starting position from 1 to 10.";
         QTest::newRow("several tables")
             << QStringList{data("roster.mdb"), "--columns", "last,first,initial,ssn,rank,gender", "--location", "US"}
             << "The database has several tables; choose one with --table: Roster, Units.";

@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTimer>
 
 namespace {
@@ -176,8 +178,9 @@ private slots:
             QVERIFY(dlg.isVisible());
             QCOMPARE(dlg.result(), int(QDialog::Rejected));
             QCOMPARE(dlg.edtPosition->selectedText(), typed);
+            // letters and numbers off the sheet get one plain message, naming the sheet's ten
+            QCOMPARE(errors.first(), "'" + typed + "' is not a label position on the sheet. Choose a starting position from 1 to 10.");
         }
-        QCOMPARE(errors.first(), QString("16 is not a label position on the sheet. Choose a starting position from 1 to 15."));
         dlg.edtPosition->selectAll();
         QTest::keyClicks(dlg.edtPosition, "7");
         QTest::keyClick(dlg.edtPosition, Qt::Key_Return);   // Enter is OK
@@ -203,7 +206,38 @@ private slots:
         errors.clear();
         QVERIFY(LabelPositionPrompt()(4, position));
         QCOMPARE(position, QString("3"));
-        QCOMPARE(errors, QStringList{"'12a' is not a valid integer value."});
+        QCOMPARE(errors, QStringList{"'12a' is not a label position on the sheet. Choose a starting position from 1 to 10."});
+    }
+
+    // Tab walks the dialog as it is seen: position, the two shifts, then OK, Cancel and Help;
+    // Shift+Tab walks back. The label count is shown, not a stop.
+    void tabFollowsTheEye()
+    {
+        TfrmLabelPosition dlg;
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        const QList<QWidget *> order = {dlg.edtPosition, dlg.spnShiftRight, dlg.spnShiftDown,
+                                        dlg.BitBtn1, dlg.BitBtn2, dlg.BitBtn3};
+        const auto on = [](QWidget *expected) {
+            QWidget *w = QApplication::focusWidget();
+            return w == expected || expected->isAncestorOf(w);
+        };
+        dlg.edtPosition->setFocus();
+        for (int i = 1; i <= order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY2(on(order[i % order.size()]), qPrintable(order[i % order.size()]->objectName()));
+        }
+        for (int i = order.size() - 1; i >= 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QVERIFY2(on(order[i]), qPrintable(order[i]->objectName()));
+        }
+        // the order on screen is the same
+        QVERIFY(dlg.spnShiftRight->y() < dlg.spnShiftDown->y());
+        QVERIFY(dlg.spnShiftDown->y() < dlg.BitBtn1->y());
+        QVERIFY(dlg.BitBtn1->x() < dlg.BitBtn2->x() && dlg.BitBtn2->x() < dlg.BitBtn3->x());
+        QCOMPARE(dlg.edtLabelCount->focusPolicy(), Qt::NoFocus);
+        QVERIFY(dlg.BitBtn1->isDefault());
     }
 
     // Help opens the user guide where there is one, else says where the positions are.
@@ -227,7 +261,8 @@ private slots:
         QCOMPARE(UserGuidePath(root.filePath("bin")),
                  QFileInfo(html.fileName()).canonicalFilePath());   // the formatted copy first
 
-        // The button, as the user presses it, from this program's folder.
+        // The button, as the user presses it: the program's own help window, at the label
+        // sheet; no desktop viewer is asked.
         TUrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "open");
         TfrmLabelPosition dlg;
@@ -235,15 +270,16 @@ private slots:
         messages.clear();
         QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("file");
-        const QString guide = UserGuidePath();
-        if (guide.isEmpty()) {
-            QCOMPARE(messages, QStringList{TfrmLabelPosition::PositionsHelpText});
-            QVERIFY(messages.first().contains("positions 6 to 10 from top to bottom in the right column"));
-            QVERIFY(catcher.Opened.isEmpty());
-        } else {
-            QCOMPARE(catcher.Opened, QList<QUrl>{QUrl::fromLocalFile(guide)});
-            QVERIFY(messages.isEmpty());
-        }
+        QVERIFY(catcher.Opened.isEmpty());
+        QVERIFY(messages.isEmpty());
+        QVERIFY(HelpWindow() && HelpWindow()->isVisible());
+        QCOMPARE(HelpWindow()->txtGuide->textCursor().block().text(), QString("The label sheet"));
+        QVERIFY(HelpWindow()->txtGuide->toPlainText().contains("type the position (1 to 10)"));
+        HelpWindow()->close();
+        // F1 in the dialog is its Help button
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        QVERIFY(HelpWindow()->isVisible());
+        delete HelpWindow();
         QVERIFY(dlg.isVisible());   // help leaves the dialog open
     }
 };

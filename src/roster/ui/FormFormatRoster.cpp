@@ -116,6 +116,10 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     dgImportTable->MouseUp = [this](const QPoint &pos) {
         RunAction([&] { dgImportTableMouseUp(pos); }, this);
     };
+    dgImportTable->OpenColumn = [this](int col) {
+        RunAction([&] { dgImportTableOpenColumn(col); }, this);
+    };
+    dgImportTable->setAccessibleName(QStringLiteral("Roster columns"));
 
     lbFields = new QListWidget(pnlClient);
     lbFields->setObjectName(QStringLiteral("lbFields"));
@@ -126,6 +130,14 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     lbFields->setFrameShape(QFrame::Box);
     lbFields->hide();
     lbFields->installEventFilter(this);
+    lbFields->setAccessibleName(QStringLiteral("What the column holds"));
+    lblFileType->setAccessibleName(lblFileType->text());
+    cbFileType->setAccessibleName(lblFileType->text());
+
+    // the page's own controls first, then the frame's buttons
+    setTabOrder(cbFileType, cbIgnoreHeader);
+    setTabOrder(cbIgnoreHeader, dgImportTable);
+    setTabOrder(dgImportTable, btnPrevious);
 
     pnlStatus->setText(QStringLiteral("Format Roster"));
     btnNext->setEnabled(false);
@@ -145,8 +157,11 @@ TfrmFormatRoster::~TfrmFormatRoster()
 void TfrmFormatRoster::showEvent(QShowEvent *event)
 {
     TfrmWizTemplate::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         RunAction([this] { FormShow(); }, this);
+        // the mapping starts in the grid; Previous is never where Enter lands by chance
+        dgImportTable->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TfrmFormatRoster::FormShow()
@@ -298,10 +313,33 @@ void TfrmFormatRoster::dgImportTableMouseUp(const QPoint &pos)
         return;
     lbFields->clearSelection();
     lbFields->setCurrentRow(-1);
+    OpenFieldList(c, pos);
+}
+
+void TfrmFormatRoster::dgImportTableOpenColumn(int col)
+{
+    if (col < 0 || col >= FTable->FieldCount())
+        return;
+    // From the keyboard the list opens under the column's title, on the column's kind, so
+    // the arrow keys start from what the column holds now.
+    const QPoint title = dgImportTable->TitlePoint(col);
+    const int left = title.x() - dgImportTable->columnWidth(col) / 2;
+    int entry = 0;
+    for (int i = 0; i < lbFields->count(); ++i)
+        if (KindOfEntry(i) == FTable->GetFieldKind(col))
+            entry = i;
+    lbFields->setCurrentRow(entry);
+    OpenFieldList(col, QPoint(std::max(0, left), dgImportTable->TitleBottom()));
+}
+
+void TfrmFormatRoster::OpenFieldList(int c, const QPoint &pos)
+{
     const QRect grid = dgImportTable->geometry();
     const int left = std::max(grid.left(), std::min(grid.left() + pos.x(), grid.right() + 1 - lbFields->width()));
-    lbFields->move(left, grid.top() + pos.y());
+    const int top = std::min(grid.top() + pos.y(), std::max(grid.top(), grid.bottom() + 1 - lbFields->height()));
+    lbFields->move(left, top);
     FMapColumn = c;
+    dgImportTable->SetFocusColumn(c);
     lbFields->show();
     lbFields->raise();
     lbFields->setFocus();
@@ -314,6 +352,8 @@ void TfrmFormatRoster::lbFieldsClick()
     if (entry < 0 || FMapColumn < 0)
         return;
     FTable->SetFieldKind(FMapColumn, KindOfEntry(entry));
+    if (lbFields->hasFocus())
+        dgImportTable->setFocus(Qt::OtherFocusReason);
     lbFields->hide();
     CheckRequiredColumns();
     lbFieldsExit();
@@ -321,6 +361,10 @@ void TfrmFormatRoster::lbFieldsClick()
 
 void TfrmFormatRoster::lbFieldsExit()
 {
+    // The choice made (or the list left with Escape), the keyboard goes back to the column;
+    // a list left with Tab or by a click elsewhere leaves the focus where it went.
+    if (lbFields->hasFocus())
+        dgImportTable->setFocus(Qt::OtherFocusReason);
     lbFields->hide();
     FMapColumn = -1;
     // Titles change with the kind (and may need a wider column).
@@ -369,7 +413,7 @@ bool TfrmFormatRoster::eventFilter(QObject *watched, QEvent *event)
                 RunAction([this] { lbFieldsExit(); }, this);
                 return true;
             }
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
                 RunAction([this] { lbFieldsClick(); }, this);
                 return true;
             }
