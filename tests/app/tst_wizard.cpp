@@ -15,6 +15,7 @@
 #include "selection/ui/FormSelectionParameters.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>

@@ -12,6 +12,12 @@
 #include "products/ui/FormPrintProducts.h"
 #include "report/ui/PreviewForm.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "roster/ImportTable.h"
+#include "selection/ui/FormSelectMembers.h"
+#include "roster/ui/VornDirView.h"
+#include "roster/ui/ImportGrid.h"
+#include "roster/ui/FormFormatRoster.h"
+#include "roster/ui/FormChooseRosterFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -109,6 +115,105 @@ private slots:
         SetPreviewHandler(nullptr);
         SetLabelPositionDialogHook({});
         SetLabelPositionPrompt(nullptr);
+    }
+
+    // A whole test from the keyboard alone: the roster chosen on page 1, its columns mapped
+    // on page 2, the location and a hand-selection premise on page 3, a member moved on page
+    // 4, a product ticked and printed, its preview closed. Only the window manager's part
+    // (which window is active) is done by the test.
+    void keyboardOnlyRun()
+    {
+        InstallPreviewWindow();
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.csv"), dir.filePath("roster.csv")));
+        const auto activate = [](QWidget *page) {
+            QVERIFY(page->isVisible());
+            QApplication::setActiveWindow(page);
+            QVERIFY(QTest::qWaitForWindowActive(page));
+        };
+        const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier, int times = 1) {
+            for (int i = 0; i < times; ++i) {
+                QWidget *w = QApplication::focusWidget();
+                QVERIFY(w);
+                QTest::keyClick(w, k, m);
+            }
+        };
+        const auto focused = [] { return QApplication::focusWidget(); };
+
+        // Page 1: type the folder, Tab to the file list, pick the roster, Enter
+        frmChooseRosterFile->show();
+        activate(frmChooseRosterFile);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmChooseRosterFile->edtDirectory));
+        key(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focused(), dir.path());
+        key(Qt::Key_Return);
+        key(Qt::Key_Tab, Qt::NoModifier, 2);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmChooseRosterFile->VornDirView));
+        key(Qt::Key_Down);
+        key(Qt::Key_Return);
+        QVERIFY(!frmChooseRosterFile->isVisible());
+
+        // Page 2: Space, the kind, Enter; Right to the next column
+        activate(frmFormatRoster);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmFormatRoster->dgImportTable));
+        // LAST, FIRST, MI, SSN, RANK, SEX, ORG: the list's entries 2, 1, 3, 4, 5, 6, 7
+        const int entries[] = {2, 1, 3, 4, 5, 6, 7};
+        for (int col = 0; col < 7; ++col) {
+            if (col > 0)
+                key(Qt::Key_Right);
+            key(Qt::Key_Space);
+            key(Qt::Key_Down, Qt::NoModifier, entries[col]);
+            key(Qt::Key_Return);
+        }
+        QCOMPARE(frmFormatRoster->Table().GetFieldKind(6), fkOrganization);
+        key(Qt::Key_Backtab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmFormatRoster->cbIgnoreHeader));
+        key(Qt::Key_Space);
+        key(Qt::Key_Return);   // Next
+        QVERIFY(!frmFormatRoster->isVisible());
+
+        // Page 3: the location by its letters, a hand-selection premise, Enter for Next
+        activate(frmSelectionParameters);
+        QCOMPARE(frmSelectionParameters->MemberCount(), 30);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectionParameters->cbLocationCode));
+        QTest::keyClicks(focused(), "US");
+        QCOMPARE(frmSelectionParameters->LocationCode(), QString("US"));
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectionParameters->cmbxPremise));
+        key(Qt::Key_Down, Qt::NoModifier, 2);
+        QCOMPARE(frmSelectionParameters->PremiseCode(), QString("CO"));
+        key(Qt::Key_Return);   // Next
+        QVERIFY(!frmSelectionParameters->isVisible());
+
+        // Page 4: the first two available members, the arrow button, Enter for Finish
+        activate(frmSelectMembers);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectMembers->lvAvailable));
+        key(Qt::Key_Down);
+        key(Qt::Key_Down, Qt::ShiftModifier);
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectMembers->btnAddPerson));
+        key(Qt::Key_Space);
+        QCOMPARE(frmSelectionParameters->SelectedCount(), 2);
+        key(Qt::Key_Return);   // Finish, then the confirmation (answered Yes here)
+        QVERIFY(!frmSelectMembers->isVisible());
+
+        // Print page: Tab to the notification copy, Space, Enter prints; Escape closes the preview
+        TfrmPrintProducts *page = frmPrintProducts;
+        activate(page);
+        for (int i = 0; i < 40 && focused() != page->cbNotificationCopy; ++i)
+            key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(page->cbNotificationCopy));
+        key(Qt::Key_Space);
+        QVERIFY(page->cbNotificationCopy->isChecked());
+        QVERIFY(page->btnPrint->isEnabled());
+        titles.clear();
+        documents.clear();
+        wanted = 1;
+        QTimer::singleShot(0, this, &TestProductPreviews::CloseNextPreview);
+        key(Qt::Key_Return);
+        QCOMPARE(titles, QStringList{"Notification Copy - batch 0001"});
+        QVERIFY(page->isVisible());
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
     }
 
     // Every product through the real preview window: its title is the product's name with

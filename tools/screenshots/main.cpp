@@ -12,7 +12,9 @@
 #include "roster/ui/FormSelectTable.h"
 #include "roster/ui/ImportGrid.h"
 #include "roster/ui/VornDirView.h"
+#include "selection/ui/FormSelectMembers.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "app/ui/Help.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -128,6 +130,8 @@ int main(int argc, char **argv)
         MapColumn(c, kinds.at(c));
     QTest::mouseClick(frmFormatRoster->cbIgnoreHeader, Qt::LeftButton);
     frmFormatRoster->dgImportTable->scrollTo(frmFormatRoster->dgImportTable->model()->index(0, 0));
+    frmFormatRoster->dgImportTable->setFocus();   // the keyboard's column mark shows
+    frmFormatRoster->dgImportTable->SetFocusColumn(3);
     Shot(frmFormatRoster, QStringLiteral("format-roster.png"));
 
     // 3 and 5: random testing at 25 per cent, location US, then the print page filled in
@@ -140,6 +144,26 @@ int main(int argc, char **argv)
     QTest::mouseClick(frmSelectionParameters->rbPercentage, Qt::LeftButton);
     frmSelectionParameters->edtCount->setText(QStringLiteral("25"));
     Shot(frmSelectionParameters, QStringLiteral("testing-parameters.png"));
+
+    // 4: a hand selection (Command Directed), two members moved
+    frmSelectionParameters->cmbxPremise->setCurrentIndex(2);
+    if (frmSelectionParameters->btnNext->isEnabled()) {
+        QTest::mouseClick(frmSelectionParameters->btnNext, Qt::LeftButton);
+        Settle();
+        TfrmSelectMembers *p4 = frmSelectMembers;
+        p4->lvAvailable->setFocus();
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down);
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::mouseClick(p4->btnAddPerson, Qt::LeftButton);
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down);
+        Shot(p4, QStringLiteral("select-members.png"));
+        QTest::mouseClick(p4->btnPrevious, Qt::LeftButton);
+        Settle();
+    } else {
+        std::fprintf(stderr, "page 3 did not offer Next for a hand selection\n");
+        ++g_failures;
+    }
+    frmSelectionParameters->cmbxPremise->setCurrentIndex(0);
     QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
     Settle();
     frmPrintProducts->edtBAC->setText(QStringLiteral("HQ"));
@@ -158,6 +182,12 @@ int main(int argc, char **argv)
         dlg.spnShiftDown->setValue(-1.2);
         dlg.show();
         Shot(&dlg, QStringLiteral("label-position.png"));
+    }
+
+    // the help window (F1) on the label sheet
+    if (ShowUserGuide(QStringLiteral("The label sheet"))) {
+        Shot(HelpWindow(), QStringLiteral("help.png"));
+        delete HelpWindow();
     }
 
     DestroyPages();

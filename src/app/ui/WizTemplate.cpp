@@ -158,6 +158,33 @@ void TfrmWizTemplate::showEvent(QShowEvent *event)
     setAccessibleDescription(lblDescription->text());
     pnlDescription->setAccessibleName(lblTitle->text());
     QWidget::showEvent(event);
+    if (!FTabOrderSet) {
+        // The page's own controls come first in the Tab order, then the frame's buttons,
+        // as they are seen: the buttons were made before the page's controls.
+        FTabOrderSet = true;
+        QWidget *lastClient = nullptr;
+        for (QWidget *w = pnlClient->nextInFocusChain(); w && w != pnlClient; w = w->nextInFocusChain())
+            if (pnlClient->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus))
+                lastClient = w;
+        if (lastClient) {
+            setTabOrder(lastClient, btnPrevious);
+            setTabOrder(btnPrevious, btnNext);
+            setTabOrder(btnNext, btnFinish);
+            setTabOrder(btnFinish, btnCancel);
+        }
+    }
+    // The keyboard starts in the page's work, never on a frame button (Enter there would go
+    // back, or ask to close).
+    QWidget *focused = focusWidget();
+    if (!focused || focused == btnPrevious || focused == btnNext || focused == btnFinish || focused == btnCancel) {
+        for (QWidget *w = pnlClient->nextInFocusChain(); w && w != pnlClient; w = w->nextInFocusChain()) {
+            if (pnlClient->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this) &&
+                w->isEnabled()) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 void TfrmWizTemplate::btnPreviousClick() { hide(); }

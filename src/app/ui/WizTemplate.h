@@ -55,6 +55,9 @@ protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool FTabOrderSet = false;
 };
 
 // The close question of every page.

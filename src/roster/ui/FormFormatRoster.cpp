@@ -270,7 +270,8 @@ void TfrmFormatRoster::dgImportTableDrawCell(QPainter *painter, const QRect &rec
         if (col < FTable->FieldCount()) {
             font.setBold(FTable->GetFieldKind(col) == fkDoNotImport);
             painter->setFont(font);
-            painter->setPen(Qt::black);
+            // black on the default palette; a high-contrast one keeps its own pair
+            painter->setPen(pal.color(QPalette::ButtonText));
             painter->setClipRect(rect);
             painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                               FTable->GetFieldTitle(col));
@@ -286,7 +287,7 @@ void TfrmFormatRoster::dgImportTableDrawCell(QPainter *painter, const QRect &rec
         text = Qt::white;
     } else if (FTable->GetFieldKind(col) != fkDoNotImport) {
         back = pal.color(QPalette::Base);
-        text = Qt::black;
+        text = pal.color(QPalette::Text);
     } else {
         back = QColor(128, 128, 128);
         text = Qt::white;
@@ -378,7 +379,7 @@ void TfrmFormatRoster::CheckRequiredColumns()
     btnNext->setEnabled(missing.isEmpty());
     if (missing.isEmpty()) {
         pnlStatus->setText(QStringLiteral("All necessary fields have been identified."));
-        pal.setColor(QPalette::WindowText, Qt::black);
+        pal.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));   // black by default
     } else {
         pnlStatus->setText(missing);
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));

@@ -170,6 +170,13 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     pnlStatus->setText(QStringLiteral("Available: 0"));
     PlaceSelectedLabel();
 
+    // Tab walks left to right: the available list, the arrow buttons, the selected list.
+    setTabOrder(lvAvailable, btnAddPerson);
+    setTabOrder(btnAddPerson, btnRemovePerson);
+    setTabOrder(btnRemovePerson, btnAddAll);
+    setTabOrder(btnAddAll, btnRemoveAll);
+    setTabOrder(btnRemoveAll, lvSelected);
+
     for (QToolButton *b : {btnAddPerson, btnRemovePerson, btnAddAll, btnRemoveAll})
         connect(b, &QToolButton::clicked, this, [this, b] { RunAction([this, b] { AddRemoveClick(b); }, this); });
     for (TMemberListView *list : {lvAvailable, lvSelected}) {
