@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QApplication>
 #include <QListWidget>
@@ -35,7 +36,8 @@ class TestAccessibility : public QObject
         case QAccessible::ComboBox: case QAccessible::EditableText: case QAccessible::SpinBox:
         case QAccessible::Table: case QAccessible::Tree: case QAccessible::List: case QAccessible::Slider:
         case QAccessible::ButtonMenu: case QAccessible::ButtonDropDown: case QAccessible::PageTab:
-        case QAccessible::Link: case QAccessible::Dial: case QAccessible::ScrollBar:
+        case QAccessible::Link: case QAccessible::Dial: case QAccessible::ScrollBar: case QAccessible::Document:
+        case QAccessible::StaticText:   // a focus stop that reads as text (the help's guide)
             return true;
         default:
             return false;
@@ -55,14 +57,20 @@ class TestAccessibility : public QObject
             if (!w || !w->isVisible())
                 return;
             const QAccessible::Role role = iface->role();
-            const bool reachable = (w->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton *>(w);
+            // a scroll area's viewport is the area's own surface, named with it
+            const auto *area = qobject_cast<QAbstractScrollArea *>(w->parentWidget());
+            const bool viewport = area && area->viewport() == w;
+            const bool reachable = !viewport && ((w->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton *>(w));
             if (reachable && w != window) {   // disabled ones too: they are read out as such
                 if (role == QAccessible::NoRole)
                     out << QStringLiteral("%1 (no role, %2)").arg(w->objectName(), w->metaObject()->className());
                 else if (Interactive(role) || role == QAccessible::Client) {
                     ++checked;
                     if (iface->text(QAccessible::Name).trimmed().isEmpty())
-                        out << QStringLiteral("%1 (%2)").arg(w->objectName(), w->metaObject()->className());
+                        out << QStringLiteral("%1 (%2 in %3, role %4)")
+                                   .arg(w->objectName(), w->metaObject()->className(),
+                                        w->parentWidget() ? w->parentWidget()->objectName() : QString())
+                                   .arg(int(role));
                 }
             }
             // the cells of lists and the parts of spin and combo boxes are theirs

@@ -321,6 +321,9 @@ private slots:
         QVERIFY(p4->btnFinish->isDefault());
         QVERIFY(!p4->btnNext->isDefault());
         // Enter on a focused button presses that button
+        QApplication::setActiveWindow(p4);
+        QVERIFY(QTest::qWaitForWindowActive(p4));
+        p4->btnPrevious->setFocus();
         QTest::keyClick(p4->btnPrevious, Qt::Key_Return);
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
         // neither enabled: Enter does nothing

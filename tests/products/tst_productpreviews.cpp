@@ -14,6 +14,7 @@
 #include "selection/ui/FormSelectionParameters.h"
 #include "roster/ImportTable.h"
 #include "selection/ui/FormSelectMembers.h"
+#include "selection/ui/MemberListModel.h"
 #include "roster/ui/VornDirView.h"
 #include "roster/ui/ImportGrid.h"
 #include "roster/ui/FormFormatRoster.h"
@@ -23,6 +24,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QToolButton>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>

@@ -87,6 +87,7 @@ class TestPages12 : public QObject
     QString FBigDir;
     QString FWideDir;     // made before the folder tree first reads the temporary folder
     QString FAccessDir;
+    QString FKeysDir;     // a roster of its own for the keyboard
     QStringList FErrors;
 
     TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
@@ -203,6 +204,9 @@ private slots:
         writeFile(base + "Slow/slow.csv", joined(RosterLines));
         FWideDir = base + "Wide/";
         FAccessDir = base + "Access/";
+        FKeysDir = base + "Keys/";
+        QVERIFY(d.mkpath("Keys"));
+        writeFile(FKeysDir + "keys.csv", joined(RosterLines));
         QVERIFY(d.mkpath("Wide"));
         QVERIFY(d.mkpath("Access"));
         writeFile(FDir + "roster.csv", joined(RosterLines));
@@ -777,10 +781,7 @@ private slots:
     // grid, Tab and Ctrl+Tab leave the grid, and Enter elsewhere presses Next.
     void mappingFromTheKeyboard()
     {
-        const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Keys/";
-        QVERIFY(QDir().mkpath(dir));
-        writeFile(dir + "keys.csv", joined(RosterLines));
-        openOnPage2("keys.csv", dir);
+        openOnPage2("keys.csv", FKeysDir);
         TfrmFormatRoster *page = page2();
         TImportGrid *grid = page->dgImportTable;
         QApplication::setActiveWindow(page);

@@ -141,6 +141,9 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     m_view = new QGraphicsView(m_scene, this);
     m_view->setObjectName(QStringLiteral("gvPages"));
     m_view->setAccessibleName(QStringLiteral("Pages"));
+    // the toolbar's overflow button, shown when the window is too narrow for the toolbar
+    if (auto *more = bar->findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
     m_view->setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     m_view->setCacheMode(QGraphicsView::CacheNone);
     m_view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
