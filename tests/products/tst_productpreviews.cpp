@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QToolButton>
 #include <QTreeView>
 #include <QDir>
@@ -153,7 +154,9 @@ private slots:
         key(Qt::Key_Return);
         key(Qt::Key_Tab, Qt::NoModifier, 2);
         QCOMPARE(focused(), static_cast<QWidget *>(frmChooseRosterFile->VornDirView));
-        key(Qt::Key_Down);
+        QTRY_VERIFY(frmChooseRosterFile->VornDirView->model()->rowCount() > 0);   // listed
+        key(Qt::Key_Space);   // the list's current (first) file
+        QVERIFY2(frmChooseRosterFile->btnNext->isEnabled(), qPrintable(frmChooseRosterFile->VornDirView->Directory() + " | " + frmChooseRosterFile->pnlStatus->text()));
         key(Qt::Key_Return);
         QVERIFY(!frmChooseRosterFile->isVisible());
 
@@ -386,6 +389,8 @@ private slots:
         QVERIFY(HelpWindow()->txtGuide->toPlainText().contains("type the position (1 to 10)"));
         HelpWindow()->close();
         // F1 in the dialog is its Help button
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         QTest::keyClick(&dlg, Qt::Key_F1);
         QVERIFY(HelpWindow()->isVisible());
         delete HelpWindow();

@@ -13,6 +13,7 @@
 #include "roster/ui/ImportGrid.h"
 #include "roster/ui/VornDirView.h"
 #include "selection/ui/FormSelectMembers.h"
+#include "selection/ui/MemberListModel.h"
 #include "selection/ui/FormSelectionParameters.h"
 #include "app/ui/Help.h"
 
@@ -33,6 +34,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWindow>
 #include <cstdio>
 
