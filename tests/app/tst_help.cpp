@@ -115,6 +115,8 @@ private slots:
             page->hide();
         }
         // Escape closes the help window
+        QApplication::setActiveWindow(HelpWindow());
+        QVERIFY(QTest::qWaitForWindowActive(HelpWindow()));
         QTest::keyClick(HelpWindow()->txtGuide, Qt::Key_Escape);
         QVERIFY(!HelpWindow()->isVisible());
     }
