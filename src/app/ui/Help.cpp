@@ -124,8 +124,11 @@ bool ShowUserGuide(const QString &heading)
     }
     if (!g_help) {
         g_help = new TfrmHelp(modal);
-        if (!modal)
+        if (!modal) {
+            // a window of its own: it neither keeps the program running nor outlives it
             g_help->setAttribute(Qt::WA_QuitOnClose, false);
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, g_help.data(), [] { delete g_help; });
+        }
         const QString installed = UserGuidePath();
         if (installed.isEmpty() || !g_help->LoadGuide(installed)) {
             if (!g_help->LoadGuide(BuiltInUserGuide)) {
