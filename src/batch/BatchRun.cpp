@@ -587,8 +587,8 @@ Products:
   --batch TEXT                           starting batch number (default 0001)
   --products LIST                        comma list of notification, working, register, front,
                                          back, labels, record (default: all but record)
-  --label-start P                        first label position on the first label sheet: 1 to 5
-                                         left column, 6 to 10 right, 11 to 15 as 6 to 10 (default 1)
+  --label-start P                        first label position on the first label sheet, 1 to 10:
+                                         1 to 5 down the left column, 6 to 10 the right (default 1)
   --out DIR                              write the products into DIR: notification-copy.pdf,
                                          working-copy.pdf, testing-register.pdf, dd2624-front.pdf,
                                          dd2624-back.pdf, bottle-labels.pdf, selection-record.pdf

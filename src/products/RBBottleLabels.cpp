@@ -140,12 +140,21 @@ QString TrptBottleLabels::SsnText(const QString &ssn)
 
 int TrptBottleLabels::CheckedStartPosition(const QString &text)
 {
-    const int p = StrToInt(text);
-    // Below 1 the first label would land above the sheet; above 15 past its last row.
+    // Below 1 the first label would land above the sheet; above 15 past its last row. The
+    // sheet has ten labels: that is the range the message names.
+    const auto refuse = [&text]() {
+        return Exception(QStringLiteral("'%1' is not a label position on the sheet. "
+                                        "Choose a starting position from %2 to %3")
+                             .arg(text.trimmed()).arg(FirstPosition).arg(LastAdvertisedPosition));
+    };
+    int p = 0;
+    try {
+        p = StrToInt(text);
+    } catch (const EConvertError &) {
+        throw refuse();
+    }
     if (p < FirstPosition || p > LastPosition)
-        throw Exception(QStringLiteral("%1 is not a label position on the sheet. "
-                                       "Choose a starting position from %2 to %3")
-                            .arg(p).arg(FirstPosition).arg(LastPosition));
+        throw refuse();
     return p;
 }
 

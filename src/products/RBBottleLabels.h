@@ -35,8 +35,10 @@ public:
     bool Print(TppJITPipeline *history, int labelCount);
 
     static constexpr int FirstPosition = 1;
-    static constexpr int LastPosition = 15;   // 11 to 15 land like 6 to 10
-    // Checks a typed position; raises with the message the user sees.
+    static constexpr int LastPosition = 15;   // 11 to 15 land like 6 to 10 (not advertised)
+    static constexpr int LastAdvertisedPosition = 10;   // the sheet's ten labels
+    // Checks a typed position; raises with the message the user sees, the same for a number
+    // off the sheet and for text that is no number.
     static int CheckedStartPosition(const QString &text);
 
     std::unique_ptr<TppReport> pprptBottleLabel;

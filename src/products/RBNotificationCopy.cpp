@@ -30,8 +30,6 @@ TrptNotificationCopy::TrptNotificationCopy()
                       ppFont(Arial, 10), taCentered);
     lblDescription = addDBText(h, QStringLiteral("lblDescription"), 185738, 1852, 17568, 4022,
                                QStringLiteral("Description"), ppFont(Arial, 10), taRightJustified);
-    // the organisation keeps to its box beside the centred titles: smaller type, then an ellipsis
-    lblDescription->ShrinkToFit = true;
     lblDateCollected = addDBText(h, QStringLiteral("lblDateCollected"), 180975, 7673, 22267, 4022,
                                  QStringLiteral("DateToCollect"), ppFont(Arial, 10), taRightJustified,
                                  QStringLiteral("MM/dd/yyyy"));
@@ -64,8 +62,10 @@ TrptNotificationCopy::TrptNotificationCopy()
     dbtxtPremise = addDBText(d, QStringLiteral("dbtxtPremise"), 175685, 1323, 17198, 4498,
                              QStringLiteral("Premise"), f10);
     dbtxtGender = addDBText(d, QStringLiteral("dbtxtGender"), 193940, 1323, 7408, 4498, QStringLiteral("Gender"), f10);
-    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization})
+    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization}) {
         t->ShrinkToFit = true;
+        t->MinFontSize = DetailMinFontSize;
+    }
 }
 
 TrptNotificationCopy::~TrptNotificationCopy() = default;
@@ -84,6 +84,7 @@ void TrptNotificationCopy::pprptNotificationCopyPreviewFormCreate()
 void TrptNotificationCopy::Print(TppJITPipeline *history)
 {
     lblReportTitle->Caption = ServiceUtils ? ServiceUtils->HeaderText : QString();
+    PlaceBesideTitles(*lblDescription, {lblReportTitle, Label1, Label2});
     lblDateCollected->DisplayFormat = ServiceUtils ? ServiceUtils->DateFormat : QStringLiteral("MM/dd/yyyy");
     pprptNotificationCopy->SetDataPipeline(history);
     pprptNotificationCopy->Print();

@@ -92,8 +92,11 @@ TrptTestingRegister::TrptTestingRegister()
                              QStringLiteral("premise"), f10, taCentered);
 
     // Roster texts of any length keep to their boxes: smaller type first, then an ellipsis.
-    for (TppDBText *t : {lblDescription, dbtxtRank, dbtxtFullName})
+    for (TppDBText *t : {lblDescription, dbtxtRank, dbtxtFullName}) {
         t->ShrinkToFit = true;
+        t->MinFontSize = DetailMinFontSize;
+    }
+    lblDescription->MinFontSize = 7;
 
     Group1 = r->AddGroup(QStringLiteral("Group1"), QStringLiteral("lblFormID"), btCustomField, true);
     Group1->Header()->mmHeight = 0;

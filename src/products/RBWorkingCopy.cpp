@@ -30,8 +30,6 @@ TrptWorkingCopy::TrptWorkingCopy()
                       ppFont(Arial, 10), taCentered);
     lblDescription = addDBText(h, QStringLiteral("lblDescription"), 185738, 1852, 17568, 4022,
                                QStringLiteral("Description"), ppFont(Arial, 10), taRightJustified);
-    // the organisation keeps to its box beside the centred titles: smaller type, then an ellipsis
-    lblDescription->ShrinkToFit = true;
     lblDateCollected = addDBText(h, QStringLiteral("lblDateCollected"), 180975, 7673, 22267, 4022,
                                  QStringLiteral("DateToCollect"), ppFont(Arial, 10), taRightJustified,
                                  QStringLiteral("MM/dd/yyyy"));
@@ -66,8 +64,10 @@ TrptWorkingCopy::TrptWorkingCopy()
                              QStringLiteral("Premise"), f10);
     lnDueBack = addLine(d, QStringLiteral("lnDueBack"), 143140, 5027, 19050, 500, lpTop, 0.75);
     lnRationale = addLine(d, QStringLiteral("lnRationale"), 163777, 5027, 38894, 500, lpTop, 0.75);
-    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization})
+    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization}) {
         t->ShrinkToFit = true;
+        t->MinFontSize = DetailMinFontSize;
+    }
 }
 
 TrptWorkingCopy::~TrptWorkingCopy() = default;
@@ -80,6 +80,7 @@ void TrptWorkingCopy::pprptWorkingCopyPreviewFormCreate()
 void TrptWorkingCopy::Print(TppJITPipeline *history)
 {
     lblReportTitle->Caption = ServiceUtils ? ServiceUtils->HeaderText : QString();
+    PlaceBesideTitles(*lblDescription, {lblReportTitle, Label1, Label2});
     lblDateCollected->DisplayFormat = ServiceUtils ? ServiceUtils->DateFormat : QStringLiteral("MM/dd/yyyy");
     pprptWorkingCopy->SetDataPipeline(history);
     pprptWorkingCopy->Print();

@@ -193,12 +193,17 @@ QString TImportTable::GetFieldTitle(int position) const
     TImportField &field = FFields[IndexOfPosition(position)];
     QString title = KindTitle(field.FieldKind);
     if (field.FieldKind == fkOrganization) {
+        // numbered only where there are several to tell apart
         int n = 0;
+        int all = 0;
         for (const TImportField &f : std::as_const(FFields)) {
-            if (f.FieldKind == fkOrganization && f.Position <= position)
+            if (f.FieldKind != fkOrganization)
+                continue;
+            ++all;
+            if (f.Position <= position)
                 ++n;
         }
-        title += QString::number(n);
+        title = all > 1 ? title + QString::number(n) : title.trimmed();
     }
     if (field.Width < title.size())
         field.Width = int(title.size());

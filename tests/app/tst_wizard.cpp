@@ -15,6 +15,7 @@
 #include "selection/ui/FormSelectionParameters.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -296,6 +297,41 @@ private slots:
         QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmPrintProducts));
         QVERIFY(errors.isEmpty());
         QCOMPARE(mainClosed, 0);
+    }
+
+    // Next is every page's default button (Finish where Next is not enabled): Enter on a
+    // control that is no button goes on; on a button, Enter presses that button.
+    void enterPressesTheDefaultButton()
+    {
+        TfrmWizTemplate *p3 = Wiz(frmSelectionParameters);
+        p3->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p3));
+        p3->btnNext->setEnabled(true);   // a hand-selection premise with a location chosen
+        p3->btnFinish->setEnabled(false);
+        QVERIFY(p3->btnNext->isDefault());
+        QVERIFY(!p3->btnFinish->isDefault());
+        QCOMPARE(p3->DefaultButton(), p3->btnNext);
+        QTest::keyClick(frmSelectionParameters->cmbxPremise, Qt::Key_Return);
+        QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectMembers));
+
+        // page 4 never enables Next: Finish is its default
+        TfrmWizTemplate *p4 = Wiz(frmSelectMembers);
+        QVERIFY(!p4->btnNext->isEnabled());
+        p4->btnFinish->setEnabled(true);
+        QVERIFY(p4->btnFinish->isDefault());
+        QVERIFY(!p4->btnNext->isDefault());
+        // Enter on a focused button presses that button
+        QApplication::setActiveWindow(p4);
+        QVERIFY(QTest::qWaitForWindowActive(p4));
+        p4->btnPrevious->setFocus();
+        QTest::keyClick(p4->btnPrevious, Qt::Key_Return);
+        QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
+        // neither enabled: Enter does nothing
+        p3->btnNext->setEnabled(false);
+        QCOMPARE(p3->DefaultButton(), nullptr);
+        QTest::keyClick(frmSelectionParameters->cmbxPremise, Qt::Key_Return);
+        QCOMPARE(OnlyVisiblePage(), static_cast<QWidget *>(frmSelectionParameters));
+        QVERIFY(errors.isEmpty());
     }
 
     void actionErrorGoesToErrorBox()

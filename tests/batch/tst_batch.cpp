@@ -273,7 +273,7 @@ private slots:
         QTest::newRow("batch too small") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--batch", "0"})
                                          << "\"0\" is too small a batch number.";
         QTest::newRow("label position") << (QStringList{roster} + csvArgs + QStringList{"--premise", "IU", "--label-start", "x"})
-                                        << "'x' is not a valid integer value.";
+                                        << "'x' is not a label position on the sheet. Choose a starting position from 1 to 10.";
         QTest::newRow("too many alternates") << (QStringList{roster} + csvArgs + QStringList{"--alternates", "100"})
                                              << "'100' is not a valid number of alternates (0 to 99)";
         QTest::newRow("alternates of a sweep")

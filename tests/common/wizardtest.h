@@ -17,3 +17,27 @@ inline void CloseWizard()
     delete ServiceUtils;
     ServiceUtils = nullptr;
 }
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+// Presses a key on the next modal dialog as soon as it shows (a real dialog's exec, with no
+// hook in between); the message box's text is kept where asked.
+inline void KeyOnNextModal(Qt::Key key, QString *shownText = nullptr)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, key, shownText] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto *box = qobject_cast<QMessageBox *>(modal); box && shownText)
+            *shownText = box->text();
+        QTest::keyClick(modal, key);
+    });
+    timer->start();
+}

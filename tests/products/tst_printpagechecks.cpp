@@ -132,6 +132,20 @@ private slots:
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
         QCOMPARE(messages.size(), 2);
         QCOMPARE(printed, QStringList{"Back2624"});
+
+        // The real question: Enter answers No, so printing anyway is always a deliberate choice.
+        SetMessageDlgHook({});
+        printed.clear();
+        QTest::mouseClick(page->cb2624Back, Qt::LeftButton);
+        QTest::mouseClick(page->cbBottleLabels, Qt::LeftButton);
+        QString asked;
+        KeyOnNextModal(Qt::Key_Return, &asked);
+        QTest::mouseClick(page->btnPrint, Qt::LeftButton);
+        QVERIFY2(asked.endsWith("Print anyway?"), qPrintable(asked));
+        QVERIFY(printed.isEmpty());
+        KeyOnNextModal(Qt::Key_Y);   // Yes is one key away
+        QTest::mouseClick(page->btnPrint, Qt::LeftButton);
+        QCOMPARE(printed, QStringList{"BottleLabels"});
     }
 
     void oneMemberWithoutSsnAndALongList()

@@ -218,6 +218,8 @@ private slots:
         QCOMPARE(page->findChild<QLabel *>("Label10")->text(), QString("DD Form 2624 Block 2:"));
         QCOMPARE(page->findChild<QLabel *>("Label1")->text(), QString("Collection Date"));
         QCOMPARE(page->dtpCollectionDate->date(), QDate::currentDate());
+        // shown as the products print it: 12/09/2026, not 12/9/2026
+        QCOMPARE(page->dtpCollectionDate->text(), QDate::currentDate().toString("MM/dd/yyyy"));
         QCOMPARE(page->findChild<QLabel *>("Label2")->text(), QString("Starting Batch"));
         QCOMPARE(page->findChild<QLineEdit *>("edtBatchNumber")->text(), QString("0001"));
         auto *group = page->findChild<QCheckBox *>("cbGroupByGender");

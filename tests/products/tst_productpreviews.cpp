@@ -12,11 +12,22 @@
 #include "products/ui/FormPrintProducts.h"
 #include "report/ui/PreviewForm.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "roster/ImportTable.h"
+#include "selection/ui/FormSelectMembers.h"
+#include "selection/ui/MemberListModel.h"
+#include "roster/ui/VornDirView.h"
+#include "roster/ui/ImportGrid.h"
+#include "roster/ui/FormFormatRoster.h"
+#include "roster/ui/FormChooseRosterFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QToolButton>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -24,6 +35,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTimer>
 
 namespace {
@@ -109,6 +122,107 @@ private slots:
         SetLabelPositionPrompt(nullptr);
     }
 
+    // A whole test from the keyboard alone: the roster chosen on page 1, its columns mapped
+    // on page 2, the location and a hand-selection premise on page 3, a member moved on page
+    // 4, a product ticked and printed, its preview closed. Only the window manager's part
+    // (which window is active) is done by the test.
+    void keyboardOnlyRun()
+    {
+        InstallPreviewWindow();
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.csv"), dir.filePath("roster.csv")));
+        const auto activate = [](QWidget *page) {
+            QVERIFY(page->isVisible());
+            QApplication::setActiveWindow(page);
+            QVERIFY(QTest::qWaitForWindowActive(page));
+        };
+        const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier, int times = 1) {
+            for (int i = 0; i < times; ++i) {
+                QWidget *w = QApplication::focusWidget();
+                QVERIFY(w);
+                QTest::keyClick(w, k, m);
+            }
+        };
+        const auto focused = [] { return QApplication::focusWidget(); };
+
+        // Page 1: type the folder, Tab to the file list, pick the roster, Enter
+        frmChooseRosterFile->show();
+        activate(frmChooseRosterFile);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmChooseRosterFile->edtDirectory));
+        key(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focused(), dir.path());
+        key(Qt::Key_Return);
+        key(Qt::Key_Tab, Qt::NoModifier, 2);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmChooseRosterFile->VornDirView));
+        QTRY_VERIFY(frmChooseRosterFile->VornDirView->model()->rowCount() > 0);   // listed
+        key(Qt::Key_Space);   // the list's current (first) file
+        QVERIFY2(frmChooseRosterFile->btnNext->isEnabled(), qPrintable(frmChooseRosterFile->VornDirView->Directory() + " | " + frmChooseRosterFile->pnlStatus->text()));
+        key(Qt::Key_Return);
+        QVERIFY(!frmChooseRosterFile->isVisible());
+
+        // Page 2: Space, the kind, Enter; Right to the next column
+        activate(frmFormatRoster);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmFormatRoster->dgImportTable));
+        // LAST, FIRST, MI, SSN, RANK, SEX, ORG: the list's entries 2, 1, 3, 4, 5, 6, 7
+        const int entries[] = {2, 1, 3, 4, 5, 6, 7};
+        for (int col = 0; col < 7; ++col) {
+            if (col > 0)
+                key(Qt::Key_Right);
+            key(Qt::Key_Space);
+            key(Qt::Key_Down, Qt::NoModifier, entries[col]);
+            key(Qt::Key_Return);
+        }
+        QCOMPARE(frmFormatRoster->Table().GetFieldKind(6), fkOrganization);
+        key(Qt::Key_Backtab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmFormatRoster->cbIgnoreHeader));
+        key(Qt::Key_Space);
+        key(Qt::Key_Return);   // Next
+        QVERIFY(!frmFormatRoster->isVisible());
+
+        // Page 3: the location by its letters, a hand-selection premise, Enter for Next
+        activate(frmSelectionParameters);
+        QCOMPARE(frmSelectionParameters->MemberCount(), 30);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectionParameters->cbLocationCode));
+        QTest::keyClicks(focused(), "US");
+        QCOMPARE(frmSelectionParameters->LocationCode(), QString("US"));
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectionParameters->cmbxPremise));
+        key(Qt::Key_Down, Qt::NoModifier, 2);
+        QCOMPARE(frmSelectionParameters->PremiseCode(), QString("CO"));
+        key(Qt::Key_Return);   // Next
+        QVERIFY(!frmSelectionParameters->isVisible());
+
+        // Page 4: the first two available members, the arrow button, Enter for Finish
+        activate(frmSelectMembers);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectMembers->lvAvailable));
+        key(Qt::Key_Down);
+        key(Qt::Key_Down, Qt::ShiftModifier);
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(frmSelectMembers->btnAddPerson));
+        key(Qt::Key_Space);
+        QCOMPARE(frmSelectionParameters->SelectedCount(), 2);
+        key(Qt::Key_Return);   // Finish, then the confirmation (answered Yes here)
+        QVERIFY(!frmSelectMembers->isVisible());
+
+        // Print page: Tab to the notification copy, Space, Enter prints; Escape closes the preview
+        TfrmPrintProducts *page = frmPrintProducts;
+        activate(page);
+        for (int i = 0; i < 40 && focused() != page->cbNotificationCopy; ++i)
+            key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(page->cbNotificationCopy));
+        key(Qt::Key_Space);
+        QVERIFY(page->cbNotificationCopy->isChecked());
+        QVERIFY(page->btnPrint->isEnabled());
+        titles.clear();
+        documents.clear();
+        wanted = 1;
+        QTimer::singleShot(0, this, &TestProductPreviews::CloseNextPreview);
+        key(Qt::Key_Return);
+        QCOMPARE(titles, QStringList{"Notification Copy - batch 0001"});
+        QVERIFY(page->isVisible());
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+    }
+
     // Every product through the real preview window: its title is the product's name with
     // the batches it covers, and Escape closes it so that the next one opens.
     void previewsAreNamedAfterTheirProducts()
@@ -176,8 +290,9 @@ private slots:
             QVERIFY(dlg.isVisible());
             QCOMPARE(dlg.result(), int(QDialog::Rejected));
             QCOMPARE(dlg.edtPosition->selectedText(), typed);
+            // letters and numbers off the sheet get one plain message, naming the sheet's ten
+            QCOMPARE(errors.first(), "'" + typed + "' is not a label position on the sheet. Choose a starting position from 1 to 10.");
         }
-        QCOMPARE(errors.first(), QString("16 is not a label position on the sheet. Choose a starting position from 1 to 15."));
         dlg.edtPosition->selectAll();
         QTest::keyClicks(dlg.edtPosition, "7");
         QTest::keyClick(dlg.edtPosition, Qt::Key_Return);   // Enter is OK
@@ -203,7 +318,38 @@ private slots:
         errors.clear();
         QVERIFY(LabelPositionPrompt()(4, position));
         QCOMPARE(position, QString("3"));
-        QCOMPARE(errors, QStringList{"'12a' is not a valid integer value."});
+        QCOMPARE(errors, QStringList{"'12a' is not a label position on the sheet. Choose a starting position from 1 to 10."});
+    }
+
+    // Tab walks the dialog as it is seen: position, the two shifts, then OK, Cancel and Help;
+    // Shift+Tab walks back. The label count is shown, not a stop.
+    void tabFollowsTheEye()
+    {
+        TfrmLabelPosition dlg;
+        dlg.show();
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        const QList<QWidget *> order = {dlg.edtPosition, dlg.spnShiftRight, dlg.spnShiftDown,
+                                        dlg.BitBtn1, dlg.BitBtn2, dlg.BitBtn3};
+        const auto on = [](QWidget *expected) {
+            QWidget *w = QApplication::focusWidget();
+            return w == expected || expected->isAncestorOf(w);
+        };
+        dlg.edtPosition->setFocus();
+        for (int i = 1; i <= order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY2(on(order[i % order.size()]), qPrintable(order[i % order.size()]->objectName()));
+        }
+        for (int i = order.size() - 1; i >= 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QVERIFY2(on(order[i]), qPrintable(order[i]->objectName()));
+        }
+        // the order on screen is the same
+        QVERIFY(dlg.spnShiftRight->y() < dlg.spnShiftDown->y());
+        QVERIFY(dlg.spnShiftDown->y() < dlg.BitBtn1->y());
+        QVERIFY(dlg.BitBtn1->x() < dlg.BitBtn2->x() && dlg.BitBtn2->x() < dlg.BitBtn3->x());
+        QCOMPARE(dlg.edtLabelCount->focusPolicy(), Qt::NoFocus);
+        QVERIFY(dlg.BitBtn1->isDefault());
     }
 
     // Help opens the user guide where there is one, else says where the positions are.
@@ -227,7 +373,8 @@ private slots:
         QCOMPARE(UserGuidePath(root.filePath("bin")),
                  QFileInfo(html.fileName()).canonicalFilePath());   // the formatted copy first
 
-        // The button, as the user presses it, from this program's folder.
+        // The button, as the user presses it: the program's own help window, at the label
+        // sheet; no desktop viewer is asked.
         TUrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "open");
         TfrmLabelPosition dlg;
@@ -235,15 +382,18 @@ private slots:
         messages.clear();
         QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("file");
-        const QString guide = UserGuidePath();
-        if (guide.isEmpty()) {
-            QCOMPARE(messages, QStringList{TfrmLabelPosition::PositionsHelpText});
-            QVERIFY(messages.first().contains("positions 6 to 10 from top to bottom in the right column"));
-            QVERIFY(catcher.Opened.isEmpty());
-        } else {
-            QCOMPARE(catcher.Opened, QList<QUrl>{QUrl::fromLocalFile(guide)});
-            QVERIFY(messages.isEmpty());
-        }
+        QVERIFY(catcher.Opened.isEmpty());
+        QVERIFY(messages.isEmpty());
+        QVERIFY(HelpWindow() && HelpWindow()->isVisible());
+        QCOMPARE(HelpWindow()->txtGuide->textCursor().block().text(), QString("The label sheet"));
+        QVERIFY(HelpWindow()->txtGuide->toPlainText().contains("type the position (1 to 10)"));
+        HelpWindow()->close();
+        // F1 in the dialog is its Help button
+        QApplication::setActiveWindow(&dlg);
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        QVERIFY(HelpWindow()->isVisible());
+        delete HelpWindow();
         QVERIFY(dlg.isVisible());   // help leaves the dialog open
     }
 };

@@ -203,72 +203,99 @@ private slots:
         m_profile.reset();
     }
 
-    // A long organisation used to grow leftwards over the centred titles: now it keeps to its
-    // box in the header, smaller and then cut short with an ellipsis.
-    void copiesLongOrganisationKeepsToItsBox_data()
+    // The unit in the copies' header is right-aligned and grows leftwards up to the centred
+    // titles: a short unit prints whole at the normal size, a long one uses the room beside the
+    // titles, then smaller type (never below 7 pt), then an ellipsis; it never meets a title.
+    // The detail rows shrink no further than 8 pt.
+    void copiesHeaderUnit_data()
     {
         QTest::addColumn<bool>("working");
-        QTest::newRow("notification copy") << false;
-        QTest::newRow("working copy") << true;
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("whole");   // whole at 10 pt
+        const QString sixty = QStringLiteral("HHC 1ST BATTALION 7TH CAVALRY REGIMENT 1ST CAVALRY DIV FT HOOD");
+        Q_ASSERT(sixty.size() == 60);
+        for (bool working : {false, true}) {
+            const char *copy = working ? "working copy" : "notification copy";
+            QTest::addRow("%s, HHC 1-7 CAV", copy) << working << QStringLiteral("HHC 1-7 CAV") << true;
+            QTest::addRow("%s, 1ST SQDN 7TH CAV", copy) << working << QStringLiteral("1ST SQDN 7TH CAV") << true;
+            QTest::addRow("%s, 60 characters", copy) << working << sixty << false;
+            QTest::addRow("%s, long", copy) << working << LongOrganization << false;
+        }
     }
-    void copiesLongOrganisationKeepsToItsBox()
+    void copiesHeaderUnit()
     {
         QFETCH(bool, working);
+        QFETCH(QString, unit);
+        QFETCH(bool, whole);
         TestRun run(3);
         for (auto &m : run.Members)
-            m.Organization = LongOrganization;
+            m.Organization = unit;
+        run.Members[1].Name = LongName;
+        run.Members[2].Organization = LongOrganization;   // a row's organisation, not the header's
         const TppDocument doc = working ? PrintCopy<TrptWorkingCopy>(run) : PrintCopy<TrptNotificationCopy>(run);
         const TppPage &pg = doc.Pages[0];
         const auto org = Commands<TppDrawText>(pg, "lblDescription");
         QCOMPARE(org.size(), 1);
         const TppDrawText *o = org.first();
-        // the layout's box, from the top-left margin of 6350
-        QCOMPARE(o->mmLeft, 6350 + 185738);
-        QCOMPARE(o->mmWidth, 17568);
+        const int right = 6350 + 185738 + 17568;   // the layout's right edge, from the margin
+        QCOMPARE(o->Alignment, taRightJustified);
+        QCOMPARE(o->mmLeft + o->mmWidth, right);
         QVERIFY(o->mmTop >= 6350 + 1852 && o->mmTop < 6350 + 1852 + 4022);
-        QVERIFY(o->Font.Size >= 6 && o->Font.Size < 10);
-        QVERIFY2(o->Text.endsWith(QChar(0x2026)), qPrintable(o->Text));
-        QVERIFY(LongOrganization.startsWith(o->Text.chopped(1)));
         QVERIFY(TppPrintContext::TextWidth(o->Font, o->Text) <= o->mmWidth);
+        if (whole) {
+            QCOMPARE(o->Text, unit);
+            QCOMPARE(o->Font.Size, 10.0);
+        } else {
+            QVERIFY2(o->Font.Size >= 7 && o->Font.Size < 10, qPrintable(QString::number(o->Font.Size)));
+            if (o->Text != unit) {
+                QVERIFY2(o->Text.endsWith(QChar(0x2026)), qPrintable(o->Text));
+                QVERIFY(unit.startsWith(o->Text.chopped(1)));
+                QCOMPARE(o->Font.Size, 7.0);   // cut only once the smallest type does not fit
+            }
+        }
 
-        // its ink lies in its box, and no title box or title ink meets it
-        const QRect box(QPoint(px(6350 + 185738), px(6350 + 1852)), QPoint(px(6350 + 185738 + 17568), px(6350 + 1852 + 4022)));
+        // its ink lies right of every title's, and right-aligned to the layout's edge
         const QRect orgInk = Ink(pg, {o});
         QVERIFY(!orgInk.isEmpty());
-        QVERIFY2(box.adjusted(-1, -1, 1, 1).contains(orgInk), qPrintable(QString("%1,%2 %3x%4").arg(orgInk.x()).arg(orgInk.y()).arg(orgInk.width()).arg(orgInk.height())));
+        QVERIFY(orgInk.right() <= px(right) + 1 && orgInk.right() >= px(right) - px(2540));
+        QVERIFY(PixelBox(o).adjusted(-1, -1, 1, 1).contains(orgInk));
+        int titlesRight = 0;
         for (const char *title : {"lblReportTitle", "Label1", "Label2"}) {
             const auto t = Commands<TppDrawText>(pg, title);
             QCOMPARE(t.size(), 1);
             QVERIFY2(!Rect(t.first()).intersects(Rect(o)), title);
             const QRect titleInk = Ink(pg, {t.first()});
             QVERIFY(!titleInk.isEmpty());
-            QVERIFY2(!titleInk.intersects(orgInk), title);
-            QVERIFY(titleInk.right() < box.left());
+            QVERIFY2(titleInk.right() < orgInk.left(), title);
+            titlesRight = std::max(titlesRight, titleInk.right());
         }
-        // the whole header rendered: between the titles and the box the row stays blank
-        const QImage header = RenderPageToImage(pg, Dpi, TppDeviceKind::Printer, QImage::Format_Grayscale8);
-        const int titleRight = Ink(pg, {Commands<TppDrawText>(pg, "Label1").first()}).right();
-        for (int y = box.top(); y <= box.bottom(); ++y)
-            for (int x = titleRight + 2; x < box.left() - 1; ++x)
-                QVERIFY2(header.constScanLine(y)[x] > 200, qPrintable(QString("ink at %1,%2").arg(x).arg(y)));
+        if (!whole)   // a long unit takes the room up to the titles
+            QVERIFY2(orgInk.left() - titlesRight < px(2540 + 3000), qPrintable(QString::number(orgInk.left() - titlesRight)));
 
-        // the PDF holds the shown text only, inside the box
+        // no detail row text below 8 pt; what does not fit is cut, not shrunk further
+        for (const auto &c : pg.Commands)
+            if (const auto *t = dynamic_cast<const TppDrawText *>(c.get()); t && t->BandName == "dbHistory")
+                QVERIFY2(t->Font.Size >= 8, qPrintable(t->ComponentName + ": " + t->Text));
+
+        // the PDF holds the shown text only: a short unit is one run of words at the right edge
         QTemporaryDir dir;
         const QString pdf = dir.filePath("copy.pdf");
         QVERIFY(ExportToPdf(doc, pdf));
         const QList<PdfWord> words = PdfWords(pdf);
         if (words.isEmpty())
             QSKIP("pdftotext is not installed");
-        int inHeader = 0;
+        QStringList header;
         for (const PdfWord &w : words) {
-            QVERIFY2(!w.Text.contains("REGIMENT"), "hidden text in the PDF");
-            if (w.Box.top() < 6350 + 5000 && w.Box.left() > 6350 + 150000) {
-                ++inHeader;
-                QVERIFY2(w.Box.left() >= 6350 + 185738 - 300 && w.Box.right() <= 6350 + 185738 + 17568 + 300,
-                         qPrintable(w.Text));
+            QVERIFY2(!w.Text.contains("REGIMENT") || unit != LongOrganization, "hidden text in the PDF");
+            if (w.Box.top() < 6350 + 5000 && w.Box.left() > 6350 + 110000) {
+                header << w.Text;
+                QVERIFY2(w.Box.left() >= o->mmLeft - 300 && w.Box.right() <= right + 300, qPrintable(w.Text));
             }
         }
-        QVERIFY(inHeader >= 1);
+        if (whole)
+            QCOMPARE(header.join(' '), unit);
+        else
+            QVERIFY(!header.isEmpty());
     }
 
     // The register's organisation has the layout's box; long names and organisations shrink,
@@ -294,10 +321,10 @@ private slots:
         QCOMPARE(org->mmLeft, 6350 + 121179);
         QCOMPARE(org->mmWidth, 24342);
         QCOMPARE(org->Alignment, taCentered);
-        QCOMPARE(org->Font.Size, 6.0);
+        QCOMPARE(org->Font.Size, 7.0);
         QVERIFY(org->Text.endsWith(QChar(0x2026)));
         const TppDrawText *name = Commands<TppDrawText>(pg, "dbtxtFullName").first();
-        QCOMPARE(name->Font.Size, 6.0);
+        QCOMPARE(name->Font.Size, 8.0);   // rows shrink no further than 8 pt
         QVERIFY(name->Text.endsWith(QChar(0x2026)));
         QVERIFY(LongName.startsWith(name->Text.chopped(1)));
         // a name that fits keeps the layout's type, in place

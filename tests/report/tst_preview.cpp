@@ -81,6 +81,37 @@ private slots:
         TppPreviewForm::PrintDialogHook = nullptr;
         TppPreviewForm::SaveFileDialogHook = nullptr;
     }
+    // The print dialog opens on the queue the product last went to, else the system's default,
+    // else the first queue that is no label printer (labels: the first label printer).
+    void proposedPrinter_data()
+    {
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("systemDefault");
+        QTest::addColumn<bool>("labels");
+        QTest::addColumn<QString>("proposed");
+        QTest::newRow("last used") << "Office" << "Forms" << false << "Office";
+        QTest::newRow("last gone: default") << "Removed" << "Forms" << false << "Forms";
+        QTest::newRow("default") << "" << "Forms" << false << "Forms";
+        QTest::newRow("no default: no label printer") << "" << "" << false << "Forms";
+        QTest::newRow("labels, no default: label printer") << "" << "" << true << "Bottle_Labels";
+        QTest::newRow("labels, default") << "" << "Office" << true << "Office";
+    }
+    void proposedPrinter()
+    {
+        QFETCH(QString, last);
+        QFETCH(QString, systemDefault);
+        QFETCH(bool, labels);
+        QFETCH(QString, proposed);
+        // as CUPS lists them: alphabetically, the label printers first here
+        const QList<TppPreviewForm::TPrintQueue> queues = {
+            {"Bottle_Labels", "Brother QL-820NWB"}, {"Forms", "HP LaserJet"}, {"Office", "Generic PostScript"},
+            {"Zebra_GK420", "Zebra ZPL Label Printer"}};
+        QCOMPARE(TppPreviewForm::ProposedPrinter(last, queues, systemDefault, labels), proposed);
+        QVERIFY(TppPreviewForm::IsLabelPrinter(queues[0]));
+        QVERIFY(!TppPreviewForm::IsLabelPrinter(queues[1]));
+        QCOMPARE(TppPreviewForm::ProposedPrinter(last, {}, systemDefault, labels), QString());
+    }
+
     void longDocumentRendersOnlyWhatIsSeen()
     {
         PagesReport r(1000);

@@ -140,6 +140,8 @@ private slots:
     {
         TImportTable t = TableOf({{"a", "b", "c", "d", "e"}});
         QCOMPARE(t.GetFieldTitle(0), QString("Do Not Import"));
+        t.SetFieldKind(3, fkOrganization);
+        QCOMPARE(t.GetFieldTitle(3), QString("Organization"));   // one needs no number
         t.SetFieldKind(1, fkOrganization);
         t.SetFieldKind(3, fkOrganization);
         t.SetFieldKind(4, TImportFieldKind(11));

@@ -16,6 +16,7 @@
 #include "roster/VornFileSystem.h"
 #include "selection/ui/FormSelectionParameters.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -86,6 +87,7 @@ class TestPages12 : public QObject
     QString FBigDir;
     QString FWideDir;     // made before the folder tree first reads the temporary folder
     QString FAccessDir;
+    QString FKeysDir;     // a roster of its own for the keyboard
     QStringList FErrors;
 
     TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
@@ -202,6 +204,9 @@ private slots:
         writeFile(base + "Slow/slow.csv", joined(RosterLines));
         FWideDir = base + "Wide/";
         FAccessDir = base + "Access/";
+        FKeysDir = base + "Keys/";
+        QVERIFY(d.mkpath("Keys"));
+        writeFile(FKeysDir + "keys.csv", joined(RosterLines));
         QVERIFY(d.mkpath("Wide"));
         QVERIFY(d.mkpath("Access"));
         writeFile(FDir + "roster.csv", joined(RosterLines));
@@ -445,7 +450,7 @@ private slots:
         // Wide enough for its title.
         QVERIFY(page2()->dgImportTable->columnWidth(2) >= QString("Organization 1").size() * 7);
         mapColumn(2, "Initial");
-        QCOMPARE(gridModel()->headerData(6, Qt::Horizontal).toString(), QString("Organization 1"));
+        QCOMPARE(gridModel()->headerData(6, Qt::Horizontal).toString(), QString("Organization"));
     }
 
     void fieldListOpensOnlyOnATitleClick()
@@ -837,6 +842,112 @@ private slots:
         QVERIFY(!frmWaiting->isVisible());
         QVERIFY(FErrors.isEmpty());
         QCOMPARE(gridModel()->rowCount(), 0);
+    }
+
+    // Page 2 from the keyboard alone: the grid has the focus when the page opens, the arrow
+    // keys walk the columns (the column is marked), Space, Enter, Alt+Down, Shift+F10 and the
+    // menu key open the same field list the mouse opens, the choice returns the focus to the
+    // grid, Tab and Ctrl+Tab leave the grid, and Enter elsewhere presses Next.
+    void mappingFromTheKeyboard()
+    {
+        openOnPage2("keys.csv", FKeysDir);
+        TfrmFormatRoster *page = page2();
+        TImportGrid *grid = page->dgImportTable;
+        QApplication::setActiveWindow(page);
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QVERIFY(page->btnNext->isDefault());
+        QVERIFY(!grid->tabKeyNavigation());
+        QCOMPARE(gridModel()->columnCount(), 7);
+        QCOMPARE(grid->FocusColumn(), 0);
+        QVERIFY(grid->accessibleDescription().startsWith("Column 1 of 7"));
+
+        // the focused column's title carries a frame in the highlight colour
+        {
+            const QImage shot = grid->grab().toImage();
+            const QPoint title = grid->TitlePoint(0);
+            const QPoint frame(title.x() - grid->columnWidth(0) / 2 + 2, title.y());
+            QCOMPARE(shot.pixelColor(frame * shot.devicePixelRatio()), grid->palette().color(QPalette::Highlight));
+        }
+
+        struct Step
+        {
+            QList<QKeyCombination> open;   // moves, then the key that opens the list
+            int downs;                     // Down presses from the column's present kind
+            Qt::Key choose;
+            TImportFieldKind kind;
+        };
+        const QList<Step> steps = {
+            {{Qt::Key_Space}, 2, Qt::Key_Return, fkLastName},
+            {{Qt::Key_Right, Qt::Key_Enter}, 1, Qt::Key_Enter, fkFirstName},
+            {{Qt::Key_Right, Qt::Key_Right, Qt::Key_F2}, 4, Qt::Key_Return, fkSSN},
+            {{Qt::Key_Right, QKeyCombination(Qt::AltModifier, Qt::Key_Down)}, 5, Qt::Key_Return, fkRank},
+            {{Qt::Key_Right, QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)}, 6, Qt::Key_Space, fkGender},
+        };
+        int expectedColumn = 0;
+        for (const Step &step : steps) {
+            for (const QKeyCombination &key : step.open) {
+                if (key.key() == Qt::Key_Right)
+                    ++expectedColumn;
+                QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            }
+            QVERIFY2(page->lbFields->isVisible(), qPrintable(QString::number(expectedColumn)));
+            QCOMPARE(page->MapColumn(), expectedColumn);
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(page->lbFields));
+            QCOMPARE(page->lbFields->currentRow(), 0);   // "Do Not Import", what it holds now
+            // the list opens under the column's title, inside the page
+            QVERIFY(page->lbFields->geometry().top() >= grid->geometry().top() + grid->TitleBottom() - 1);
+            for (int i = 0; i < step.downs; ++i)
+                QTest::keyClick(page->lbFields, Qt::Key_Down);
+            QTest::keyClick(page->lbFields, step.choose);
+            QVERIFY(!page->lbFields->isVisible());
+            QCOMPARE(page->Table().GetFieldKind(expectedColumn), step.kind);
+            // the focus is back on the grid, never on Previous
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+            QCOMPARE(grid->FocusColumn(), expectedColumn);
+        }
+        QVERIFY(page->btnNext->isEnabled());
+        QCOMPARE(page->pnlStatus->text(), QString("All necessary fields have been identified."));
+
+        // the menu key opens the list on the column's kind; Escape leaves it unchanged
+        QTest::keyClick(grid, Qt::Key_Home);
+        QCOMPARE(grid->FocusColumn(), 0);
+        QTest::keyClick(grid, Qt::Key_Menu);
+        QCOMPARE(page->lbFields->currentItem()->text(), QString("LastName"));
+        QTest::keyClick(page->lbFields, Qt::Key_Down);
+        QTest::keyClick(page->lbFields, Qt::Key_Escape);
+        QVERIFY(!page->lbFields->isVisible());
+        QCOMPARE(page->Table().GetFieldKind(0), fkLastName);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(grid->FocusColumn(), 6);
+        QTest::keyClick(grid, Qt::Key_Right);   // stays on the last column
+        QCOMPARE(grid->FocusColumn(), 6);
+
+        // no Tab trap: Tab, Shift+Tab and Ctrl+Tab leave the grid
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != grid);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(page->btnPrevious));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QTest::keyClick(grid, Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(page->cbIgnoreHeader));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QTest::keyClick(grid, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(QApplication::focusWidget() != grid);
+        grid->setFocus();
+
+        // Space on "Ignore Header" ticks it; Enter there presses Next, the default button
+        page->cbIgnoreHeader->setFocus();
+        QTest::keyClick(page->cbIgnoreHeader, Qt::Key_Space);
+        QVERIFY(page->cbIgnoreHeader->isChecked());
+        QCOMPARE(gridModel()->rowCount(), RosterLines.size() - 1);
+        QTest::keyClick(page->cbIgnoreHeader, Qt::Key_Return);
+        QVERIFY(!page->isVisible());
+        QVERIFY(frmSelectionParameters->isVisible());
+        QCOMPARE(frmSelectionParameters->MemberCount(), RosterLines.size() - 1);
+        frmSelectionParameters->hide();
     }
 };
 

@@ -12,7 +12,10 @@
 #include "roster/ui/FormSelectTable.h"
 #include "roster/ui/ImportGrid.h"
 #include "roster/ui/VornDirView.h"
+#include "selection/ui/FormSelectMembers.h"
+#include "selection/ui/MemberListModel.h"
 #include "selection/ui/FormSelectionParameters.h"
+#include "app/ui/Help.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,6 +34,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWindow>
 #include <cstdio>
 
@@ -128,6 +132,8 @@ int main(int argc, char **argv)
         MapColumn(c, kinds.at(c));
     QTest::mouseClick(frmFormatRoster->cbIgnoreHeader, Qt::LeftButton);
     frmFormatRoster->dgImportTable->scrollTo(frmFormatRoster->dgImportTable->model()->index(0, 0));
+    frmFormatRoster->dgImportTable->setFocus();   // the keyboard's column mark shows
+    frmFormatRoster->dgImportTable->SetFocusColumn(3);
     Shot(frmFormatRoster, QStringLiteral("format-roster.png"));
 
     // 3 and 5: random testing at 25 per cent, location US, then the print page filled in
@@ -141,6 +147,26 @@ int main(int argc, char **argv)
     frmSelectionParameters->edtCount->setText(QStringLiteral("25"));
     frmSelectionParameters->edtAlternates->setValue(3);
     Shot(frmSelectionParameters, QStringLiteral("testing-parameters.png"));
+
+    // 4: a hand selection (Command Directed), two members moved
+    frmSelectionParameters->cmbxPremise->setCurrentIndex(2);
+    if (frmSelectionParameters->btnNext->isEnabled()) {
+        QTest::mouseClick(frmSelectionParameters->btnNext, Qt::LeftButton);
+        Settle();
+        TfrmSelectMembers *p4 = frmSelectMembers;
+        p4->lvAvailable->setFocus();
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down);
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::mouseClick(p4->btnAddPerson, Qt::LeftButton);
+        QTest::keyClick(p4->lvAvailable, Qt::Key_Down);
+        Shot(p4, QStringLiteral("select-members.png"));
+        QTest::mouseClick(p4->btnPrevious, Qt::LeftButton);
+        Settle();
+    } else {
+        std::fprintf(stderr, "page 3 did not offer Next for a hand selection\n");
+        ++g_failures;
+    }
+    frmSelectionParameters->cmbxPremise->setCurrentIndex(0);
     QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
     Settle();
     frmPrintProducts->edtBAC->setText(QStringLiteral("HQ"));
@@ -159,6 +185,12 @@ int main(int argc, char **argv)
         dlg.spnShiftDown->setValue(-1.2);
         dlg.show();
         Shot(&dlg, QStringLiteral("label-position.png"));
+    }
+
+    // the help window (F1) on the label sheet
+    if (ShowUserGuide(QStringLiteral("The label sheet"))) {
+        Shot(HelpWindow(), QStringLiteral("help.png"));
+        delete HelpWindow();
     }
 
     DestroyPages();

@@ -4,6 +4,7 @@
 #include "app/VORNUtils.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 MessageDlgHook g_messageHook;
@@ -13,7 +14,8 @@ ErrorBoxHook g_errorHook;
 void SetMessageDlgHook(MessageDlgHook hook) { g_messageHook = std::move(hook); }
 void SetErrorBoxHook(ErrorBoxHook hook) { g_errorHook = std::move(hook); }
 
-int MessageDlg(const QString &message, TMsgDlgType type, TMsgDlgButtons buttons, QWidget *parent)
+int MessageDlg(const QString &message, TMsgDlgType type, TMsgDlgButtons buttons, QWidget *parent,
+               TModalResult defaultResult)
 {
     if (g_messageHook)
         return g_messageHook(message, type, buttons);
@@ -30,15 +32,20 @@ int MessageDlg(const QString &message, TMsgDlgType type, TMsgDlgButtons buttons,
     case mbOK:
         box.addButton(QMessageBox::Ok);
         break;
-    case mbYesNo:
-        // Enter answers Yes: the questions confirm what the user just asked for.
-        box.setDefaultButton(box.addButton(QMessageBox::Yes));
-        box.addButton(QMessageBox::No);
+    case mbYesNo: {
+        // Enter answers Yes unless told otherwise: the questions confirm what the user just
+        // asked for.
+        QPushButton *yes = box.addButton(QMessageBox::Yes);
+        QPushButton *no = box.addButton(QMessageBox::No);
+        box.setDefaultButton(defaultResult == mrNo ? no : yes);
         break;
-    case mbOKCancel:
-        box.addButton(QMessageBox::Ok);
-        box.addButton(QMessageBox::Cancel);
+    }
+    case mbOKCancel: {
+        QPushButton *ok = box.addButton(QMessageBox::Ok);
+        QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(defaultResult == mrCancel ? cancel : ok);
         break;
+    }
     }
     switch (box.exec()) {
     case QMessageBox::Ok: return mrOk;

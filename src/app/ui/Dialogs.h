@@ -12,9 +12,11 @@ enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 enum TMsgDlgButtons { mbOK, mbYesNo, mbOKCancel };
 
 // Shows the message with the icon of its kind, the caption after it ("Warning", "Error",
-// "Information", "Confirm") and the buttons; returns the button pressed.
+// "Information", "Confirm") and the buttons; returns the button pressed. Enter presses
+// defaultResult's button (mrNone: Yes of Yes/No, OK otherwise); a question whose Yes risks
+// something names mrNo.
 int MessageDlg(const QString &message, TMsgDlgType type, TMsgDlgButtons buttons,
-               QWidget *parent = nullptr);
+               QWidget *parent = nullptr, TModalResult defaultResult = mrNone);
 
 // The error box: stop icon, OK, title "Corvane Lite - USA", full-stop rule applied.
 void ShowErrorBox(const QString &message, QWidget *parent = nullptr);

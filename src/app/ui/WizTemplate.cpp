@@ -123,6 +123,10 @@ TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
     btnFinish->setIcon(ButtonPicture(QStringLiteral("finish"), ratio));
     for (QPushButton *button : {btnPrevious, btnNext, btnFinish, btnCancel})
         buttonLayout->addWidget(button);
+    // Next is the page's default button (Finish where Next is not enabled): Enter goes on.
+    btnNext->setDefault(true);
+    for (QPushButton *button : {btnNext, btnFinish})
+        button->installEventFilter(this);
     setTabOrder(btnPrevious, btnNext);
     setTabOrder(btnNext, btnFinish);
     setTabOrder(btnFinish, btnCancel);
@@ -145,6 +149,42 @@ TfrmWizTemplate::TfrmWizTemplate(QWidget *parent)
     connect(btnCancel, &QPushButton::clicked, this, [this] { RunAction([this] { btnCancelClick(); }, this); });
 
     CentreOnScreen(this);
+}
+
+void TfrmWizTemplate::showEvent(QShowEvent *event)
+{
+    // A screen reader announces the page by its title and reads its description.
+    setAccessibleName(lblTitle->text());
+    setAccessibleDescription(lblDescription->text());
+    pnlDescription->setAccessibleName(lblTitle->text());
+    QWidget::showEvent(event);
+    if (!FTabOrderSet) {
+        // The page's own controls come first in the Tab order, then the frame's buttons,
+        // as they are seen: the buttons were made before the page's controls.
+        FTabOrderSet = true;
+        QWidget *lastClient = nullptr;
+        for (QWidget *w = pnlClient->nextInFocusChain(); w && w != pnlClient; w = w->nextInFocusChain())
+            if (pnlClient->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus))
+                lastClient = w;
+        if (lastClient) {
+            setTabOrder(lastClient, btnPrevious);
+            setTabOrder(btnPrevious, btnNext);
+            setTabOrder(btnNext, btnFinish);
+            setTabOrder(btnFinish, btnCancel);
+        }
+    }
+    // The keyboard starts in the page's work, never on a frame button (Enter there would go
+    // back, or ask to close).
+    QWidget *focused = focusWidget();
+    if (!focused || focused == btnPrevious || focused == btnNext || focused == btnFinish || focused == btnCancel) {
+        for (QWidget *w = pnlClient->nextInFocusChain(); w && w != pnlClient; w = w->nextInFocusChain()) {
+            if (pnlClient->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(this) &&
+                w->isEnabled()) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
 }
 
 void TfrmWizTemplate::btnPreviousClick() { hide(); }
@@ -178,7 +218,7 @@ void TfrmWizTemplate::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // Enter presses the focused button, as Space does.
+    // Enter presses the focused button, as Space does; elsewhere the default button.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (auto *button = qobject_cast<QPushButton *>(focusWidget());
@@ -187,8 +227,34 @@ void TfrmWizTemplate::keyPressEvent(QKeyEvent *event)
             event->accept();
             return;
         }
+        if (QPushButton *button = DefaultButton()) {
+            button->click();
+            event->accept();
+            return;
+        }
     }
     QWidget::keyPressEvent(event);
+}
+
+QPushButton *TfrmWizTemplate::DefaultButton() const
+{
+    for (QPushButton *button : {btnNext, btnFinish})
+        if (button->isEnabled() && button->isVisibleTo(const_cast<TfrmWizTemplate *>(this)))
+            return button;
+    return nullptr;
+}
+
+bool TfrmWizTemplate::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == btnNext || watched == btnFinish) &&
+        (event->type() == QEvent::EnabledChange || event->type() == QEvent::ShowToParent ||
+         event->type() == QEvent::HideToParent)) {
+        // the frame of the default button follows the button Enter presses
+        QPushButton *target = DefaultButton();
+        btnNext->setDefault(target == btnNext || !target);
+        btnFinish->setDefault(target == btnFinish);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AskCloseApplication(QWidget *parent)

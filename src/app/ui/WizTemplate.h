@@ -34,6 +34,10 @@ public:
     QPushButton *btnCancel;
     QLabel *pnlStatus;
 
+    // The button Enter presses when the focus is on no button: Next when it is enabled,
+    // else Finish when that is; none when neither is.
+    QPushButton *DefaultButton() const;
+
     static constexpr int ClientWidth = 692;
     static constexpr int ClientHeight = 473;
 
@@ -48,7 +52,12 @@ protected:
     virtual void FormClose();
 
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool FTabOrderSet = false;
 };
 
 // The close question of every page.

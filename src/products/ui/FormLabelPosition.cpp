@@ -4,7 +4,7 @@
 #include "app/ui/Dialogs.h"
 #include "app/ui/Help.h"
 
-#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -14,6 +14,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,17 +43,27 @@ TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
     lblLabelCount->setObjectName(QStringLiteral("lblLabelCount"));
     edtLabelCount = new QLineEdit(this);
     edtLabelCount->setObjectName(QStringLiteral("edtLabelCount"));
+    edtLabelCount->setFocusPolicy(Qt::NoFocus);   // shown, not typed
 
-    auto *buttons = new QDialogButtonBox(this);
-    BitBtn1 = buttons->addButton(QDialogButtonBox::Ok);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2 = buttons->addButton(QDialogButtonBox::Cancel);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn3 = buttons->addButton(QDialogButtonBox::Help);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    // OK, Cancel and Help in this order on every desktop (a button box would reorder them
+    // by platform), so that Tab walks them as they are seen.
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    const auto button = [this, buttons](const QString &text, const char *name) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        buttons->addWidget(b);
+        return b;
+    };
+    BitBtn1 = button(QStringLiteral("OK"), "BitBtn1");
+    BitBtn1->setDefault(true);
+    BitBtn2 = button(QStringLiteral("Cancel"), "BitBtn2");
+    BitBtn3 = button(QStringLiteral("&Help"), "BitBtn3");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+    auto *helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, [this] { BitBtn3Click(); });
 
     auto *form = new QFormLayout;
     form->addRow(Label1, edtPosition);
@@ -60,7 +71,16 @@ TfrmLabelPosition::TfrmLabelPosition(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(CreateShiftControls());
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
+    // Tab follows the eye: position, the two shifts, then OK, Cancel and Help.
+    setTabOrder(edtPosition, spnShiftRight);
+    setTabOrder(spnShiftRight, spnShiftDown);
+    setTabOrder(spnShiftDown, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn3);
+    edtLabelCount->setAccessibleName(lblLabelCount->text());
+    edtPosition->setAccessibleName(Label1->text());
+    edtPosition->setAccessibleDescription(QStringLiteral("1 to 10"));
     FormCreate();
     adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -123,7 +143,7 @@ void TfrmLabelPosition::FormCreate()
 
 void TfrmLabelPosition::BitBtn3Click()
 {
-    if (ShowUserGuide())
+    if (ShowUserGuide(QStringLiteral("The label sheet")))
         return;
     // No guide (or nothing to show it with): say where the positions are.
     MessageDlg(PositionsHelpText, mtInformation, mbOK, this);

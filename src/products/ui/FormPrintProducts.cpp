@@ -189,6 +189,8 @@ void TfrmPrintProducts::buildControls()
                        "to print, and click the <Print> button."),
         pnlDescription);
     Label3->setObjectName(QStringLiteral("Label3"));
+    setAccessibleName(lblTitle->text());   // the page as a screen reader announces it
+    setAccessibleDescription(Label3->text());
     Label3->setTextFormat(Qt::PlainText);
     BuildDescriptionBand(pnlDescription, lblTitle, Label3);
     form->addWidget(pnlDescription);
@@ -201,6 +203,7 @@ void TfrmPrintProducts::buildControls()
     // Member list
     lvSelected = new QTreeView(work);
     lvSelected->setObjectName(QStringLiteral("lvSelected"));
+    lvSelected->setAccessibleName(QStringLiteral("Members selected for testing"));
     lvSelected->setProperty("tag", ListKindSelected);
     m_model = new TSelectedListModel(lvSelected);
     lvSelected->setModel(m_model);
@@ -239,6 +242,7 @@ void TfrmPrintProducts::buildControls()
     lblBac->setObjectName(QStringLiteral("lblBac"));
     edtBAC = new QLineEdit(pnlInput);
     edtBAC->setObjectName(QStringLiteral("edtBAC"));
+    lblBac->setBuddy(edtBAC);
     edtBAC->setMaxLength(4);
     edtBAC->setValidator(new TBarcodeTextValidator(true, edtBAC));
     edtBAC->setFixedWidth(56);
@@ -248,6 +252,7 @@ void TfrmPrintProducts::buildControls()
     lblUIC->setObjectName(QStringLiteral("lblUIC"));
     edtUIC = new QLineEdit(pnlInput);
     edtUIC->setObjectName(QStringLiteral("edtUIC"));
+    lblUIC->setBuddy(edtUIC);
     edtUIC->setMaxLength(5);
     edtUIC->setValidator(new TBarcodeTextValidator(false, edtUIC));
     edtUIC->setFixedWidth(66);
@@ -264,10 +269,16 @@ void TfrmPrintProducts::buildControls()
     Label11->setObjectName(QStringLiteral("Label11"));
     mmBlock1 = new QPlainTextEdit(pnlInput);
     mmBlock1->setObjectName(QStringLiteral("mmBlock1"));
+    Label11->setBuddy(mmBlock1);
+    mmBlock1->setAccessibleName(QStringLiteral("DD Form 2624 Block 1"));
+    mmBlock1->setTabChangesFocus(true);   // Tab leaves the block rather than typing a tab
     Label10 = new QLabel(QStringLiteral("DD Form 2624 Block 2:"), pnlInput);
     Label10->setObjectName(QStringLiteral("Label10"));
     mmBlock2 = new QPlainTextEdit(pnlInput);
     mmBlock2->setObjectName(QStringLiteral("mmBlock2"));
+    Label10->setBuddy(mmBlock2);
+    mmBlock2->setAccessibleName(QStringLiteral("DD Form 2624 Block 2"));
+    mmBlock2->setTabChangesFocus(true);
     for (QPlainTextEdit *memo : {mmBlock1, mmBlock2}) {
         memo->setFixedHeight(46);
         memo->setTabChangesFocus(true);
@@ -286,8 +297,10 @@ void TfrmPrintProducts::buildControls()
     Label1->setObjectName(QStringLiteral("Label1"));
     dtpCollectionDate = new QDateEdit(QDate::currentDate(), pnlInput);
     dtpCollectionDate->setObjectName(QStringLiteral("dtpCollectionDate"));
+    Label1->setBuddy(dtpCollectionDate);
     dtpCollectionDate->setCalendarPopup(true);
-    dtpCollectionDate->setDisplayFormat(QStringLiteral("M/d/yyyy"));
+    // as the products print it (two-digit month and day), so the box and the paper agree
+    dtpCollectionDate->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
     dateCol->addWidget(Label1);
     dateCol->addWidget(dtpCollectionDate);
     auto *batchCol = new QVBoxLayout;
@@ -296,6 +309,7 @@ void TfrmPrintProducts::buildControls()
     Label2->setObjectName(QStringLiteral("Label2"));
     edtBatchNumber = new QLineEdit(QStringLiteral("0001"), pnlInput);
     edtBatchNumber->setObjectName(QStringLiteral("edtBatchNumber"));
+    Label2->setBuddy(edtBatchNumber);
     batchCol->addWidget(Label2);
     batchCol->addWidget(edtBatchNumber);
     dateRow->addLayout(dateCol, 1);
@@ -318,10 +332,13 @@ void TfrmPrintProducts::buildControls()
     lblBatchRange->setObjectName(QStringLiteral("lblBatchRange"));
     edtBatchStart = new QLineEdit(QStringLiteral("0001"), pnlBatchRange);
     edtBatchStart->setObjectName(QStringLiteral("edtBatchStart"));
+    lblBatchRange->setBuddy(edtBatchStart);
+    edtBatchStart->setAccessibleName(QStringLiteral("Batch Range start"));
     Label5 = new QLabel(QStringLiteral("to"), pnlBatchRange);
     Label5->setObjectName(QStringLiteral("Label5"));
     edtBatchEnd = new QLineEdit(QStringLiteral("9999"), pnlBatchRange);
     edtBatchEnd->setObjectName(QStringLiteral("edtBatchEnd"));
+    edtBatchEnd->setAccessibleName(QStringLiteral("Batch Range end"));
     rangeRow->addWidget(lblBatchRange);
     rangeRow->addWidget(edtBatchStart, 1);
     rangeRow->addWidget(Label5);
@@ -469,6 +486,7 @@ void TfrmPrintProducts::FormShow()
     edtBatchStart->setText(QString::number(ServiceUtils->BatchManager->MinBatch));
     edtBatchEnd->setText(QString::number(ServiceUtils->BatchManager->MaxBatch));
 
+    dtpCollectionDate->setDisplayFormat(ServiceUtils->DateFormat);
     dtpCollectionDate->setDate(QDate::currentDate());
 
     const int selected = m_members->SelectedCount();
@@ -499,7 +517,7 @@ void TfrmPrintProducts::btnPrintClick()
                            || in.BottleLabels;
     if (printsSsn) {
         const QStringList names = m_products->MembersWithoutValidSsn();
-        if (!names.isEmpty() && MessageDlg(SsnWarning(names), mtWarning, mbYesNo, this) != mrYes)
+        if (!names.isEmpty() && MessageDlg(SsnWarning(names), mtWarning, mbYesNo, this, mrNo) != mrYes)
             return;
     }
     m_products->Print(Printers);

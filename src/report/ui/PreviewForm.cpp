@@ -17,6 +17,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
+#include <algorithm>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -103,6 +105,7 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     bar->addSeparator();
     m_zoomBox = new QComboBox(bar);
     m_zoomBox->setObjectName(QStringLiteral("cmbxZoom"));
+    m_zoomBox->setAccessibleName(QStringLiteral("Zoom"));
     m_zoomBox->addItems({QStringLiteral("Whole Page"), QStringLiteral("Page Width"), QStringLiteral("25%"),
                          QStringLiteral("50%"), QStringLiteral("75%"), QStringLiteral("100%"),
                          QStringLiteral("150%"), QStringLiteral("200%"), QStringLiteral("400%")});
@@ -121,6 +124,7 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     addAction(QStringLiteral("actPriorPage"), tr("Prior"), [this] { PriorPage(); })->setShortcut(Qt::Key_PageUp);
     m_pageEdit = new QSpinBox(bar);
     m_pageEdit->setObjectName(QStringLiteral("edtPage"));
+    m_pageEdit->setAccessibleName(QStringLiteral("Page"));
     m_pageEdit->setRange(1, std::max(1, PageCount()));
     connect(m_pageEdit, &QSpinBox::editingFinished, this, [this] { GotoPage(m_pageEdit->value()); });
     bar->addWidget(m_pageEdit);
@@ -136,6 +140,10 @@ TppPreviewForm::TppPreviewForm(TppReport *report, TppDocument document, QWidget 
     m_scene->setBackgroundBrush(QColor(128, 128, 128));
     m_view = new QGraphicsView(m_scene, this);
     m_view->setObjectName(QStringLiteral("gvPages"));
+    m_view->setAccessibleName(QStringLiteral("Pages"));
+    // the toolbar's overflow button, shown when the window is too narrow for the toolbar
+    if (auto *more = bar->findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
     m_view->setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     m_view->setCacheMode(QGraphicsView::CacheNone);
     m_view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -285,6 +293,30 @@ int TppPreviewForm::RenderedPageCount() const
     return n;
 }
 
+bool TppPreviewForm::IsLabelPrinter(const TPrintQueue &queue)
+{
+    static const QRegularExpression label(QStringLiteral("label|zebra|dymo|\\bzpl\\b|brother ql|\\bql-"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return label.match(queue.Name).hasMatch() || label.match(queue.Description).hasMatch();
+}
+
+QString TppPreviewForm::ProposedPrinter(const QString &last, const QList<TPrintQueue> &queues,
+                                        const QString &systemDefault, bool labels)
+{
+    const auto has = [&queues](const QString &name) {
+        return !name.isEmpty() && std::any_of(queues.begin(), queues.end(),
+                                              [&name](const TPrintQueue &q) { return q.Name == name; });
+    };
+    if (has(last))
+        return last;
+    if (has(systemDefault))
+        return systemDefault;
+    for (const TPrintQueue &q : queues)
+        if (IsLabelPrinter(q) == labels)
+            return q.Name;
+    return queues.isEmpty() ? QString() : queues.first().Name;
+}
+
 void TppPreviewForm::Print()
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -292,9 +324,13 @@ void TppPreviewForm::Print()
     printer.setFromTo(1, std::max(1, PageCount()));
     // Each product opens on the printer it last went to: labels usually have their own.
     const QString product = m_report ? m_report->UserName : QString();
-    const QString last = LastPrinterFor(product);
-    if (!last.isEmpty() && QPrinterInfo::availablePrinterNames().contains(last))
-        printer.setPrinterName(last);
+    QList<TPrintQueue> queues;
+    for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
+        queues.append({info.printerName(), info.description() + QLatin1Char(' ') + info.makeAndModel()});
+    const QString proposed = ProposedPrinter(LastPrinterFor(product), queues, QPrinterInfo::defaultPrinterName(),
+                                             product == QLatin1String("pprptBottleLabel"));
+    if (!proposed.isEmpty())
+        printer.setPrinterName(proposed);
     bool ok;
     if (PrintDialogHook) {
         ok = PrintDialogHook(printer, this);

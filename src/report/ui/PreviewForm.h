@@ -48,6 +48,19 @@ public:
     static std::function<bool(QPrinter &printer, QWidget *parent)> PrintDialogHook;
     static std::function<QString(QWidget *parent)> SaveFileDialogHook;
 
+    // A print queue as the print dialog lists it: its name and its description or make.
+    struct TPrintQueue
+    {
+        QString Name;
+        QString Description;
+    };
+    // The queue the print dialog opens on: the one the product last went to while it is
+    // there; else the system's default; else the first queue that is no label printer (for
+    // the labels, the first label printer); else the first queue. Empty: no queue at all.
+    static QString ProposedPrinter(const QString &last, const QList<TPrintQueue> &queues,
+                                   const QString &systemDefault, bool labels);
+    static bool IsLabelPrinter(const TPrintQueue &queue);
+
     // Show the preview for a report and return when it closes (the "Screen" device).
     static void Execute(TppReport &report, TppDocument &document);
 

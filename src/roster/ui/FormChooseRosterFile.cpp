@@ -43,6 +43,8 @@ TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
 
     edtDirectory = new QLineEdit(pnlClient);
     edtDirectory->setObjectName(QStringLiteral("edtDirectory"));
+    edtDirectory->setAccessibleName(QStringLiteral("Folder"));
+    edtDirectory->setToolTip(QStringLiteral("Type a folder and press Enter"));
     edtDirectory->installEventFilter(this);
     layout->addWidget(edtDirectory);
 
@@ -51,8 +53,10 @@ TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
     splViews->setChildrenCollapsible(false);
     VORNDriveView = new TVORNDriveView(splViews);
     VORNDriveView->setObjectName(QStringLiteral("VORNDriveView"));
+    VORNDriveView->setAccessibleName(QStringLiteral("Folders"));
     VornDirView = new TVornDirView(splViews);
     VornDirView->setObjectName(QStringLiteral("VornDirView"));
+    VornDirView->setAccessibleName(QStringLiteral("Roster files"));
     VornDirView->SetMask(RosterMask);
     splViews->addWidget(VORNDriveView);
     splViews->addWidget(VornDirView);

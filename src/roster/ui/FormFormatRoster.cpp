@@ -117,6 +117,10 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     dgImportTable->MouseUp = [this](const QPoint &pos) {
         RunAction([&] { dgImportTableMouseUp(pos); }, this);
     };
+    dgImportTable->OpenColumn = [this](int col) {
+        RunAction([&] { dgImportTableOpenColumn(col); }, this);
+    };
+    dgImportTable->setAccessibleName(QStringLiteral("Roster columns"));
 
     lbFields = new QListWidget(pnlClient);
     lbFields->setObjectName(QStringLiteral("lbFields"));
@@ -127,6 +131,14 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
     lbFields->setFrameShape(QFrame::Box);
     lbFields->hide();
     lbFields->installEventFilter(this);
+    lbFields->setAccessibleName(QStringLiteral("What the column holds"));
+    lblFileType->setAccessibleName(lblFileType->text());
+    cbFileType->setAccessibleName(lblFileType->text());
+
+    // the page's own controls first, then the frame's buttons
+    setTabOrder(cbFileType, cbIgnoreHeader);
+    setTabOrder(cbIgnoreHeader, dgImportTable);
+    setTabOrder(dgImportTable, btnPrevious);
 
     pnlStatus->setText(QStringLiteral("Format Roster"));
     btnNext->setEnabled(false);
@@ -146,8 +158,11 @@ TfrmFormatRoster::~TfrmFormatRoster()
 void TfrmFormatRoster::showEvent(QShowEvent *event)
 {
     TfrmWizTemplate::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         RunAction([this] { FormShow(); }, this);
+        // the mapping starts in the grid; Previous is never where Enter lands by chance
+        dgImportTable->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TfrmFormatRoster::FormShow()
@@ -276,7 +291,8 @@ void TfrmFormatRoster::dgImportTableDrawCell(QPainter *painter, const QRect &rec
         if (col < FTable->FieldCount()) {
             font.setBold(FTable->GetFieldKind(col) == fkDoNotImport);
             painter->setFont(font);
-            painter->setPen(Qt::black);
+            // black on the default palette; a high-contrast one keeps its own pair
+            painter->setPen(pal.color(QPalette::ButtonText));
             painter->setClipRect(rect);
             painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                               FTable->GetFieldTitle(col));
@@ -292,7 +308,7 @@ void TfrmFormatRoster::dgImportTableDrawCell(QPainter *painter, const QRect &rec
         text = Qt::white;
     } else if (FTable->GetFieldKind(col) != fkDoNotImport) {
         back = pal.color(QPalette::Base);
-        text = Qt::black;
+        text = pal.color(QPalette::Text);
     } else {
         back = QColor(128, 128, 128);
         text = Qt::white;
@@ -319,10 +335,33 @@ void TfrmFormatRoster::dgImportTableMouseUp(const QPoint &pos)
         return;
     lbFields->clearSelection();
     lbFields->setCurrentRow(-1);
+    OpenFieldList(c, pos);
+}
+
+void TfrmFormatRoster::dgImportTableOpenColumn(int col)
+{
+    if (col < 0 || col >= FTable->FieldCount())
+        return;
+    // From the keyboard the list opens under the column's title, on the column's kind, so
+    // the arrow keys start from what the column holds now.
+    const QPoint title = dgImportTable->TitlePoint(col);
+    const int left = title.x() - dgImportTable->columnWidth(col) / 2;
+    int entry = 0;
+    for (int i = 0; i < lbFields->count(); ++i)
+        if (KindOfEntry(i) == FTable->GetFieldKind(col))
+            entry = i;
+    lbFields->setCurrentRow(entry);
+    OpenFieldList(col, QPoint(std::max(0, left), dgImportTable->TitleBottom()));
+}
+
+void TfrmFormatRoster::OpenFieldList(int c, const QPoint &pos)
+{
     const QRect grid = dgImportTable->geometry();
     const int left = std::max(grid.left(), std::min(grid.left() + pos.x(), grid.right() + 1 - lbFields->width()));
-    lbFields->move(left, grid.top() + pos.y());
+    const int top = std::min(grid.top() + pos.y(), std::max(grid.top(), grid.bottom() + 1 - lbFields->height()));
+    lbFields->move(left, top);
     FMapColumn = c;
+    dgImportTable->SetFocusColumn(c);
     lbFields->show();
     lbFields->raise();
     lbFields->setFocus();
@@ -335,6 +374,8 @@ void TfrmFormatRoster::lbFieldsClick()
     if (entry < 0 || FMapColumn < 0)
         return;
     FTable->SetFieldKind(FMapColumn, KindOfEntry(entry));
+    if (lbFields->hasFocus())
+        dgImportTable->setFocus(Qt::OtherFocusReason);
     lbFields->hide();
     CheckRequiredColumns();
     lbFieldsExit();
@@ -342,6 +383,10 @@ void TfrmFormatRoster::lbFieldsClick()
 
 void TfrmFormatRoster::lbFieldsExit()
 {
+    // The choice made (or the list left with Escape), the keyboard goes back to the column;
+    // a list left with Tab or by a click elsewhere leaves the focus where it went.
+    if (lbFields->hasFocus())
+        dgImportTable->setFocus(Qt::OtherFocusReason);
     lbFields->hide();
     FMapColumn = -1;
     // Titles change with the kind (and may need a wider column).
@@ -368,7 +413,8 @@ void TfrmFormatRoster::CheckRequiredColumns()
                                              : QStringLiteral("Rows without a valid SSN: %1%2")
                                                    .arg(listed.join(QStringLiteral(", ")),
                                                         rows.size() > listed.size() ? QStringLiteral(", …") : QString()));
-        pal.setColor(QPalette::WindowText, rows.isEmpty() ? QColor(Qt::black) : QColor(160, 0, 0));
+        pal.setColor(QPalette::WindowText, rows.isEmpty() ? QApplication::palette().color(QPalette::WindowText)   // black by default
+                                                           : QColor(160, 0, 0));
     } else {
         pnlStatus->setToolTip(QString());
         pnlStatus->setText(missing);
@@ -407,7 +453,7 @@ bool TfrmFormatRoster::eventFilter(QObject *watched, QEvent *event)
                 RunAction([this] { lbFieldsExit(); }, this);
                 return true;
             }
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
                 RunAction([this] { lbFieldsClick(); }, this);
                 return true;
             }

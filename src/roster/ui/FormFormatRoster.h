@@ -54,6 +54,8 @@ private:
     void dgImportTableDrawCell(QPainter *painter, const QRect &rect, int col, int row);
     void dgImportTableMouseDown(const QPoint &pos);
     void dgImportTableMouseUp(const QPoint &pos);
+    void dgImportTableOpenColumn(int col);
+    void OpenFieldList(int col, const QPoint &gridPos);
     void lbFieldsClick();
     void lbFieldsExit();
 

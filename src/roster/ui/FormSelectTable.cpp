@@ -39,6 +39,7 @@ TfrmSelectTable::TfrmSelectTable(QWidget *parent) : QDialog(parent)
 
     ListBox = new QListWidget(this);
     ListBox->setObjectName(QStringLiteral("ListBox"));
+    ListBox->setAccessibleName(QStringLiteral("Tables"));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);

@@ -2,8 +2,11 @@
 
 #include "roster/ImportTable.h"
 
+#include <algorithm>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -68,6 +71,25 @@ void SafeDraw(const TImportGrid::DrawCellFn &draw, QPainter *painter, const QRec
     painter->restore();
 }
 
+// The keyboard's column: a frame in the highlight colour round its title, and its sides drawn
+// down the data rows, so it shows on the navy, grey and white columns alike.
+void DrawFocusFrame(QPainter *painter, const QRect &rect, const QPalette &palette, bool title)
+{
+    painter->save();
+    QPen pen(palette.color(QPalette::Highlight), 3);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    const QRect r = rect.adjusted(1, 1, -2, title ? -2 : 0);
+    if (title) {
+        painter->drawRect(r);
+    } else {
+        painter->drawLine(r.left(), rect.top(), r.left(), rect.bottom());
+        painter->drawLine(r.right(), rect.top(), r.right(), rect.bottom());
+    }
+    painter->restore();
+}
+
 class TGridHeader : public QHeaderView
 {
 public:
@@ -77,6 +99,8 @@ protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
     {
         SafeDraw(FGrid->DrawCell, painter, rect, logicalIndex, 0);
+        if (FGrid->hasFocus() && logicalIndex == FGrid->FocusColumn())
+            DrawFocusFrame(painter, rect, FGrid->palette(), true);
     }
     void paintEvent(QPaintEvent *event) override
     {
@@ -100,6 +124,8 @@ public:
                const QModelIndex &index) const override
     {
         SafeDraw(FGrid->DrawCell, painter, option.rect, index.column(), index.row() + 1);
+        if (FGrid->hasFocus() && index.column() == FGrid->FocusColumn())
+            DrawFocusFrame(painter, option.rect, FGrid->palette(), false);
     }
 
 private:
@@ -128,6 +154,8 @@ TImportGrid::TImportGrid(QWidget *parent) : QTableView(parent)
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the grid: its columns are walked with the arrow keys.
+    setTabKeyNavigation(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setWordWrap(false);
@@ -203,6 +231,116 @@ int TImportGrid::FittingWidth(int col, const QString &title, int minimum) const
         text = std::max(text, FCellWidths[col]);
     // the indent left of the text and as much to its right
     return std::max(minimum, text + 2 * TextIndent + 1);
+}
+
+int TImportGrid::FocusColumn() const
+{
+    const int columns = model() ? model()->columnCount() : 0;
+    return columns == 0 ? -1 : std::clamp(FFocusColumn, 0, columns - 1);
+}
+
+void TImportGrid::SetFocusColumn(int col)
+{
+    const int columns = model() ? model()->columnCount() : 0;
+    FFocusColumn = columns == 0 ? 0 : std::clamp(col, 0, columns - 1);
+    if (columns > 0) {
+        // bring the whole column into view (its title first when it is wider than the view)
+        const QHeaderView *h = horizontalHeader();
+        const int left = h->sectionPosition(FFocusColumn);
+        const int right = left + h->sectionSize(FFocusColumn);
+        QScrollBar *bar = horizontalScrollBar();
+        const int width = viewport()->width();
+        if (right > bar->value() + width)
+            bar->setValue(right - width);
+        if (left < bar->value())
+            bar->setValue(left);
+    }
+    UpdateFocusMark();
+}
+
+void TImportGrid::UpdateFocusMark()
+{
+    const int col = FocusColumn();
+    const QString title = col >= 0 && model() ? model()->headerData(col, Qt::Horizontal).toString() : QString();
+    // read out by screen readers as the grid's description
+    setAccessibleDescription(col < 0 ? QStringLiteral("The roster has no columns.")
+                                     : QStringLiteral("Column %1 of %2: %3. Space chooses what the column holds.")
+                                           .arg(col + 1).arg(model()->columnCount()).arg(title));
+    horizontalHeader()->viewport()->update();
+    viewport()->update();
+}
+
+void TImportGrid::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    const int col = FocusColumn();
+    const bool open = (mods == Qt::NoModifier &&
+                       (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter ||
+                        key == Qt::Key_F2 || key == Qt::Key_F4 || key == Qt::Key_Menu)) ||
+                      (mods == Qt::AltModifier && key == Qt::Key_Down) ||
+                      (mods == Qt::ShiftModifier && key == Qt::Key_F10);
+    if (open) {
+        if (col >= 0 && OpenColumn)
+            OpenColumn(col);
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        // Ctrl+Tab leaves as Tab does
+        focusNextPrevChild(key == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    QScrollBar *rows = verticalScrollBar();
+    switch (key) {
+    case Qt::Key_Left:
+        SetFocusColumn(col - 1);
+        break;
+    case Qt::Key_Right:
+        SetFocusColumn(col + 1);
+        break;
+    case Qt::Key_Home:
+        if (mods & Qt::ControlModifier)
+            rows->triggerAction(QAbstractSlider::SliderToMinimum);
+        else
+            SetFocusColumn(0);
+        break;
+    case Qt::Key_End:
+        if (mods & Qt::ControlModifier)
+            rows->triggerAction(QAbstractSlider::SliderToMaximum);
+        else
+            SetFocusColumn(model() ? model()->columnCount() - 1 : 0);
+        break;
+    case Qt::Key_Up:
+        rows->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        rows->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
+    case Qt::Key_PageUp:
+        rows->triggerAction(QAbstractSlider::SliderPageStepSub);
+        break;
+    case Qt::Key_PageDown:
+        rows->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        break;
+    default:
+        event->ignore();   // Escape and the rest belong to the page
+        return;
+    }
+    event->accept();
+}
+
+void TImportGrid::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    UpdateFocusMark();
+}
+
+void TImportGrid::focusOutEvent(QFocusEvent *event)
+{
+    QTableView::focusOutEvent(event);
+    UpdateFocusMark();
 }
 
 bool TImportGrid::eventFilter(QObject *watched, QEvent *event)

@@ -4,6 +4,9 @@
 #include <QTableView>
 #include <functional>
 
+class QKeyEvent;
+class QFocusEvent;
+
 class TImportTable;
 
 // The roster table as a virtual model: only the rows the grid shows are asked for.
@@ -34,6 +37,7 @@ class TImportGrid : public QTableView
 public:
     using DrawCellFn = std::function<void(QPainter *painter, const QRect &rect, int col, int row)>;
     using MouseFn = std::function<void(const QPoint &gridPos)>;
+    using ColumnFn = std::function<void(int col)>;
 
     explicit TImportGrid(QWidget *parent = nullptr);
 
@@ -42,6 +46,14 @@ public:
     DrawCellFn DrawCell;
     MouseFn MouseDown;
     MouseFn MouseUp;
+    // The keyboard's way to a column's title: Space, Enter, F2, F4, Alt+Down, the menu key or
+    // Shift+F10 on the focused column asks for its field list.
+    ColumnFn OpenColumn;
+
+    // The column the keyboard is on (Left/Right, Home/End); marked on its title while the
+    // grid has the focus. -1 while the grid has no columns.
+    int FocusColumn() const;
+    void SetFocusColumn(int col);
 
     // Column under x (grid coordinates), counting scrolled-out columns; the column count
     // when x lies right of the last column.
@@ -66,7 +78,12 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    void UpdateFocusMark();
+    int FFocusColumn = 0;
     QList<int> FCellWidths;   // per column, pixels of its widest measured cell
 };

@@ -88,6 +88,8 @@ QToolButton *ArrowButton(QWidget *parent, const char *name, const char *hint, bo
     auto *b = new QToolButton(parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(QString::fromLatin1(hint));
+    b->setAccessibleName(QString::fromLatin1(hint));   // the picture alone says nothing to a screen reader
+    b->setFocusPolicy(Qt::StrongFocus);
     b->setAutoRaise(true);
     b->setFixedSize(27, 27);
     b->setIcon(ArrowIcon(right, doubled));
@@ -121,12 +123,14 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
 
     lvAvailable = new TMemberListView(pnlClient);
     lvAvailable->setObjectName(QStringLiteral("lvAvailable"));
+    lvAvailable->setAccessibleName(QStringLiteral("Available"));
     lvAvailable->Tag = lkAvailable;
     // The two lists share the work area beside the buttons (329 and 330 pixels would run
     // past the window's edge); each keeps its scroll bar inside the window.
     lvAvailable->setMaximumWidth(329);
     lvSelected = new TMemberListView(pnlClient);
     lvSelected->setObjectName(QStringLiteral("lvSelected"));
+    lvSelected->setAccessibleName(QStringLiteral("Selected"));
     lvSelected->Tag = lkSelected;
     lvSelected->setMaximumWidth(330);
 
@@ -165,6 +169,13 @@ TfrmSelectMembers::TfrmSelectMembers(QWidget *parent)
     lblSelected->setFont(pnlStatus->font());
     pnlStatus->setText(QStringLiteral("Available: 0"));
     PlaceSelectedLabel();
+
+    // Tab walks left to right: the available list, the arrow buttons, the selected list.
+    setTabOrder(lvAvailable, btnAddPerson);
+    setTabOrder(btnAddPerson, btnRemovePerson);
+    setTabOrder(btnRemovePerson, btnAddAll);
+    setTabOrder(btnAddAll, btnRemoveAll);
+    setTabOrder(btnRemoveAll, lvSelected);
 
     for (QToolButton *b : {btnAddPerson, btnRemovePerson, btnAddAll, btnRemoveAll})
         connect(b, &QToolButton::clicked, this, [this, b] { RunAction([this, b] { AddRemoveClick(b); }, this); });

@@ -124,6 +124,7 @@ TfrmSelectionParameters::TfrmSelectionParameters(QWidget *parent)
     layout->setSpacing(16);
 
     lvRoster = Named(new TMemberListView(pnlClient), "lvRoster");
+    lvRoster->setAccessibleName(QStringLiteral("Roster"));
     lvRoster->Tag = lkAll;
     FRosterModel = new TMemberListModel(&FMembers, lkAll, FSmallImages, this);
     lvRoster->setModel(FRosterModel);

@@ -74,11 +74,21 @@ int TMemberListModel::columnCount(const QModelIndex &parent) const
 
 QVariant TMemberListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::DecorationRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::DecorationRole &&
+                             role != Qt::ToolTipRole && role != Qt::AccessibleTextRole))
         return {};
     TMemberRow row;
     if (!m_list->FillListItem(m_list->MemberIndex(m_kind, index.row()), row))
         return {};
+    // The icon's meaning in words, for screen readers and the mouse: the name cell reads
+    // "DOE, JANE A., female".
+    const QString gender = row.ImageIndex == 1 ? QStringLiteral("female") : QStringLiteral("male");
+    if (role == Qt::ToolTipRole)
+        return index.column() == 0 ? QVariant(gender.left(1).toUpper() + gender.mid(1)) : QVariant();
+    if (role == Qt::AccessibleTextRole) {
+        const QVariant shown = data(index, Qt::DisplayRole);
+        return index.column() == 0 ? QVariant(shown.toString() + QStringLiteral(", ") + gender) : shown;
+    }
     if (role == Qt::DecorationRole)
         return index.column() == 0 && row.ImageIndex < m_smallImages.size()
                    ? QVariant(m_smallImages[row.ImageIndex]) : QVariant();
