@@ -56,6 +56,8 @@ public:
     char *Space(qsizetype &room);
     void Received(qsizetype n);
     void Feed(const char *data, qsizetype n);   // copies, then as Received
+    // One whole frame's payload, as the parsing hands it on.
+    void Frame(char tag, const char *p, quint32 n);
 
     bool Done() const { return m_done; }
     char Last() const { return m_last; }        // the tag of the last frame
@@ -64,7 +66,6 @@ public:
 
 private:
     void Parse();
-    void Frame(char tag, const char *p, quint32 n);
     void Record(char tag, const char *p, quint32 n);
 
     QByteArray m_buffer;

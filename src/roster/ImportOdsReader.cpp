@@ -196,6 +196,9 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
         }
         column += span;
     }
+    // A row with data repeated past the last row is refused now, not row by row.
+    if (repeat > 1 && !row.Cells.isEmpty() && !row.Cells.first().isEmpty() && LastRow + repeat - 1 > kMaxRows)
+        Content->Fail(QStringLiteral("has more than %1 rows").arg(Thousands(kMaxRows)));
     RepeatsLeft = repeat - 1;
     RepeatCells = row.Cells;
     return true;
@@ -323,6 +326,11 @@ bool TImportOdsReader::Open(const QString &fileName)
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir())
         return false;
+    if (!IsZipFile(fileName)) {
+        const QString unreadable = UnreadableSpreadsheetReason(fileName);
+        if (!unreadable.isEmpty())
+            ThrowSheetError(fileName, unreadable);
+    }
     auto doc = std::make_unique<TOdsDocument>(fileName);
     doc->Load();
     FDoc = std::move(doc);
