@@ -311,6 +311,7 @@ int Run(int argc, char **argv, Output &out)
     });
     // The bounds stop the reading at the first row past one, whatever the reader.
     TRosterBounds bounds;
+    bounds.SetSpreadsheet(type == iftExcel || type == iftOds);
     const auto bounded = [&](auto check) {
         try {
             check();

@@ -38,7 +38,7 @@ void TRosterBounds::Record(quint64 valueCount)
 
 void TRosterBounds::Value(quint64 chars)
 {
-    if (chars > MaxCellChars)
+    if (chars > m_cellChars)
         throw TRosterBoundExceeded{TRosterBound::CellChars};
     if (chars > CharsLeft())
         throw TRosterBoundExceeded{TRosterBound::TotalChars};

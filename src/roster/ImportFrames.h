@@ -26,6 +26,10 @@ struct TRosterBoundExceeded
 class TRosterBounds
 {
 public:
+    // A cell of a spreadsheet holds at most Excel's 32,767 characters; a line of a text file
+    // is read however long it is, and a database value too: for those the whole roster's
+    // text is the bound.
+    void SetSpreadsheet(bool spreadsheet) { m_cellChars = spreadsheet ? ImportProtocol::MaxCellChars : ImportProtocol::MaxRosterChars; }
     void Fields(quint64 count);
     void Record(quint64 valueCount);   // then Value() for each of its values
     void Value(quint64 chars);
@@ -34,6 +38,7 @@ public:
 private:
     quint64 m_rows = 0;
     quint64 m_chars = 0;
+    quint64 m_cellChars = ImportProtocol::MaxCellChars;
 };
 
 // The child's reply broke the protocol.
@@ -56,6 +61,7 @@ public:
     char *Space(qsizetype &room);
     void Received(qsizetype n);
     void Feed(const char *data, qsizetype n);   // copies, then as Received
+    void SetSpreadsheet(bool spreadsheet) { m_bounds.SetSpreadsheet(spreadsheet); }
     // One whole frame's payload, as the parsing hands it on.
     void Frame(char tag, const char *p, quint32 n);
 

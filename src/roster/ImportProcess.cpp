@@ -95,6 +95,7 @@ public:
     TRecordViewsEvent onRecord;
     TFieldCountEvent onFieldCount;
     QStringList tables;
+    bool spreadsheet = false;   // Excel's cell limit applies
 
     Outcome Run()
     {
@@ -168,6 +169,7 @@ public:
         clock.start();
         QElapsedTimer sinceProgress;
         sinceProgress.start();
+        m_decoder.SetSpreadsheet(spreadsheet);
         m_decoder.onRecord = onRecord;
         m_decoder.onFieldCount = onFieldCount;
         m_decoder.onTable = [this](const QString &name) { tables << name; };
@@ -366,6 +368,7 @@ bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, con
     }
     BusyCursor busy;
     Child child(fileName, arguments);
+    child.spreadsheet = fileType == iftExcel || fileType == iftOds;
     child.onRecord = onRecord;
     child.onFieldCount = onFieldCount;
     return child.Run() == Child::Read;

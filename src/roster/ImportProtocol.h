@@ -28,6 +28,7 @@ constexpr quint32 MaxSmallFrame = 1u << 20;   // a table name, a message
 // (128 MB as UTF-16), some hundred times the text of the largest unit roster.
 constexpr quint32 MaxRosterRows = 1048576;
 constexpr quint32 MaxRosterColumns = 16384;
-constexpr quint32 MaxCellChars = 32767;
+constexpr quint32 MaxCellChars = 32767;      // a spreadsheet's cell; a text line or a
+                                              // database value is bounded by the whole
 constexpr quint64 MaxRosterChars = 64'000'000;
 } // namespace ImportProtocol
