@@ -2,6 +2,7 @@
 #include "roster/ImportFileReader.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstddef>
@@ -15,6 +16,10 @@ inline QString FuzzFile(const char *name, const QByteArray &bytes)
     return FuzzFile(name, reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
 }
 void RemoveFuzzFile(const char *name);
+
+// A zip archive of the given entries, stored without compression: mutations of an entry
+// reach the parser of that part instead of the container's checks.
+QByteArray StoredZip(const QList<std::pair<QByteArray, QByteArray>> &entries);
 
 void CheckRecord(const QStringList &values);
 

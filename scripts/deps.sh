@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl1-mesa-dev
-  libgsf-1-dev zlib1g-dev mdbtools-dev libshp-dev libzint-dev
+  libgsf-1-dev zlib1g-dev mdbtools-dev libshp-dev libzint-dev libseccomp-dev
   libzxing-dev zbar-tools libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick poppler-utils

@@ -234,7 +234,8 @@ TImportTable loadRoster(const Options &o, TRosterRecs &recs, TImportFileType *ty
     TImportFileType type = o.type.value_or(FileTypeOfExtension(o.roster));
     if (type == iftNone)
         type = iftExcel;   // the file-type box's first entry, as the wizard leaves it
-    if (!QFileInfo(o.roster).isFile())
+    // a folder, a pipe, a device or a link loop: the reader's own reason
+    if (!CheckReadableFile(o.roster) || !QFileInfo(o.roster).isFile())
         fail(QStringLiteral("Cannot open roster file '%1'").arg(o.roster));
 
     const QString wanted = o.table;

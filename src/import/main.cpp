@@ -5,7 +5,9 @@
 //
 //   corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns START,START,...] [--blank-rows skip]
 #include "app/Exceptions.h"
+#include "import/ImportSandbox.h"
 #include "roster/ImportFileReader.h"
+#include "roster/ImportFrames.h"
 #include "roster/ImportProtocol.h"
 #include "roster/ImportTable.h"
 
@@ -25,7 +27,10 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -153,9 +158,54 @@ void Sleep(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Sends a record frame of the given values as they stand, past any bound.
+void RawRecord(Output &out, quint32 count, const QList<QByteArray> &values, quint32 frameSize = 0)
+{
+    QByteArray payload(reinterpret_cast<const char *>(&count), 4);
+    for (const QByteArray &v : values) {
+        const quint32 n = quint32(v.size());
+        payload += QByteArray(reinterpret_cast<const char *>(&n), 4) + v;
+    }
+    const quint32 size = frameSize ? frameSize : quint32(payload.size());
+    const char head[5] = {TagLatin1Record, char(size), char(size >> 8), char(size >> 16), char(size >> 24)};
+    out.Raw(head, 5);
+    out.Raw(payload.constData(), size_t(payload.size()));
+    out.Flush();
+}
+
+#ifdef Q_OS_UNIX
+// What the confined reader is refused: a frame per attempt, "what: how it ended".
+void Probe(Output &out, const QString &fileName)
+{
+    const auto report = [&](const char *what, int result) {
+        const QByteArray how = result < 0 ? QByteArray(strerror(errno)) : QByteArray("allowed");
+        out.Frame(TagTable, QByteArray(what) + ": " + how);
+    };
+    const QByteArray target = QFile::encodeName(fileName) + ".written";
+    int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    report("write-open", fd);
+    fd = ::open(QFile::encodeName(fileName).constData(), O_RDWR);
+    report("read-write-open", fd);
+    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    report("socket", fd);
+    char *const args[] = {const_cast<char *>("/bin/true"), nullptr};
+    report("exec", ::execve("/bin/true", args, environ));
+    const pid_t child = ::fork();
+    if (child == 0)
+        std::_Exit(0);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    report("fork", child);
+    report("unlink", ::unlink(QFile::encodeName(fileName).constData()));
+    fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    report("read-open", fd);
+    out.Flush();
+}
+#endif
+
 // Test hook: CORVANE_IMPORT_TEST_CRASH makes the reading fail in a chosen way, so that the
 // parent's handling of each is tested whatever the libraries do with damaged files.
-void TestHook(Output &out)
+void TestHook(Output &out, const QString &fileName)
 {
     const QByteArray hook = qgetenv("CORVANE_IMPORT_TEST_CRASH");
     if (hook.isEmpty())
@@ -166,12 +216,22 @@ void TestHook(Output &out)
                   : 1500);
         return;
     }
+#ifdef Q_OS_UNIX
+    if (hook == "probe") {   // reads normally after trying what the sandbox refuses
+        Probe(out, fileName);
+        return;
+    }
+#endif
     const quint32 three = 3;
     out.Frame(TagFields, &three, 4);
     out.Record({QStringLiteral("PARTIAL"), QStringLiteral("ROW"), QStringLiteral("1")});
     out.Flush();
     if (hook == "abort") {
         std::abort();
+    } else if (hook == "segv") {
+        std::raise(SIGSEGV);
+    } else if (hook == "killed") {   // as the system's out-of-memory killer ends a process
+        std::raise(SIGKILL);
     } else if (hook == "hang") {
         for (;;)
             Sleep(1000);
@@ -184,6 +244,18 @@ void TestHook(Output &out)
         out.Raw(junk, sizeof junk - 1);
         out.Flush();
         std::_Exit(0);
+    } else if (hook == "count") {   // a value count no frame of this size can hold
+        RawRecord(out, 0x40000000u, {"A"});
+        for (;;)
+            Sleep(1000);
+    } else if (hook == "length") {   // a value running past the frame's end
+        RawRecord(out, 2, {"AB", "CD"}, 4 + 4 + 2 + 4 + 1);
+        for (;;)
+            Sleep(1000);
+    } else if (hook == "flood") {   // a reader past every bound of its own
+        const QByteArray cell(32767, 'x');
+        for (;;)
+            RawRecord(out, 3, {cell, cell, cell});
     } else if (hook == "eat") {
         std::vector<char *> blocks;
         for (int i = 0; i < 1024; ++i) {   // 64 GiB: only an address-space limit stops it
@@ -236,7 +308,13 @@ int Run(int argc, char **argv, Output &out)
         }
     }
 
-    TestHook(out);
+    // Confined before any reader looks at the file: the Excel reader parses the whole
+    // workbook while opening it.
+    const QString confined = EnterImportSandbox();
+    if (!confined.isEmpty())
+        throw Exception(QStringLiteral("Cannot read '%1': the reader could not be confined (%2).").arg(fileName, confined));
+
+    TestHook(out, fileName);
 
     if (listTables) {
         for (const QString &name : TImportAccessReader::TableNames(fileName))
@@ -251,10 +329,29 @@ int Run(int argc, char **argv, Output &out)
         chosen = table;
         return true;
     });
+    // The bounds stop the reading at the first row past one, whatever the reader.
+    TRosterBounds bounds;
+    bounds.SetSpreadsheet(type == iftExcel || type == iftOds);
+    const auto bounded = [&](auto check) {
+        try {
+            check();
+        } catch (const TRosterBoundExceeded &e) {
+            throw Exception(QStringLiteral("Cannot read '%1': %2.").arg(fileName, RosterBoundReason(e.bound)));
+        }
+    };
     std::unique_ptr<TImportFileReader> reader = CreateImportReader(
-        TImportFileType(type), [&](const QStringList &values) { out.Record(values); },
+        TImportFileType(type),
+        [&](const QStringList &values) {
+            bounded([&] {
+                bounds.Record(quint64(values.size()));
+                for (const QString &v : values)
+                    bounds.Value(quint64(v.size()));
+            });
+            out.Record(values);
+        },
         [&](int count) {
             const quint32 n = quint32(std::max(count, 0));
+            bounded([&] { bounds.Fields(n); });
             out.Frame(TagFields, &n, 4);
         },
         columns, fileName);

@@ -2,6 +2,7 @@
 // container, the BIFF records are read here. Every length and offset comes from a file
 // that may be damaged or hostile, so each one is checked before it is used.
 #include "roster/ImportFileReader.h"
+#include "roster/ImportSheetReaders.h"
 #include "roster/CellText.h"
 #include "roster/TextCodecs.h"
 #include "app/Exceptions.h"
@@ -768,6 +769,16 @@ bool TImportExcelReader::Open(const QString &fileName)
         if (b(0) == 0x09 && (b(1) == 0x00 || b(1) == 0x02 || b(1) == 0x04) && b(2) >= 4 && b(2) <= 16)
             throw refuse(QStringLiteral("it is an Excel 2.x, 3.0 or 4.0 worksheet, which cannot be read; "
                                         "save it as an Excel 97-2003 workbook"));
+        const QString unreadable = UnreadableSpreadsheetReason(fileName);
+        if (!unreadable.isEmpty())
+            throw refuse(unreadable);
+        if (head.isEmpty())
+            throw refuse(QStringLiteral("it is not a readable workbook (the file is empty)"));
+        // Named as a newer workbook but no zip package: no use speaking of 97-2003.
+        static const QStringList newer = {QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("xlsb"),
+                                          QStringLiteral("xltx"), QStringLiteral("xltm")};
+        if (newer.contains(info.suffix().toLower()))
+            throw refuse(QStringLiteral("it is not a readable workbook (it is no zip package; damaged or of another kind)"));
         throw refuse(QStringLiteral("it is not an Excel 97-2003 workbook"));
     }
     GObjectPtr<GsfInput> stream;

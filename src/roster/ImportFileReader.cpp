@@ -76,12 +76,19 @@ bool CheckReadableFile(const QString &fileName)
     if (::stat(path.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return false;
+        if (errno == ELOOP)
+            fail(QStringLiteral("it is a symbolic link that leads round in a loop"));
         fail(QString::fromLocal8Bit(strerror(errno)));
     }
     if (S_ISDIR(st.st_mode))
         fail(QStringLiteral("it is a folder"));
+    // a pipe would block the reading; a device may never end
+    if (S_ISFIFO(st.st_mode))
+        fail(QStringLiteral("it is a pipe (FIFO), not a file"));
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        fail(QStringLiteral("it is a device, not a file"));
     if (!S_ISREG(st.st_mode))
-        fail(QStringLiteral("it is not a regular file"));   // a pipe would block the reading
+        fail(QStringLiteral("it is not a regular file"));
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         fail(QString::fromLocal8Bit(strerror(errno)));

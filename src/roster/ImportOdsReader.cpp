@@ -325,6 +325,9 @@ bool TOdsDocument::NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty)
         RepeatsLeft = 0;
         return true;
     }
+    // A row with data repeated past the last row is refused now, not row by row.
+    if (repeat > 1 && qint64(row.Index) + repeat - 1 > kMaxRows)
+        Content->Fail(QStringLiteral("has more than %1 rows").arg(Thousands(kMaxRows)));
     StartRow(row, row.Index);
     RepeatsLeft = repeat - 1;
     RepeatCells = row.Cells;
@@ -460,6 +463,11 @@ bool TImportOdsReader::Open(const QString &fileName)
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir())
         return false;
+    if (!IsZipFile(fileName)) {
+        const QString unreadable = UnreadableSpreadsheetReason(fileName);
+        if (!unreadable.isEmpty())
+            ThrowSheetError(fileName, unreadable);
+    }
     auto doc = std::make_unique<TOdsDocument>(fileName);
     doc->Load();
     FDoc = std::move(doc);

@@ -1,5 +1,6 @@
 #include "roster/ImportProcess.h"
 #include "roster/ImportProtocol.h"
+#include "roster/ImportFrames.h"
 #include "app/Exceptions.h"
 
 #include <QCoreApplication>
@@ -95,7 +96,8 @@ public:
     TRecordViewsEvent onRecord;
     TFieldCountEvent onFieldCount;
     QStringList tables;
-    TImportNotes notes;
+    bool spreadsheet = false;   // Excel's cell limit applies
+    const TImportNotes &Notes() const { return m_decoder.notes; }
 
     Outcome Run()
     {
@@ -169,19 +171,22 @@ public:
         clock.start();
         QElapsedTimer sinceProgress;
         sinceProgress.start();
+        m_decoder.SetSpreadsheet(spreadsheet);
+        m_decoder.onRecord = onRecord;
+        m_decoder.onFieldCount = onFieldCount;
+        m_decoder.onTable = [this](const QString &name) { tables << name; };
         for (;;) {
-            if (m_done)
+            if (m_decoder.Done())
                 break;
             if (process.state() == QProcess::NotRunning) {
                 Receive(process);
-                if (m_done)
+                if (m_decoder.Done())
                     break;
                 Stopped(process);
             }
             const qint64 left = limits.wallClockMs - clock.elapsed();
             if (left <= 0) {
-                process.kill();
-                process.waitForFinished(5000);
+                Kill(process);
                 Fail(m_fileName, QStringLiteral("the reader took too long and was stopped."));
             }
             if (interactive) {
@@ -206,11 +211,11 @@ public:
         // The child ends by itself after its last frame.
         if (!process.waitForFinished(2000))
             process.kill();
-        switch (m_last) {
+        switch (m_decoder.Last()) {
         case TagNotOpened:
             return NotOpened;
         case TagError:
-            throw Exception(m_message);
+            throw Exception(m_decoder.Message());
         case TagOutOfMemory:
             Fail(m_fileName, QStringLiteral("the reader ran out of memory."));
         default:
@@ -228,174 +233,57 @@ private:
     [[noreturn]] void Stopped(const QProcess &process)
     {
 #ifdef Q_OS_UNIX
-        if (process.exitStatus() == QProcess::CrashExit
-            && (process.exitCode() == SIGXCPU || process.exitCode() == SIGKILL))
-            Fail(m_fileName, QStringLiteral("the reader took too long and was stopped."));
+        if (process.exitStatus() == QProcess::CrashExit) {
+            const int signal = process.exitCode();
+            if (signal == SIGXCPU)
+                Fail(m_fileName, QStringLiteral("the reader took too long and was stopped."));
+            // Not killed here, and the CPU limit would have sent SIGXCPU first: the system's
+            // out-of-memory killer.
+            if (signal == SIGKILL)
+                Fail(m_fileName, QStringLiteral("the reader was stopped by the system for lack of memory."));
+            Fail(m_fileName, QStringLiteral("the file is damaged (the reader stopped unexpectedly (signal %1)).").arg(signal));
+        }
 #else
         (void)process;
 #endif
         Fail(m_fileName, QStringLiteral("the file is damaged (the reader stopped unexpectedly)."));
     }
 
-    static quint32 Get32(const char *p)
-    {
-        quint32 v;
-        memcpy(&v, p, 4);
-        return v;
-    }
-
-    // Reads what has arrived into one reused buffer and handles every whole frame in it.
+    // Reads what has arrived into the decoder; a reply past the roster's bounds or against
+    // the protocol ends the child at once.
     void Receive(QProcess &process)
     {
-        while (!m_done && process.bytesAvailable() > 0) {
-            if (m_end == m_buffer.size()) {
-                if (m_begin > 0) {
-                    memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(m_end - m_begin));
-                    m_end -= m_begin;
-                    m_begin = 0;
-                } else {
-                    m_buffer.resize(std::max<qsizetype>(m_buffer.size() * 2, 1 << 20));   // a frame bigger than it
-                }
+        try {
+            while (!m_decoder.Done() && process.bytesAvailable() > 0) {
+                qsizetype room = 0;
+                char *at = m_decoder.Space(room);
+                const qint64 n = process.read(at, room);
+                if (n <= 0)
+                    break;
+                m_decoder.Received(n);
             }
-            const qint64 n = process.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
-            if (n <= 0)
-                break;
-            m_end += n;
-            Parse();
-        }
-    }
-
-    void Parse()
-    {
-        const char *data = m_buffer.constData();
-        if (!m_magic) {
-            if (m_end - m_begin < qsizetype(sizeof Magic))
-                return;
-            if (memcmp(data + m_begin, Magic, sizeof Magic) != 0)
-                Garbled();
-            m_magic = true;
-            m_begin += sizeof Magic;
-        }
-        while (!m_done && m_end - m_begin >= 5) {
-            const char tag = data[m_begin];
-            const quint32 n = Get32(data + m_begin + 1);
-            if (n > MaxFrame)
-                Garbled();
-            if (m_end - m_begin - 5 < qsizetype(n))
-                break;
-            Frame(tag, data + m_begin + 5, n);
-            m_begin += 5 + qsizetype(n);
-        }
-        if (m_begin == m_end)
-            m_begin = m_end = 0;
-    }
-
-    void Frame(char tag, const char *p, quint32 n)
-    {
-        switch (tag) {
-        case TagRecord:
-        case TagLatin1Record: {
-            if (n < 4)
-                Garbled();
-            const quint32 count = Get32(p);
-            if (count > (n - 4) / 4)
-                Garbled();
-            // The values' units go back to back into one aligned buffer; the row is
-            // handed on as views into it, with no string made per value.
-            const quint32 unitBytes = tag == TagRecord ? 2 : 1;
-            m_values.resize(count);
-            m_units.resize(qsizetype(n));
-            char16_t *units = reinterpret_cast<char16_t *>(m_units.data());
-            qsizetype used = 0;
-            quint32 at = 4;
-            for (quint32 i = 0; i < count; ++i) {
-                if (n - at < 4)
-                    Garbled();
-                const quint32 len = Get32(p + at);
-                at += 4;
-                if ((n - at) / unitBytes < len)
-                    Garbled();
-                if (unitBytes == 2) {
-                    memcpy(units + used, p + at, size_t(len) * 2);
-                } else {
-                    const uchar *bytes = reinterpret_cast<const uchar *>(p + at);
-                    for (quint32 k = 0; k < len; ++k)
-                        units[used + k] = bytes[k];
-                }
-                m_values[i] = QStringView(units + used, qsizetype(len));
-                used += len;
-                at += len * unitBytes;
-            }
-            if (at != n)
-                Garbled();
-            ++m_rows;
-            if (onRecord)
-                onRecord(m_values.constData(), m_values.size());
-            break;
-        }
-        case TagFields: {
-            if (n != 4 || Get32(p) > MaxFields)
-                Garbled();
-            if (onFieldCount)
-                onFieldCount(int(Get32(p)));
-            break;
-        }
-        case TagTable:
-            tables << QString::fromUtf8(p, qsizetype(n));
-            break;
-        case TagRowsAfterEnd: {
-            if (n != 12)
-                Garbled();
-            const quint32 end = Get32(p), first = Get32(p + 4), last = Get32(p + 8);
-            if (end < 1 || first < end || last < first || last > quint32(1) << 24)
-                Garbled();
-            notes.EndRow = int(end);
-            notes.FirstRowAfter = int(first);
-            notes.LastRowAfter = int(last);
-            break;
-        }
-        case TagValuelessFormulas: {
-            if (n % 8 != 0)
-                Garbled();
-            for (quint32 at = 0; at < n; at += 8) {
-                const quint32 column = Get32(p + at), count = Get32(p + at + 4);
-                if (column >= MaxFields || count > quint32(INT_MAX))
-                    Garbled();
-                notes.AddValuelessFormula(int(column));
-                notes.ValuelessFormulas[int(column)] = int(count);
-            }
-            break;
-        }
-        case TagError:
-            m_message = QString::fromUtf8(p, qsizetype(n));
-            if (m_message.isEmpty())
-                Garbled();
-            m_done = true;
-            break;
-        case TagEnd:
-        case TagNotOpened:
-        case TagOutOfMemory:
-            if (n != 0)
-                Garbled();
-            m_done = true;
-            break;
-        default:
+        } catch (const TFrameGarbled &) {
+            Kill(process);
             Garbled();
+        } catch (const TRosterBoundExceeded &e) {
+            Kill(process);
+            Fail(m_fileName, RosterBoundReason(e.bound) + QLatin1Char('.'));
         }
-        m_last = tag;
+        m_rows = m_decoder.Rows();
+    }
+
+    static void Kill(QProcess &process)
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
     }
 
     QString m_fileName;
     QStringList m_arguments;
-    QByteArray m_buffer;
-    qsizetype m_begin = 0, m_end = 0;   // the bytes of m_buffer not handled yet
-    QVarLengthArray<QStringView, 32> m_values;
-    QString m_units;
-    QString m_message;
+    TImportFrameDecoder m_decoder;
     int m_rows = 0;
-    bool m_magic = false;
-    bool m_done = false;
-    char m_last = 0;
 };
 
 QStringList Arguments(const QString &fileName, TImportFileType fileType)
@@ -487,10 +375,11 @@ bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, con
         arguments << QStringLiteral("--blank-rows") << QStringLiteral("skip");
     BusyCursor busy;
     Child child(fileName, arguments);
+    child.spreadsheet = fileType == iftExcel || fileType == iftOds;
     child.onRecord = onRecord;
     child.onFieldCount = onFieldCount;
     const bool read = child.Run() == Child::Read;
     if (notes)
-        *notes = child.notes;
+        *notes = child.Notes();
     return read;
 }

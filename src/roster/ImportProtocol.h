@@ -23,4 +23,16 @@ constexpr char TagError = 'E';
 constexpr char TagOutOfMemory = 'M';
 constexpr quint32 MaxFrame = 256u << 20;    // a 5 MB line is a legal record; this is not
 constexpr quint32 MaxFields = 1u << 22;
+constexpr quint32 MaxSmallFrame = 1u << 20;   // a table name, a message
+
+// Bounds on a whole roster, kept by corvane-import and checked again by the reading parent,
+// so that neither a file that amplifies (one long string repeated in every row) nor a
+// compromised reader makes either side hold more than a roster ever needs. Excel's own
+// limits for rows, columns and one cell; all cells together at most 64 million characters
+// (128 MB as UTF-16), some hundred times the text of the largest unit roster.
+constexpr quint32 MaxRosterRows = 1048576;
+constexpr quint32 MaxRosterColumns = 16384;
+constexpr quint32 MaxCellChars = 32767;      // a spreadsheet's cell; a text line or a
+                                              // database value is bounded by the whole
+constexpr quint64 MaxRosterChars = 64'000'000;
 } // namespace ImportProtocol

@@ -1,4 +1,6 @@
 #include "roster/ImportSheetReaders.h"
+
+#include <QFile>
 #include "roster/ImportTable.h"
 #include "roster/SheetXml.h"
 #include "app/Exceptions.h"
@@ -217,6 +219,22 @@ void TImportSheetReader::ReadRecord(QStringList &values)
 }
 
 // ---------------------------------------------------------------------------------------
+
+QString UnreadableSpreadsheetReason(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    // Both are XML text: their root element and namespaces come early.
+    const QByteArray head = f.read(64 * 1024);
+    if (!head.contains('<'))
+        return {};
+    if (head.contains("urn:schemas-microsoft-com:office:spreadsheet") || head.contains("progid=\"Excel.Sheet\""))
+        return QStringLiteral("it is an Excel 2003 XML spreadsheet, which cannot be read; save it as .xlsx");
+    if (head.contains("urn:oasis:names:tc:opendocument:xmlns:office:1.0") && head.contains("office:document"))
+        return QStringLiteral("it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods");
+    return {};
+}
 
 std::unique_ptr<TImportFileReader> MakeExcelReader(const QString &fileName, TRecordEvent onRecord,
                                                    TFieldCountEvent onFieldCount)

@@ -99,6 +99,10 @@ private:
     std::unique_ptr<TOdsDocument> FDoc;
 };
 
+// Why a file that is a spreadsheet of a kind no reader takes (Excel 2003 XML, flat
+// OpenDocument) cannot be read, with what to save it as; empty for anything else.
+QString UnreadableSpreadsheetReason(const QString &fileName);
+
 // The reader for the "MS Excel" file type: the Office Open XML reader when the file is a zip
 // package, else the Excel 97-2003 reader.
 std::unique_ptr<TImportFileReader> MakeExcelReader(const QString &fileName, TRecordEvent onRecord,

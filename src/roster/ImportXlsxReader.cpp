@@ -208,6 +208,8 @@ void TXlsxWorkbook::Load()
 {
     const QString fileName = Package.FileName();
     const QString bookPath = OfficeDocumentPath();
+    if (bookPath.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
+        ThrowSheetError(fileName, QStringLiteral("it is an Excel binary workbook (.xlsb), which cannot be read; save it as .xlsx"));
     auto book = Part(bookPath, kMaxSmallPartBytes);
     if (!book)
         ThrowSheetError(fileName, QStringLiteral("it is not an Excel workbook (it has no part \"%1\")").arg(bookPath));

@@ -170,14 +170,22 @@ bool TZipPartDevice::ScanRuns(const char *data, qsizetype size)
     const char *end = data + size;
     while (p < end) {
         const char *mark = static_cast<const char *>(memchr(p, FInTag ? '>' : '<', size_t(end - p)));
-        if (!mark) {
-            FRun += end - p;
-            return FRun <= kMaxRun;
+        const char *stop = mark ? mark : end;
+        // Blanks between elements are no text anybody keeps (the parser hands them on in
+        // pieces): they count against the part's size, not as one long cell.
+        if (!FInTag && FRunBlank) {
+            const char *q = p;
+            while (q < stop && (*q == ' ' || *q == '\n' || *q == '\r' || *q == '\t'))
+                ++q;
+            FRunBlank = q == stop;
         }
-        FRun += mark - p;
-        if (FRun > kMaxRun)
+        FRun += stop - p;
+        if (FRun > kMaxRun && (FInTag || !FRunBlank))
             return false;
+        if (!mark)
+            return true;
         FRun = 0;
+        FRunBlank = true;
         FInTag = !FInTag;
         p = mark + 1;
     }

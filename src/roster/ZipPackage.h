@@ -60,6 +60,7 @@ private:
     bool FRunTooLong = false;
     bool FInTag = false;       // between '<' and '>'
     qint64 FRun = 0;           // bytes since the last '<' or '>'
+    bool FRunBlank = true;     // and all of them blanks
 };
 
 class TZipPackage

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#endif
+
 #ifdef HAVE_ZXING
 #include <ZXing/ReadBarcode.h>
 #endif
@@ -284,6 +288,22 @@ private slots:
             << "The database has several tables; choose one with --table: Roster, Units.";
         QTest::newRow("missing file") << (QStringList{data("no-such-roster.csv")} + csvArgs)
                                       << QString("Cannot open roster file '%1'").arg(data("no-such-roster.csv"));
+        // Something is there that is no file: the reason, as the wizard gives it.
+        const QString folder = data("damaged");
+        QTest::newRow("folder") << (QStringList{folder} + csvArgs)
+                                << QString("Cannot open '%1': it is a folder.").arg(folder);
+#ifdef Q_OS_LINUX
+        QTest::newRow("device") << (QStringList{"/dev/null"} + csvArgs) << "Cannot open '/dev/null': it is a device, not a file.";
+        static QTemporaryDir odd;
+        const QString fifo = odd.filePath("roster.csv"), loop = odd.filePath("loop.csv");
+        if (!QFileInfo::exists(fifo)) {
+            QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+            QVERIFY(QFile::link(loop, loop));
+        }
+        QTest::newRow("pipe") << (QStringList{fifo} + csvArgs) << QString("Cannot open '%1': it is a pipe (FIFO), not a file.").arg(fifo);
+        QTest::newRow("link loop") << (QStringList{loop} + csvArgs)
+                                   << QString("Cannot open '%1': it is a symbolic link that leads round in a loop.").arg(loop);
+#endif
     }
     void errorsExitWithTheWizardsMessage()
     {
@@ -415,7 +435,7 @@ private slots:
         QTest::addColumn<QStringList>("env");
         QTest::addColumn<QString>("why");
         QTest::newRow("crash") << QStringList{"CORVANE_IMPORT_TEST_CRASH=abort"}
-                               << "the file is damaged (the reader stopped unexpectedly).";
+                               << "the file is damaged (the reader stopped unexpectedly (signal 6)).";
         QTest::newRow("garbled") << QStringList{"CORVANE_IMPORT_TEST_CRASH=garble"}
                                  << "the file is damaged (the reader sent a garbled reply).";
         QTest::newRow("hang") << QStringList{"CORVANE_IMPORT_TEST_CRASH=hang", "CORVANE_IMPORT_TIMEOUT_MS=1500"}

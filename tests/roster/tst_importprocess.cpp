@@ -1,5 +1,7 @@
 #include "testmain.h"
+#include "memorypeak.h"
 #include "roster/ImportFileReader.h"
+#include "roster/ImportFrames.h"
 #include "roster/ImportProcess.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
@@ -7,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +103,22 @@ pid_t ImportChild()
     return 0;
 }
 #endif
+
+// Frames as corvane-import writes them.
+QByteArray FrameBytes(char tag, const QByteArray &payload)
+{
+    const quint32 n = quint32(payload.size());
+    return tag + QByteArray(reinterpret_cast<const char *>(&n), 4) + payload;
+}
+QByteArray U32(quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); }
+QByteArray Latin1Record(const QList<QByteArray> &values)
+{
+    QByteArray p = U32(quint32(values.size()));
+    for (const QByteArray &v : values)
+        p += U32(quint32(v.size())) + v;
+    return FrameBytes(ImportProtocol::TagLatin1Record, p);
+}
+const QByteArray kMagic(ImportProtocol::Magic, 4);
 } // namespace
 
 class TestImportProcess : public QObject
@@ -203,8 +223,13 @@ private slots:
     {
         QTest::addColumn<QByteArray>("hook");
         QTest::addColumn<QString>("why");
-        QTest::newRow("crash") << QByteArray("abort") << "the file is damaged (the reader stopped unexpectedly).";
+        QTest::newRow("crash") << QByteArray("abort") << "the file is damaged (the reader stopped unexpectedly (signal 6)).";
+        QTest::newRow("segfault") << QByteArray("segv") << "the file is damaged (the reader stopped unexpectedly (signal 11)).";
+        QTest::newRow("out-of-memory killer") << QByteArray("killed") << "the reader was stopped by the system for lack of memory.";
         QTest::newRow("garbled") << QByteArray("garble") << "the file is damaged (the reader sent a garbled reply).";
+        // the child sends these and waits: the parent must end it
+        QTest::newRow("value count past the frame") << QByteArray("count") << "the file is damaged (the reader sent a garbled reply).";
+        QTest::newRow("value past the frame's end") << QByteArray("length") << "the file is damaged (the reader sent a garbled reply).";
         QTest::newRow("hang") << QByteArray("hang") << "the reader took too long and was stopped.";
         QTest::newRow("cpu") << QByteArray("spin") << "the reader took too long and was stopped.";
         QTest::newRow("memory") << QByteArray("eat") << "the reader ran out of memory.";
@@ -239,6 +264,128 @@ private slots:
         QVERIFY(t.LoadFromFile(path, iftCommaText));
         QCOMPARE(t.RowCount(), 31);
     }
+
+    // The parent's decoding of what a child sends: a compromised reader gets a message,
+    // never a buffer sized by its word.
+    void frameDecoding_data()
+    {
+        using namespace ImportProtocol;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("outcome");
+        const QByteArray fields = FrameBytes(TagFields, U32(2));
+        QTest::newRow("sound") << kMagic + fields + Latin1Record({"DOE", "JOHN"}) + FrameBytes(TagEnd, {}) << "rows 1";
+        QTest::newRow("no magic") << QByteArray("CVI2") + fields << "garbled";
+        QTest::newRow("count beyond the frame")
+            << kMagic + FrameBytes(TagLatin1Record, U32(0xFFFFFFF0u) + U32(1) + "A") << "garbled";
+        QTest::newRow("count one beyond the frame")
+            << kMagic + FrameBytes(TagLatin1Record, U32(3) + U32(1) + "A" + U32(1) + "B") << "garbled";
+        QTest::newRow("length past the end")
+            << kMagic + FrameBytes(TagLatin1Record, U32(2) + U32(2) + "AB" + U32(2) + "C") << "garbled";
+        QTest::newRow("UTF-16 length past the end")
+            << kMagic + FrameBytes(TagRecord, U32(1) + U32(2) + QByteArray("A\0B", 3)) << "garbled";
+        QTest::newRow("huge length")
+            << kMagic + FrameBytes(TagLatin1Record, U32(1) + U32(0xFFFFFFFFu) + "AB") << "garbled";
+        QTest::newRow("bytes after the last value")
+            << kMagic + FrameBytes(TagLatin1Record, U32(1) + U32(1) + "AB") << "garbled";
+        QTest::newRow("unknown tag") << kMagic + FrameBytes('Q', {}) << "garbled";
+        QTest::newRow("long message") << kMagic + FrameBytes(TagError, QByteArray(MaxSmallFrame + 1, 'x')).left(9) << "garbled";
+        QTest::newRow("columns past the limit") << kMagic + FrameBytes(TagFields, U32(MaxRosterColumns + 1))
+                                                << RosterBoundReason(TRosterBound::Columns);
+        QTest::newRow("values past the column limit")
+            << kMagic + FrameBytes(TagLatin1Record, U32(MaxRosterColumns + 1) + QByteArray(4 * (MaxRosterColumns + 1), '\0'))
+            << RosterBoundReason(TRosterBound::Columns);
+        QTest::newRow("cell past the limit") << kMagic + Latin1Record({QByteArray(MaxCellChars + 1, 'x')})
+                                             << RosterBoundReason(TRosterBound::CellChars);
+        QTest::newRow("a cell at the limit") << kMagic + Latin1Record({QByteArray(MaxCellChars, 'x')}) << "rows 1";
+        // Judged by its header alone: the frame's bytes never have to arrive.
+        QTest::newRow("one frame past the text limit")
+            << kMagic + FrameBytes(TagLatin1Record, {}).left(1) + U32(quint32(4 + 4 * MaxRosterColumns + MaxRosterChars + 1))
+            << RosterBoundReason(TRosterBound::TotalChars);
+        QByteArray many = kMagic;
+        const QByteArray cell(MaxCellChars, 'x'), row = Latin1Record({cell, cell, cell, cell});
+        while (quint64(many.size()) < MaxRosterChars)
+            many += row;
+        QTest::newRow("rows past the text limit") << many << RosterBoundReason(TRosterBound::TotalChars);
+        QTest::newRow("rows past the last") << kMagic + Latin1Record({}).repeated(MaxRosterRows + 1)
+                                            << RosterBoundReason(TRosterBound::Rows);
+    }
+    void frameDecoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, outcome);
+        TImportFrameDecoder decoder;
+        qint64 chars = 0;
+        decoder.onRecord = [&](const QStringView *values, qsizetype count) {
+            for (qsizetype i = 0; i < count; ++i)
+                chars += values[i].size();
+        };
+        QString got;
+        try {
+            decoder.Feed(bytes.constData(), bytes.size());
+            got = QStringLiteral("rows %1").arg(decoder.Rows());
+        } catch (const TFrameGarbled &) {
+            got = QStringLiteral("garbled");
+        } catch (const TRosterBoundExceeded &e) {
+            got = RosterBoundReason(e.bound);
+        }
+        QCOMPARE(got, outcome);
+        QVERIFY(quint64(chars) <= ImportProtocol::MaxRosterChars);
+    }
+
+    // A reader that sends past every bound is ended by the parent at the bound, at once,
+    // with the parent holding no more than the rows it took.
+    void parentEndsAFloodingReader()
+    {
+        EnvScope hookScope("CORVANE_IMPORT_TEST_CRASH", "flood");
+        const QString path = testing_registry::dataPath("roster.csv");
+        TImportTable t;
+        ResetPeakMemory();
+        const qint64 before = StatusKb("VmRSS:");
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(LoadError(t, path, iftCommaText),
+                 QString("Cannot read '%1': it holds more text than any roster: over 64 million characters.").arg(path));
+        const qint64 ms = clock.elapsed(), grownKb = StatusKb("VmHWM:") - before;
+        qInfo("refused after %d rows in %lld ms; peak memory grew by %lld KB", t.RowCount(), ms, grownKb);
+        QVERIFY2(ms < 10000, qPrintable(QString::number(ms)));
+        // 64 million characters are 128 MB as UTF-16; the receiving buffer and the frame in
+        // hand come on top
+        QVERIFY2(grownKb < 320 * 1024, qPrintable(QString::number(grownKb)));
+        QVERIFY(t.RowCount() > 600);
+#ifdef Q_OS_LINUX
+        QCOMPARE(ImportChild(), 0);
+#endif
+    }
+
+#ifdef CORVANE_IMPORT_SANDBOXED
+    // Confined, the reader can neither write, connect, start programs nor remove the file;
+    // it still reads the roster.
+    void sandboxRefusesWhatAReaderNeverNeeds()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("roster.csv"));
+        QVERIFY(QFile::copy(testing_registry::dataPath("roster.csv"), path));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("CORVANE_IMPORT_TEST_CRASH"), QStringLiteral("probe"));
+        child.setProcessEnvironment(env);
+        child.start(ImportProgramPath(), {path, QString::number(int(iftCommaText))});
+        QVERIFY(child.waitForFinished(30000));
+        QStringList attempts;
+        TImportFrameDecoder decoder;
+        decoder.onTable = [&](const QString &line) { attempts << line; };
+        const QByteArray out = child.readAllStandardOutput();
+        decoder.Feed(out.constData(), out.size());
+        QCOMPARE(attempts, QStringList({"write-open: Permission denied", "read-write-open: Permission denied",
+                                        "socket: Operation not permitted", "exec: Operation not permitted",
+                                        "fork: Operation not permitted", "unlink: Operation not permitted",
+                                        "read-open: allowed"}));
+        QCOMPARE(decoder.Last(), ImportProtocol::TagEnd);
+        QCOMPARE(decoder.Rows(), 31);
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY(!QFileInfo::exists(path + ".written"));
+    }
+#endif
 
     void damagedDatabaseIsAMessage()
     {
@@ -314,14 +461,24 @@ private slots:
         limits.addressSpace = qint64(1) << 30;
         LimitsScope limitScope(limits);
         EnvScope hookScope("CORVANE_IMPORT_TEST_CRASH", "hang");
-        QByteArray limitsText;
+        QByteArray limitsText, statusText;
         QStringList fds;
         bool cancelled = false;
         QTimer poll;
+        QElapsedTimer started;
+        started.start();
         QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
             const pid_t child = ImportChild();
             if (!child || cancelled)
                 return;
+            QFile status(QStringLiteral("/proc/%1/status").arg(child));
+            if (status.open(QIODevice::ReadOnly))
+                statusText = status.readAll();
+#ifdef CORVANE_IMPORT_SANDBOXED
+            // confined a moment after it starts, before it reads anything
+            if (!statusText.contains("Seccomp:\t2") && started.elapsed() < 8000)
+                return;
+#endif
             QFile f(QStringLiteral("/proc/%1/limits").arg(child));
             if (f.open(QIODevice::ReadOnly))
                 limitsText = f.readAll();
@@ -345,6 +502,12 @@ private slots:
         const QString text = QString::fromLatin1(limitsText).simplified();
         QVERIFY2(text.contains("Max cpu time 7 9 seconds"), qPrintable(text));
         QVERIFY2(text.contains("Max core file size 0 0 bytes"), qPrintable(text));
+#ifdef CORVANE_IMPORT_SANDBOXED
+        // no new privileges, and a seccomp filter (mode 2)
+        const QString status = QString::fromLatin1(statusText);
+        QVERIFY2(status.contains(QRegularExpression("NoNewPrivs:\\s+1\\n")), qPrintable(status));
+        QVERIFY2(status.contains(QRegularExpression("Seccomp:\\s+2\\n")), qPrintable(status));
+#endif
 #if !defined(__SANITIZE_ADDRESS__)
         QVERIFY2(text.contains("Max address space 1073741824 1073741824 bytes"), qPrintable(text));
 #endif

@@ -694,7 +694,7 @@ private slots:
         page2()->cbFileType->setFocus();
         QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
         qunsetenv("CORVANE_IMPORT_TEST_CRASH");
-        QCOMPARE(FErrors, QStringList({QString("Cannot read '%1': the file is damaged (the reader stopped unexpectedly).").arg(path)}));
+        QCOMPARE(FErrors, QStringList({QString("Cannot read '%1': the file is damaged (the reader stopped unexpectedly (signal 6)).").arg(path)}));
         QVERIFY(!frmWaiting->isVisible());
         QVERIFY(page2()->isVisible());
         QCOMPARE(page2()->cbFileType->currentText(), QString("Comma Delimited"));

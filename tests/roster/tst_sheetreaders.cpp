@@ -1,10 +1,12 @@
 // libgsf's headers before Qt's: glib uses "signals" as a name, which Qt defines as a macro.
+#include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile-zip.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "memorypeak.h"
 #include "zipwriter.h"
 #include "app/Exceptions.h"
 #include "roster/CellText.h"
@@ -144,6 +146,49 @@ QList<std::pair<QString, QByteArray>> TruthOds()
     content.replace(kOdsNs, kOdsNs + " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
                                      "xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\"");
     return ods;
+}
+
+// A BIFF record: type, length, payload.
+QByteArray Biff(quint16 type, const QByteArray &payload)
+{
+    QByteArray r;
+    const quint16 head[2] = {type, quint16(payload.size())};
+    r.append(reinterpret_cast<const char *>(head), 4);
+    return r + payload;
+}
+template <typename T> QByteArray Le(T v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); }
+
+// An Excel 97-2003 workbook whose one shared string of 8,000 characters fills every cell of
+// rows x columns through LABELSST records: a few bytes a cell in the file.
+void WriteLabelSstWorkbook(const QString &path, int rows, int columns)
+{
+    const QByteArray bof = Le<quint16>(0x0600) + Le<quint16>(0x0005) + QByteArray(12, '\0');
+    const QByteArray sst = Biff(0x00FC, Le<quint32>(1) + Le<quint32>(1) + Le<quint16>(8000) + QByteArray(1, '\0')
+                                            + QByteArray(8000, 'x'));
+    const QByteArray name = "Roster";
+    const qsizetype globalsSize = (4 + bof.size()) + (4 + 8 + name.size()) + sst.size() + 4;
+    QByteArray stream = Biff(0x0809, bof)
+                        + Biff(0x0085, Le<quint32>(quint32(globalsSize)) + QByteArray(2, '\0')
+                                           + Le<quint8>(quint8(name.size())) + QByteArray(1, '\0') + name)
+                        + sst + Biff(0x000A, {});
+    QCOMPARE(stream.size(), globalsSize);
+    stream += Biff(0x0809, Le<quint16>(0x0600) + Le<quint16>(0x0010) + QByteArray(12, '\0'));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c)
+            stream += Biff(0x00FD, Le<quint16>(quint16(r)) + Le<quint16>(quint16(c)) + Le<quint16>(0) + Le<quint32>(0));
+    stream += Biff(0x000A, {});
+    gsf_init();
+    GError *error = nullptr;
+    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+    QVERIFY(file);
+    GsfOutfile *ole = gsf_outfile_msole_new(file);
+    GsfOutput *book = gsf_outfile_new_child(ole, "Workbook", FALSE);
+    gsf_output_write(book, size_t(stream.size()), reinterpret_cast<const guint8 *>(stream.constData()));
+    gsf_output_close(book);
+    g_object_unref(book);
+    gsf_output_close(GSF_OUTPUT(ole));   // closes the file too
+    g_object_unref(ole);
+    g_object_unref(file);
 }
 
 qint64 PeakResidentKb()
@@ -453,6 +498,16 @@ private slots:
         QTest::newRow("not a zip as ods") << "damaged/not-a-zip.xlsx" << int(iftOds) << "zip archive";
         QTest::newRow("xlsx as ods") << "roster.xlsx" << int(iftOds) << "not an OpenDocument spreadsheet";
         QTest::newRow("ods as excel") << "roster.ods" << int(iftExcel) << "not an Excel workbook";
+        QTest::newRow("empty xlsx") << "damaged/empty.xlsx" << int(iftExcel) << "it is not a readable workbook (the file is empty).";
+        QTest::newRow("text named xlsx") << "damaged/text.xlsx" << int(iftExcel) << "it is not a readable workbook (it is no zip package";
+        QTest::newRow("xlsb") << "damaged/roster.xlsb" << int(iftExcel)
+                              << "it is an Excel binary workbook (.xlsb), which cannot be read; save it as .xlsx.";
+        QTest::newRow("Excel 2003 XML") << "damaged/roster-2003.xml" << int(iftExcel)
+                                        << "it is an Excel 2003 XML spreadsheet, which cannot be read; save it as .xlsx.";
+        QTest::newRow("flat ODF as excel") << "damaged/roster.fods" << int(iftExcel)
+                                           << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods.";
+        QTest::newRow("flat ODF as ods") << "damaged/roster.fods" << int(iftOds)
+                                         << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods.";
     }
     void damagedPackages()
     {
@@ -474,6 +529,49 @@ private slots:
         qInfo("refused in %lld ms, peak memory grew by %lld KB", ms, grown);
         QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
         QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
+    }
+
+    // Small files that repeat one long text in every row: each passes every per-cell,
+    // per-row and per-part limit, and the whole is refused at the roster's text limit, at
+    // once, with this program holding no more than the rows it took.
+    void amplifyingRostersRefusedQuickly_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("type");
+        QTest::newRow("ods: 7 cells of 32,767 characters, a row repeated 1,048,575 times")
+            << data("damaged/ods-amplify-repeat.ods") << int(iftOds);
+
+        const QString xlsx = Temp("amplify-shared-string.xlsx");
+        QByteArray rows;
+        for (int r = 1; r <= 200000; ++r)
+            rows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r) + "\" t=\"s\"><v>0</v></c></row>";
+        WriteZip(xlsx, {{"xl/workbook.xml", Workbook("<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>")},
+                        {"xl/_rels/workbook.xml.rels", Rels(Rel("rId1", "worksheet", "worksheets/sheet1.xml")
+                                                            + Rel("rId2", "sharedStrings", "sharedStrings.xml"))},
+                        {"xl/sharedStrings.xml", "<sst xmlns=\"" + kMain + "\"><si><t>" + QByteArray(32767, 'y') + "</t></si></sst>"},
+                        {"xl/worksheets/sheet1.xml", Sheet(rows)}});
+        QVERIFY(QFileInfo(xlsx).size() < 1 << 20);
+        QTest::newRow("xlsx: one shared string of 32,767 characters in 200,000 rows") << xlsx << int(iftExcel);
+
+        const QString xls = Temp("amplify-labelsst.xls");
+        WriteLabelSstWorkbook(xls, 65536, 8);
+        QTest::newRow("xls: LABELSST records of one 8,000-character string, 65,536 rows of 8")
+            << xls << int(iftExcel);
+    }
+    void amplifyingRostersRefusedQuickly()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, type);
+        ResetPeakMemory();
+        const qint64 before = StatusKb("VmRSS:");
+        QElapsedTimer timer;
+        timer.start();
+        ExpectError(path, TImportFileType(type), "it holds more text than any roster: over 64 million characters");
+        const qint64 ms = timer.elapsed(), grownKb = StatusKb("VmHWM:") - before;
+        qInfo("refused in %lld ms, peak memory grew by %lld KB", ms, grownKb);
+        QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
+        // the 64 million characters taken before the refusal are 128 MB as UTF-16
+        QVERIFY2(grownKb < 320 * 1024, qPrintable(QString::number(grownKb)));
     }
 
     void hostileWorkbooks_data()
@@ -536,6 +634,18 @@ private slots:
         QVERIFY(t.LoadFromFile(full, iftExcel));
         QCOMPARE(t.GetCell(0, 0).size(), 32767);
 
+        // Blanks between rows, far more than a cell may hold, are no cell: the part's size
+        // limit is what bounds them. A run of text as long is a cell and refused.
+        const QString blanks = Temp("blank-runs.xlsx");
+        const QByteArray run(2 << 20, ' ');
+        WriteZip(blanks, Book(Sheet("<row>" + Inline("A1", "ONE") + "</row>" + run + "\n" + run
+                                    + "<row>" + Inline("A2", "TWO") + "</row>")));
+        QVERIFY(t.LoadFromFile(blanks, iftExcel));
+        QCOMPARE(Rows(t), QList<QStringList>({{"ONE"}, {"TWO"}}));
+        const QString text = Temp("text-run.xlsx");
+        WriteZip(text, Book(Sheet("<row>" + Inline("A1", "ONE") + "</row>" + run + "x" + run)));
+        ExpectError(text, iftExcel, "32,767");
+
         // A chart sheet first in tab order: the first worksheet is read.
         const QString chart = Temp("chart-first.xlsx");
         WriteZip(chart, {{"xl/workbook.xml", Workbook("<sheet name=\"C\" sheetId=\"1\" r:id=\"rId1\"/>"
@@ -579,6 +689,9 @@ private slots:
         QTest::newRow("rows past the last")
             << "<table:table-row table:number-rows-repeated=\"2000000\">" + a + "</table:table-row>"
             << "1,048,576 rows";
+        QTest::newRow("a row repeated 2^64 times")
+            << "<table:table-row table:number-rows-repeated=\"18446744073709551616\">" + a + "</table:table-row>"
+            << "1,048,576 rows";
     }
     void hostileSpreadsheets()
     {
@@ -586,7 +699,11 @@ private slots:
         QFETCH(QString, why);
         const QString path = Temp(QString("hostile-%1.ods").arg(QTest::currentDataTag()).replace(' ', '-'));
         WriteZip(path, Ods(rows));
+        QElapsedTimer timer;
+        timer.start();
         ExpectError(path, iftOds, why);
+        // refused when met, not after expanding a repeat row by row
+        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
     }
 
     void spreadsheetEdges()

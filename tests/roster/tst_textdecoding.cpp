@@ -227,7 +227,7 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         // nothing writes into the pipe: a reader that opened it would wait for ever
         for (TImportFileType type : AllTypes)
-            QCOMPARE(LoadError(path, type), QString("Cannot open '%1': it is not a regular file.").arg(path));
+            QCOMPARE(LoadError(path, type), QString("Cannot open '%1': it is a pipe (FIFO), not a file.").arg(path));
         QVERIFY_THROWS_EXCEPTION(Exception, CheckReadableFile("/dev/null"));
 #else
         QSKIP("named pipes are a Unix matter");
