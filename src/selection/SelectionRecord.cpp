@@ -500,7 +500,9 @@ TSelectionRecord TSelectionRecord::FromJson(const QJsonObject &o, const QString 
         r.Source.BlankRows.clear();
     for (const QJsonValue &v : o.value(QStringLiteral("columns")).toArray())
         r.Source.ColumnKinds << v.toString();
-    r.RosterSize = qint64(o.value(QStringLiteral("rosterSize")).toDouble(-1));
+    // a size no file has (or no number at all) reads as unknown, never as an overflowing integer
+    const double size = o.value(QStringLiteral("rosterSize")).toDouble(-1);
+    r.RosterSize = size >= 0 && size < 9.0e18 ? qint64(size) : -1;
     r.RosterSha256 = o.value(QStringLiteral("rosterSha256")).toString();
     r.PoolCount = o.value(QStringLiteral("poolCount")).toInt();
     r.PremiseCode = o.value(QStringLiteral("premise")).toString();

@@ -833,6 +833,12 @@ private slots:
         QCOMPARE(back.PoolSha256, r.PoolSha256);
         QCOMPARE(back.AlternatesAsked, 3);
         QCOMPARE(back.Alternates, r.Alternates);
+        // a size past 64 bits (found by fuzzing) reads as unknown, not as an overflowed integer
+        for (const double size : {138e23, -5.0, 1e300}) {
+            QJsonObject o = r.ToJson();
+            o["rosterSize"] = size;
+            QCOMPARE(TSelectionRecord::FromJson(o, QStringLiteral("r.json")).RosterSize, qint64(-1));
+        }
         QVERIFY(r.BatchArguments().contains(QStringLiteral("--alternates")));
         QVERIFY(r.Fields().contains(qMakePair(QStringLiteral("Alternates"),
                                               QStringLiteral("3 asked for, 1 drawn: every member not selected"))));
