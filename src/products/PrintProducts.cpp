@@ -10,9 +10,11 @@
 
 #include <QHash>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -369,24 +371,29 @@ void TPrintProducts::PrintConcurrently(const TProductPrinters &printers, int thr
     const int sheetCount = int(m_forms.size());
     using Task = std::function<void(const Pipelines &)>;
     QList<Task> tasks;   // in print order
+    QList<int> cost;     // what a product costs to write, roughly, for each member (CPU, measured)
+    auto add = [&](int weight, Task task) {
+        tasks.append(std::move(task));
+        cost.append(weight);
+    };
     if (in.NotificationCopy && printers.NotificationCopy)
-        tasks.append([&](const Pipelines &p) { printers.NotificationCopy(p.History.get()); });
+        add(3, [&](const Pipelines &p) { printers.NotificationCopy(p.History.get()); });
     if (in.WorkingCopy && printers.WorkingCopy)
-        tasks.append([&](const Pipelines &p) { printers.WorkingCopy(p.History.get()); });
+        add(3, [&](const Pipelines &p) { printers.WorkingCopy(p.History.get()); });
     if (in.TestingRegister && printers.TestingRegister)
-        tasks.append([&](const Pipelines &p) { printers.TestingRegister(p.History.get()); });
+        add(4, [&](const Pipelines &p) { printers.TestingRegister(p.History.get()); });
     if (in.Front2624 && printers.Front2624)
-        tasks.append([&](const Pipelines &p) { printers.Front2624(p.Forms.get(), p.FormMembers.get()); });
+        add(5, [&](const Pipelines &p) { printers.Front2624(p.Forms.get(), p.FormMembers.get()); });
     if (in.Back2624 && printers.Back2624) {
         const TDD2624BackLines lines{
             TDD2624BackLine{QDateTime(in.CollectionDate, QTime(0, 0)), QString(), QString(), QString()}};
-        tasks.append([&, lines](const Pipelines &) { printers.Back2624(sheetCount, lines); });
+        add(3, [&, lines](const Pipelines &) { printers.Back2624(sheetCount, lines); });
     }
     if (in.BottleLabels && printers.BottleLabels)
-        tasks.append([&](const Pipelines &p) { printers.BottleLabels(p.History.get(), memberCount); });
+        add(12, [&](const Pipelines &p) { printers.BottleLabels(p.History.get(), memberCount); });
     const TSelectionRecord *record = CurrentSelectionRecord();
     if (in.SelectionRecord && printers.SelectionRecord && record)
-        tasks.append([&](const Pipelines &) { printers.SelectionRecord(*record); });
+        add(1, [&](const Pipelines &) { printers.SelectionRecord(*record); });
 
     auto frozen = std::make_unique<Frozen>();
     frozen->Members.reserve(memberCount);
@@ -412,13 +419,21 @@ void TPrintProducts::PrintConcurrently(const TProductPrinters &printers, int thr
         p.History->RecordCount = memberCount;
         p.FormMembers->SetMasterDataPipeline(p.Forms.get());
     }
+    const int cores = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    // The longest products first, so that the last one to end is a short one; one worker
+    // takes them in print order, as Print does.
+    QList<int> order(tasks.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (cores > 1)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return cost.at(a) > cost.at(b); });
     // Plain threads taking the next task until none is left; joining them orders their
     // writes before what follows (also for a race detector, which cannot see Qt's locks).
     std::vector<std::exception_ptr> errors(size_t(tasks.size()));
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
     auto work = [&] {
-        for (int t = next++; t < tasks.size(); t = next++) {
+        for (int k = next++; k < tasks.size(); k = next++) {
+            const int t = order.at(k);
             if (failed.load())
                 return;
             try {
@@ -429,7 +444,6 @@ void TPrintProducts::PrintConcurrently(const TProductPrinters &printers, int thr
             }
         }
     };
-    const int cores = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
     std::vector<std::thread> workers;
     for (int w = 0; w < std::min<qsizetype>(cores, tasks.size()); ++w)
         workers.emplace_back(work);
