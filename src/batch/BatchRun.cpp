@@ -446,10 +446,12 @@ const QStringList &productFileNames()
 
 // Each product goes to its own file: the preview handler exports what the report generated.
 // A failed write names the product's file in the output folder and the system's reason.
+// Products print on several threads, each one from start to end on one: the file is the
+// thread's.
 TProductPrinters filePrinters(const QString &dir, const QString &outDir, int labelStart)
 {
-    static QString current;
-    static QString shown;
+    static thread_local QString current;
+    static thread_local QString shown;
     SetPreviewHandler([](TppReport &, TppDocument &document) {
         QString error;
         if (!ExportToPdf(document, current, &error))
@@ -510,7 +512,7 @@ void writeProducts(TPrintProducts &print, const QString &outDir, int labelStart)
     {
         // SIGTERM or SIGINT now removes the scratch folder too.
         const TScratchCleanup cleanup(scratch.path(), productFileNames());
-        print.Print(filePrinters(scratch.path(), outDir, labelStart));
+        print.PrintConcurrently(filePrinters(scratch.path(), outDir, labelStart));
         const QDir from(scratch.path());
         for (const QString &name : from.entryList(QDir::Files)) {
             const QString target = QDir(outDir).filePath(name);

@@ -10,7 +10,13 @@
 #include "selection/SelectionRecord.h"
 
 #include <QHash>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <numeric>
+#include <thread>
 
 namespace {
 
@@ -119,27 +125,38 @@ QList<int> ProductBoxTops(int groupHeight, int count)
 }
 
 TPrintProducts::TPrintProducts(TSelectedMembers &members, TServiceUtils &profile)
-    : m_members(members), m_profile(profile)
+    : m_members(members), m_profile(profile), m_main(makePipelines())
 {
-    setUpPipelines();
 }
 
 TPrintProducts::~TPrintProducts() = default;
 
 void TPrintProducts::forgetMembers() const
 {
-    for (CachedMember &c : m_cache)
+    for (CachedMember &c : m_main->Cache)
         c.index = -1;
 }
 
-TRosterRec TPrintProducts::member(int n, int slot) const
+const TRosterRec &TPrintProducts::member(const Pipelines &p, int n, int slot) const
 {
-    CachedMember &c = m_cache[slot];
+    if (m_frozen)
+        return m_frozen->Members.at(n);
+    CachedMember &c = p.Cache[slot];
     if (c.index != n) {
         c.rec = m_members.GetSelectedMember(n);
         c.index = n;
     }
     return c.rec;
+}
+
+QString TPrintProducts::premiseCode() const
+{
+    return m_frozen ? m_frozen->Premise : m_members.PremiseCode();
+}
+
+QString TPrintProducts::locationCode() const
+{
+    return m_frozen ? m_frozen->Location : m_members.LocationCode();
 }
 
 QString TPrintProducts::sheetBatch(int sheet) const
@@ -176,9 +193,9 @@ void TPrintProducts::NumberMembers()
         m_members.SetMemberPrintInfo(i, int(m_forms.size()) - 1, numbers.GetSpecimenNumber());
     }
 
-    m_ppForms->RecordCount = int(m_forms.size());
-    m_ppFormMembers->RecordCount = count;
-    m_ppHistory->RecordCount = count;
+    m_main->Forms->RecordCount = int(m_forms.size());
+    m_main->FormMembers->RecordCount = count;
+    m_main->History->RecordCount = count;
     forgetMembers();
     completeSelectionRecord();
 }
@@ -303,10 +320,10 @@ void TPrintProducts::Print(const TProductPrinters &printers)
 {
     CheckInputs();
     NumberMembers();
-    m_ppFormMembers->SetMasterDataPipeline(m_ppForms.get());
+    m_main->FormMembers->SetMasterDataPipeline(m_main->Forms.get());
 
     const TPrintInputs &in = Inputs;
-    TppJITPipeline *history = m_ppHistory.get();
+    TppJITPipeline *history = m_main->History.get();
     if (in.NotificationCopy && printers.NotificationCopy) {
         forgetMembers();
         printers.NotificationCopy(history);
@@ -321,7 +338,7 @@ void TPrintProducts::Print(const TProductPrinters &printers)
     }
     if (in.Front2624 && printers.Front2624) {
         forgetMembers();
-        printers.Front2624(m_ppForms.get(), m_ppFormMembers.get());
+        printers.Front2624(m_main->Forms.get(), m_main->FormMembers.get());
     }
     if (in.Back2624 && printers.Back2624) {
         const TDD2624BackLines lines{
@@ -339,12 +356,121 @@ void TPrintProducts::Print(const TProductPrinters &printers)
     }
 }
 
+void TPrintProducts::PrintConcurrently(const TProductPrinters &printers, int threads)
+{
+    CheckInputs();
+    NumberMembers();
+    m_main->FormMembers->SetMasterDataPipeline(m_main->Forms.get());
+
+    const TPrintInputs &in = Inputs;
+    const int memberCount = m_members.SelectedCount();
+    const int sheetCount = int(m_forms.size());
+    using Task = std::function<void(const Pipelines &)>;
+    QList<Task> tasks;   // in print order
+    QList<int> cost;     // what a product costs to write, roughly, for each member (CPU, measured)
+    auto add = [&](int weight, Task task) {
+        tasks.append(std::move(task));
+        cost.append(weight);
+    };
+    if (in.NotificationCopy && printers.NotificationCopy)
+        add(3, [&](const Pipelines &p) { printers.NotificationCopy(p.History.get()); });
+    if (in.WorkingCopy && printers.WorkingCopy)
+        add(3, [&](const Pipelines &p) { printers.WorkingCopy(p.History.get()); });
+    if (in.TestingRegister && printers.TestingRegister)
+        add(4, [&](const Pipelines &p) { printers.TestingRegister(p.History.get()); });
+    if (in.Front2624 && printers.Front2624)
+        add(5, [&](const Pipelines &p) { printers.Front2624(p.Forms.get(), p.FormMembers.get()); });
+    if (in.Back2624 && printers.Back2624) {
+        const TDD2624BackLines lines{
+            TDD2624BackLine{QDateTime(in.CollectionDate, QTime(0, 0)), QString(), QString(), QString()}};
+        add(3, [&, lines](const Pipelines &) { printers.Back2624(sheetCount, lines); });
+    }
+    if (in.BottleLabels && printers.BottleLabels)
+        add(12, [&](const Pipelines &p) { printers.BottleLabels(p.History.get(), memberCount); });
+    const TSelectionRecord *record = CurrentSelectionRecord();
+    if (in.SelectionRecord && printers.SelectionRecord && record)
+        add(1, [&](const Pipelines &) { printers.SelectionRecord(*record); });
+
+    auto frozen = std::make_unique<Frozen>();
+    frozen->Members.reserve(memberCount);
+    for (int i = 0; i < memberCount; ++i)
+        frozen->Members.append(m_members.GetSelectedMember(i));
+    frozen->Premise = m_members.PremiseCode();
+    frozen->Location = m_members.LocationCode();
+    m_frozen = std::move(frozen);
+    struct Thaw
+    {
+        TPrintProducts *owner;
+        ~Thaw() { owner->m_frozen.reset(); }
+    } thaw{this};
+
+    // Every task gets its pipelines before any starts: making them touches nothing shared,
+    // and a task then only reads.
+    std::vector<std::unique_ptr<Pipelines>> own;
+    for (qsizetype t = 0; t < tasks.size(); ++t) {
+        own.push_back(makePipelines());
+        Pipelines &p = *own.back();
+        p.Forms->RecordCount = sheetCount;
+        p.FormMembers->RecordCount = memberCount;
+        p.History->RecordCount = memberCount;
+        p.FormMembers->SetMasterDataPipeline(p.Forms.get());
+    }
+    const int cores = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    // The longest products first, so that the last one to end is a short one; one worker
+    // takes them in print order, as Print does.
+    QList<int> order(tasks.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (cores > 1)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return cost.at(a) > cost.at(b); });
+    // Plain threads taking the next task until none is left; joining them orders their
+    // writes before what follows (also for a race detector, which cannot see Qt's locks).
+    std::vector<std::exception_ptr> errors(size_t(tasks.size()));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        for (int k = next++; k < tasks.size(); k = next++) {
+            const int t = order.at(k);
+            if (failed.load())
+                return;
+            try {
+                tasks.at(t)(*own[size_t(t)]);
+            } catch (...) {
+                errors[size_t(t)] = std::current_exception();
+                failed.store(true);
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int w = 0; w < std::min<qsizetype>(cores, tasks.size()); ++w)
+        workers.emplace_back(work);
+    for (std::thread &w : workers)
+        w.join();
+    for (const std::exception_ptr &e : errors)
+        if (e)
+            std::rethrow_exception(e);
+}
+
 QString TPrintProducts::TestInfo(const QString &rank) const
 {
     return m_profile.TestInfoCode(RankGrade(rank));
 }
 
 QVariant TPrintProducts::FormsValue(int sheet, const QString &fieldName) const
+{
+    return formsValue(sheet, fieldName);
+}
+
+QVariant TPrintProducts::FormMembersValue(int n, int masterSheet, const QString &fieldName) const
+{
+    return formMembersValue(*m_main, n, masterSheet, fieldName);
+}
+
+QVariant TPrintProducts::HistoryValue(int n, const QString &fieldName) const
+{
+    return historyValue(*m_main, n, fieldName);
+}
+
+QVariant TPrintProducts::formsValue(int sheet, const QString &fieldName) const
 {
     const QString f = fieldName.toUpper();
     if (f == QLatin1String("ID"))
@@ -364,16 +490,17 @@ QVariant TPrintProducts::FormsValue(int sheet, const QString &fieldName) const
     if (f == QLatin1String("SERVICEDESIGNATOR"))
         return m_profile.ServiceDesignator;
     if (f == QLatin1String("LOCATIONCODE"))
-        return m_members.LocationCode();
+        return locationCode();
     return QString();
 }
 
-QVariant TPrintProducts::FormMembersValue(int n, int masterSheet, const QString &fieldName) const
+QVariant TPrintProducts::formMembersValue(const Pipelines &p, int n, int masterSheet,
+                                          const QString &fieldName) const
 {
     const QString f = fieldName.toUpper();
     // Fields that do not depend on the member first: no need to look it up.
     if (f == QLatin1String("PREMISE"))
-        return m_members.PremiseCode();
+        return premiseCode();
     if (f == QLatin1String("BATCHNUMBER"))
         return sheetBatch(masterSheet);
     if (f == QLatin1String("DATECOLLECTED"))
@@ -381,25 +508,25 @@ QVariant TPrintProducts::FormMembersValue(int n, int masterSheet, const QString 
     if (n < 0 || n >= m_members.SelectedCount())
         return QString();
     if (f == QLatin1String("SPECIMENNUMBER"))
-        return member(n, 0).SpecimenNumber;
+        return member(p, n, 0).SpecimenNumber;
     if (f == QLatin1String("SSN"))
-        return member(n, 0).SSN;
+        return member(p, n, 0).SSN;
     if (f == QLatin1String("TESTINFO"))
-        return TestInfo(member(n, 0).Rank);
+        return TestInfo(member(p, n, 0).Rank);
     if (f == QLatin1String("FULLNAME"))
-        return member(n, 0).Name;
+        return member(p, n, 0).Name;
     if (f == QLatin1String("RANK"))
-        return member(n, 0).Rank;
+        return member(p, n, 0).Rank;
     if (f == QLatin1String("FORMID"))
-        return member(n, 0).FormIndex;
+        return member(p, n, 0).FormIndex;
     return QString();
 }
 
-QVariant TPrintProducts::HistoryValue(int n, const QString &fieldName) const
+QVariant TPrintProducts::historyValue(const Pipelines &p, int n, const QString &fieldName) const
 {
     const QString f = fieldName.toUpper();
     if (f == QLatin1String("PREMISE"))
-        return m_members.PremiseCode();
+        return premiseCode();
     if (f == QLatin1String("DATECOLLECTED") || f == QLatin1String("DATETOCOLLECT"))
         return DateToSerial(Inputs.CollectionDate);
     if (f == QLatin1String("LABELVERSION"))
@@ -411,39 +538,39 @@ QVariant TPrintProducts::HistoryValue(int n, const QString &fieldName) const
     if (n < 0 || n >= m_members.SelectedCount())
         return QString();
     if (f == QLatin1String("SPECIMENNUMBER"))
-        return member(n, 1).SpecimenNumber;
+        return member(p, n, 1).SpecimenNumber;
     if (f == QLatin1String("SSN"))
-        return member(n, 1).SSN;
+        return member(p, n, 1).SSN;
     if (f == QLatin1String("TESTINFO"))
-        return TestInfo(member(n, 1).Rank);
+        return TestInfo(member(p, n, 1).Rank);
     if (f == QLatin1String("BATCHNUMBER"))
-        return sheetBatch(member(n, 1).FormIndex);
+        return sheetBatch(member(p, n, 1).FormIndex);
     if (f == QLatin1String("FULLNAME"))
-        return member(n, 1).Name;
+        return member(p, n, 1).Name;
     if (f == QLatin1String("RANK"))
-        return member(n, 1).Rank;
+        return member(p, n, 1).Rank;
     if (f == QLatin1String("FULLPOOLNAME") || f == QLatin1String("DESCRIPTION"))
-        return member(n, 1).Organization;
+        return member(p, n, 1).Organization;
     if (f == QLatin1String("GENDER"))
-        return member(n, 1).Gender;
+        return member(p, n, 1).Gender;
     if (f == QLatin1String("FORMID"))
-        return member(n, 1).FormIndex;
+        return member(p, n, 1).FormIndex;
     return QString();
 }
 
 QVariant TPrintProducts::ppFormsGetFieldValue(const QString &fieldName) const
 {
-    return FormsValue(m_ppForms->RecordIndex(), fieldName);
+    return formsValue(m_main->Forms->RecordIndex(), fieldName);
 }
 
 QVariant TPrintProducts::ppFormMembersGetFieldValue(const QString &fieldName) const
 {
-    return FormMembersValue(m_ppFormMembers->RecordIndex(), m_ppForms->RecordIndex(), fieldName);
+    return formMembersValue(*m_main, m_main->FormMembers->RecordIndex(), m_main->Forms->RecordIndex(), fieldName);
 }
 
 QVariant TPrintProducts::ppHistoryGetFieldValue(const QString &fieldName) const
 {
-    return HistoryValue(m_ppHistory->RecordIndex(), fieldName);
+    return historyValue(*m_main, m_main->History->RecordIndex(), fieldName);
 }
 
 QString TPrintProducts::ValueText(const QVariant &value)
@@ -472,7 +599,7 @@ double TPrintProducts::ValueDouble(const QVariant &value)
     }
 }
 
-void TPrintProducts::setUpPipelines()
+std::unique_ptr<TPrintProducts::Pipelines> TPrintProducts::makePipelines() const
 {
     auto make = [](const char *userName, const FieldDef *defs, int count) {
         auto p = std::make_unique<TppJITPipeline>(QString::fromLatin1(userName));
@@ -487,22 +614,27 @@ void TPrintProducts::setUpPipelines()
         }
         return p;
     };
-    m_ppForms = make("Forms", FormsFields, int(std::size(FormsFields)));
-    m_ppFormMembers = make("FormMembers", FormMembersFields, int(std::size(FormMembersFields)));
-    m_ppHistory = make("History1", HistoryFields, int(std::size(HistoryFields)));
+    auto set = std::make_unique<Pipelines>();
+    set->Forms = make("Forms", FormsFields, int(std::size(FormsFields)));
+    set->FormMembers = make("FormMembers", FormMembersFields, int(std::size(FormMembersFields)));
+    set->History = make("History1", HistoryFields, int(std::size(HistoryFields)));
 
     auto wire = [](TppJITPipeline *p, std::function<QVariant(const QString &)> value) {
         p->OnGetFieldValue = value;
         p->OnGetFieldAsString = [value](const QString &f) { return ValueText(value(f)); };
         p->OnGetFieldAsDouble = [value](const QString &f) { return ValueDouble(value(f)); };
     };
-    wire(m_ppForms.get(), [this](const QString &f) { return ppFormsGetFieldValue(f); });
-    wire(m_ppFormMembers.get(), [this](const QString &f) { return ppFormMembersGetFieldValue(f); });
-    wire(m_ppHistory.get(), [this](const QString &f) { return ppHistoryGetFieldValue(f); });
+    const Pipelines *p = set.get();
+    wire(p->Forms.get(), [this, p](const QString &f) { return formsValue(p->Forms->RecordIndex(), f); });
+    wire(p->FormMembers.get(), [this, p](const QString &f) {
+        return formMembersValue(*p, p->FormMembers->RecordIndex(), p->Forms->RecordIndex(), f);
+    });
+    wire(p->History.get(), [this, p](const QString &f) { return historyValue(*p, p->History->RecordIndex(), f); });
 
     TppMasterFieldLink link;
     link.MasterFieldName = QStringLiteral("ID");
     link.DetailFieldName = QStringLiteral("FormID");
     link.DetailSortOrder = soAscending;
-    m_ppFormMembers->MasterFieldLinks.append(link);
+    set->FormMembers->MasterFieldLinks.append(link);
+    return set;
 }

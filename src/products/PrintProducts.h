@@ -136,9 +136,9 @@ public:
     TPrintInputs Inputs;
 
     const TForms &Forms() const { return m_forms; }
-    TppJITPipeline *ppForms() const { return m_ppForms.get(); }
-    TppJITPipeline *ppFormMembers() const { return m_ppFormMembers.get(); }
-    TppJITPipeline *ppHistory() const { return m_ppHistory.get(); }
+    TppJITPipeline *ppForms() const { return m_main->Forms.get(); }
+    TppJITPipeline *ppFormMembers() const { return m_main->FormMembers.get(); }
+    TppJITPipeline *ppHistory() const { return m_main->History.get(); }
 
     // Splits the selected members into sheets and numbers sheets and members from the
     // batch range and starting batch of Inputs; sets the pipelines' record counts.
@@ -160,6 +160,14 @@ public:
     // prints the ticked products in their fixed order. The first failing product stops the rest.
     void Print(const TProductPrinters &printers);
 
+    // The same, with the ticked products printed at once on worker threads (one product a
+    // task, 'threads' at a time; 0 for one per core), each over pipelines of its own. Only for
+    // printers that ask nobody anything (files, not previews). The selected members and the
+    // premise and location are read once, before the first task starts; the products come out
+    // as Print makes them. A failing product stops the tasks not yet started, and the error of
+    // the first failing product, in print order, is raised once every task has ended.
+    void PrintConcurrently(const TProductPrinters &printers, int threads = 0);
+
     // Field values, as the pipelines answer them. Names are matched without regard to
     // case; an unknown name gives an empty text.
     QVariant FormsValue(int sheet, const QString &fieldName) const;
@@ -179,18 +187,6 @@ public:
     QString TestInfo(const QString &rank) const;
 
 private:
-    void setUpPipelines();
-    void completeSelectionRecord() const;
-    TRosterRec member(int n, int slot) const;
-    QString sheetBatch(int sheet) const;
-
-    TSelectedMembers &m_members;
-    TServiceUtils &m_profile;
-    TForms m_forms;
-    std::unique_ptr<TppJITPipeline> m_ppForms;
-    std::unique_ptr<TppJITPipeline> m_ppFormMembers;
-    std::unique_ptr<TppJITPipeline> m_ppHistory;
-
     // The member last read per pipeline: a report asks for many fields of one record
     // in a row, and finding a selected member walks the whole display order.
     struct CachedMember
@@ -198,6 +194,37 @@ private:
         int index = -1;
         TRosterRec rec;
     };
-    mutable CachedMember m_cache[2];
+    // The three pipelines one report reads, with their record positions and cache.
+    struct Pipelines
+    {
+        std::unique_ptr<TppJITPipeline> Forms;
+        std::unique_ptr<TppJITPipeline> FormMembers;
+        std::unique_ptr<TppJITPipeline> History;
+        mutable CachedMember Cache[2];
+    };
+    std::unique_ptr<Pipelines> makePipelines() const;
+    void completeSelectionRecord() const;
+    const TRosterRec &member(const Pipelines &p, int n, int slot) const;
+    QString sheetBatch(int sheet) const;
+    QString premiseCode() const;
+    QString locationCode() const;
+    QVariant formsValue(int sheet, const QString &fieldName) const;
+    QVariant formMembersValue(const Pipelines &p, int n, int masterSheet, const QString &fieldName) const;
+    QVariant historyValue(const Pipelines &p, int n, const QString &fieldName) const;
+
+    TSelectedMembers &m_members;
+    TServiceUtils &m_profile;
+    TForms m_forms;
+    std::unique_ptr<Pipelines> m_main;
+
+    // While products print on several threads: the selected members and the codes, read
+    // once, so that no task calls into the selection (a page's controls among it).
+    struct Frozen
+    {
+        TRosterRecs Members;
+        QString Premise;
+        QString Location;
+    };
+    std::unique_ptr<const Frozen> m_frozen;
     void forgetMembers() const;
 };

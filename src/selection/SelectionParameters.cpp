@@ -9,7 +9,51 @@
 
 #include <QHash>
 #include <QLocale>
+#include <algorithm>
 #include <utility>
+
+namespace {
+// The partition steps fix the order of equal members (the total-number draw depends on it).
+// The two halves are disjoint, so sorting the smaller one by recursion and the larger one in
+// the loop gives the same result with a stack depth of log N.
+template<typename Key, typename Before>
+void PartitionSort(QList<Key> &keys, int l, int r, const Before &before)
+{
+    while (l < r) {
+        int i = l;
+        int j = r;
+        const Key pivot = keys[(l + r) / 2];
+        do {
+            while (before(keys[i], pivot))
+                ++i;
+            while (before(pivot, keys[j]))
+                --j;
+            if (i <= j) {
+                std::swap(keys[i], keys[j]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        const bool left = l < j;
+        const bool right = i < r;
+        if (left && right) {
+            if (j - l < r - i) {
+                PartitionSort(keys, l, j, before);
+                l = i;
+            } else {
+                PartitionSort(keys, i, r, before);
+                r = j;
+            }
+        } else if (left) {
+            r = j;
+        } else if (right) {
+            l = i;
+        } else {
+            break;
+        }
+    }
+}
+} // namespace
 
 QString SsnDisplayText(const QString &ssn)
 {
@@ -166,6 +210,8 @@ void TMemberList::SortByColumn(int column)
 {
     if (column == SortColumn) {
         SortAscending = !SortAscending;
+        if (ResortReversed())
+            return;
     } else {
         SortColumn = quint8(column);
         SortAscending = true;
@@ -250,51 +296,77 @@ void TMemberList::Sort()
             const quint32 female = m.Gender == QLatin1String("F") ? 1 : 0;
             keys[p] = {prefix, DisplayOrder[p], quint32(g.value()) << 5 | female << 4 | quint32(exact)};
         }
-        QuickSort(keys, 0, n - 1);
+        PartitionSort(keys, 0, n - 1, [this](const TSortKey &a, const TSortKey &b) { return KeyBefore(a, b); });
         for (int p = 0; p < n; ++p)
             DisplayOrder[p] = keys[p].Member;
     }
     InvalidateIndex();
 }
 
-void TMemberList::QuickSort(QList<TSortKey> &keys, int l, int r)
+bool TMemberList::ResortReversed()
 {
-    // The partition steps fix the order of equal members (the total-number draw depends
-    // on it). The two halves are disjoint, so sorting the smaller one by recursion and
-    // the larger one in the loop gives the same result with a stack depth of log N.
-    while (l < r) {
-        int i = l;
-        int j = r;
-        const TSortKey pivot = keys[(l + r) / 2];
-        do {
-            while (KeyBefore(keys[i], pivot))
-                ++i;
-            while (KeyBefore(pivot, keys[j]))
-                --j;
-            if (i <= j) {
-                std::swap(keys[i], keys[j]);
-                ++i;
-                --j;
-            }
-        } while (i <= j);
-        const bool left = l < j;
-        const bool right = i < r;
-        if (left && right) {
-            if (j - l < r - i) {
-                QuickSort(keys, l, j);
-                l = i;
-            } else {
-                QuickSort(keys, i, r);
-                r = j;
-            }
-        } else if (left) {
-            r = j;
-        } else if (right) {
-            l = i;
-        } else {
-            break;
+    // Under a strict weak order a sorted list holds equal members side by side. One pass
+    // checks the order the last sort gave and numbers the runs of equal members along it;
+    // the partition sort then runs on those numbers, which decide every comparison as the
+    // member texts would, so equal members end exactly where a full sort puts them.
+    const int n = int(DisplayOrder.size());
+    if (n <= 1 || SortColumn > 2)
+        return false;
+    const bool wasAscending = !SortAscending;
+    struct Key
+    {
+        quint32 Order;   // group (0 females first when grouping) << 31, then the run reversed
+        int Member;
+    };
+    QList<Key> keys(n);
+    const QString *otherGender = nullptr;
+    quint32 group = 0;
+    quint32 run = 0;
+    bool ties = false;
+    for (int p = 0; p < n; ++p) {
+        const TRosterRec &m = Members[DisplayOrder[p]];
+        quint32 g = 0;
+        if (GroupByGender && m.Gender != QLatin1String("F")) {
+            // Two other genders compare equal to each other but not alike against a
+            // third member: no strict order, so only the full sort knows the result.
+            if (otherGender && *otherGender != m.Gender)
+                return false;
+            otherGender = &m.Gender;
+            g = 1;
         }
+        if (p > 0) {
+            if (g < group)
+                return false;
+            if (g == group) {
+                const int c = CompareSortText(SortText(Members[DisplayOrder[p - 1]]), SortText(m));
+                if (wasAscending ? c > 0 : c < 0)
+                    return false;
+                if (c == 0)
+                    ties = true;
+                else
+                    ++run;
+            } else {
+                ++run;
+            }
+        }
+        group = g;
+        keys[p] = {g << 31 | (0x7FFFFFFFu - run), DisplayOrder[p]};
     }
+    if (!ties) {
+        // One order only: each group backwards.
+        int start = 0;
+        for (int p = 1; p <= n; ++p)
+            if (p == n || keys[p].Order >> 31 != keys[start].Order >> 31) {
+                std::reverse(DisplayOrder.begin() + start, DisplayOrder.begin() + p);
+                start = p;
+            }
+    } else {
+        PartitionSort(keys, 0, n - 1, [](const Key &a, const Key &b) { return a.Order < b.Order; });
+        for (int p = 0; p < n; ++p)
+            DisplayOrder[p] = keys[p].Member;
+    }
+    InvalidateIndex();
+    return true;
 }
 
 const QList<int> &TMemberList::SelectedIndexes() const

@@ -85,7 +85,10 @@ private:
     };
     const QString &SortText(const TRosterRec &m) const;
     bool KeyBefore(const TSortKey &a, const TSortKey &b) const;
-    void QuickSort(QList<TSortKey> &keys, int l, int r);
+    // The same column clicked again, on a list the last sort left in order: the order again
+    // in the other direction, from one pass over the list. False (nothing changed) when the
+    // list is not in the order the rules give, or the rules give no strict order of members.
+    bool ResortReversed();
     void InvalidateIndex() { m_indexValid = false; m_selectedValid = false; }
     void EnsureIndex() const;
     void TreeAdd(int position, int delta) const;

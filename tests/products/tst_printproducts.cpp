@@ -8,8 +8,19 @@
 #include "selection/SelectionParameters.h"
 #include "selection/SelectionRecord.h"
 
+#include "products/RBBottleLabels.h"
+#include "products/RBTestingRegister.h"
+#include "report/Engine.h"
+#include "report/ReportModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QScopeGuard>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -142,6 +153,63 @@ void TickAll(TPrintInputs &in)
     in.NotificationCopy = in.WorkingCopy = in.TestingRegister = true;
     in.Front2624 = in.Back2624 = in.BottleLabels = true;
 }
+
+// Every stream of a PDF (page contents, fonts, pictures), as written: the compressor is
+// deterministic, so equal streams mean equal pages. The document's dates lie outside them.
+QList<QByteArray> PdfStreams(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray pdf = f.readAll();
+    QList<QByteArray> streams;
+    for (qsizetype at = pdf.indexOf(">>\nstream\n"); at >= 0; at = pdf.indexOf(">>\nstream\n", at)) {
+        const qsizetype from = at + 10;
+        const qsizetype to = pdf.indexOf("endstream", from);
+        if (to < 0)
+            break;
+        streams.append(pdf.mid(from, to - from));
+        at = to;
+    }
+    return streams;
+}
+
+// The program's report forms, each writing its product into a file of the folder; the file
+// is the printing thread's. The register's print time is fixed so that two runs agree.
+struct TPdfPrinters
+{
+    static thread_local QString File;
+    QString Dir;
+    QMutex Lock;
+    QSet<QThread *> Threads;
+
+    TProductPrinters Printers()
+    {
+        const TProductPrinters real = DefaultProductPrinters();
+        auto to = [this](const char *name) {
+            File = QDir(Dir).filePath(QLatin1String(name));
+            const QMutexLocker lock(&Lock);
+            Threads.insert(QThread::currentThread());
+        };
+        TProductPrinters p;
+        p.NotificationCopy = [=](TppJITPipeline *h) { to("notification.pdf"); real.NotificationCopy(h); };
+        p.WorkingCopy = [=](TppJITPipeline *h) { to("working.pdf"); real.WorkingCopy(h); };
+        p.TestingRegister = [=](TppJITPipeline *h) {
+            to("register.pdf");
+            TrptTestingRegister rpt;
+            rpt.varDateTime->FixedDateTime = QDateTime(QDate(2026, 12, 8), QTime(14, 30, 5));
+            rpt.Print(h);
+        };
+        p.Front2624 = [=](TppJITPipeline *f, TppJITPipeline *m) { to("front.pdf"); real.Front2624(f, m); };
+        p.Back2624 = [=](int sheets, const TDD2624BackLines &l) { to("back.pdf"); real.Back2624(sheets, l); };
+        p.BottleLabels = [=](TppJITPipeline *h, int count) {
+            to("labels.pdf");
+            return real.BottleLabels(h, count);
+        };
+        return p;
+    }
+};
+thread_local QString TPdfPrinters::File;
 
 } // namespace
 
@@ -347,6 +415,107 @@ private slots:
         QCOMPARE(link.MasterFieldName, QString("ID"));
         QCOMPARE(link.DetailFieldName, QString("FormID"));
         QCOMPARE(link.DetailSortOrder, soAscending);
+    }
+
+    void concurrentProductsMatchSequential_data()
+    {
+        QTest::addColumn<int>("members");
+        QTest::addColumn<bool>("grouped");
+        QTest::addColumn<int>("threads");
+        QTest::newRow("several sheets, two threads") << 61 << false << 2;
+        QTest::newRow("grouped, a thread per product") << 30 << true << 6;
+        QTest::newRow("one member, one thread per core") << 1 << false << 0;
+    }
+    void concurrentProductsMatchSequential()
+    {
+        // Each product written on a worker thread over its own pipelines gives the same pages
+        // as the products written one after another.
+        QFETCH(int, members);
+        QFETCH(bool, grouped);
+        QFETCH(int, threads);
+        TArmyUtils profile;
+        TServiceUtils *const before = ServiceUtils;
+        ServiceUtils = &profile;
+        SetLabelPositionPrompt([](int, QString &position) {
+            position = QStringLiteral("3");
+            return true;
+        });
+        SetPreviewHandler([](TppReport &, TppDocument &document) {
+            QString error;
+            if (!ExportToPdf(document, TPdfPrinters::File, &error))
+                throw Exception(error);
+        });
+        const auto restore = qScopeGuard([before] {
+            ServiceUtils = before;
+            SetLabelPositionPrompt(nullptr);
+            SetPreviewHandler(nullptr);
+        });
+        TListSelection selection;
+        for (int i = 0; i < members; ++i)
+            selection.Members.append(Member(QStringLiteral("MEMBER%1, A B.").arg(i), i % 3 ? "M" : "F",
+                                            i % 2 ? "PVT" : "SGT", QStringLiteral("9%1").arg(i, 8, 10, QLatin1Char('0')),
+                                            QStringLiteral("B CO 1-5 IN")));
+        TPrintProducts products(selection, profile);
+        products.Inputs.CollectionDate = QDate(2026, 12, 8);
+        products.Inputs.BAC = QStringLiteral("HQ");
+        products.Inputs.UIC = QStringLiteral("WAB1C");
+        products.Inputs.Block1 = QStringLiteral("A CO\n1-5 IN");
+        products.Inputs.GroupByGender = grouped;
+        TickAll(products.Inputs);
+
+        QTemporaryDir one, many;
+        TPdfPrinters sequential{one.path()};
+        products.Print(sequential.Printers());
+        TPdfPrinters concurrent{many.path()};
+        products.PrintConcurrently(concurrent.Printers(), threads);
+
+        QVERIFY(!concurrent.Threads.contains(QThread::currentThread()));
+        const QStringList files = QDir(one.path()).entryList(QDir::Files);
+        QCOMPARE(files.size(), 6);
+        QCOMPARE(QDir(many.path()).entryList(QDir::Files), files);
+        for (const QString &name : files) {
+            const QList<QByteArray> expected = PdfStreams(QDir(one.path()).filePath(name));
+            QVERIFY2(expected.size() > 1, qPrintable(name));
+            QVERIFY2(PdfStreams(QDir(many.path()).filePath(name)) == expected, qPrintable(name));
+        }
+        // Reading the selection stays on the calling thread, and print state is left as it was.
+        QCOMPARE(products.ppHistory()->RecordCount, members);
+        QCOMPARE(products.HistoryValue(0, "FullName").toString(), selection.Members.first().Name);
+    }
+
+    void concurrentFailureRaisesTheFirstInPrintOrder()
+    {
+        TArmyUtils profile;
+        TListSelection selection;
+        selection.Members = Members(13);
+        TPrintProducts products(selection, profile);
+        TickAll(products.Inputs);
+        TRecorder recorder;
+        recorder.Failing = QStringList{"Front2624", "WorkingCopy"};
+        QMutex lock;
+        TProductPrinters printers = recorder.Printers();
+        // The recorder's list is shared by the tasks.
+        auto guarded = [&lock](auto f) {
+            return [f, &lock](auto... args) {
+                const QMutexLocker hold(&lock);
+                return f(args...);
+            };
+        };
+        printers.NotificationCopy = guarded(printers.NotificationCopy);
+        printers.WorkingCopy = guarded(printers.WorkingCopy);
+        printers.TestingRegister = guarded(printers.TestingRegister);
+        printers.Front2624 = guarded(printers.Front2624);
+        printers.Back2624 = guarded(printers.Back2624);
+        printers.BottleLabels = guarded(printers.BottleLabels);
+        try {
+            products.PrintConcurrently(printers, 1);
+            QFAIL("no error raised");
+        } catch (const Exception &e) {
+            QCOMPARE(e.message(), QString("WorkingCopy failed"));
+        }
+        // One at a time, in print order: the failure stops the products not yet started.
+        QCOMPARE(recorder.Calls, (QStringList{"NotificationCopy", "WorkingCopy"}));
+        QVERIFY(recorder.History != products.ppHistory());
     }
 
     void onlyTickedProductsPrint()
