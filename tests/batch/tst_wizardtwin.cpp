@@ -221,8 +221,9 @@ class TestBatchLeavesNothingBehind : public QObject
 
     QStringList Args(const QString &roster, const QString &out) const
     {
+        // every fifth member has no SSN: these runs are about writing, not about that refusal
         return {roster, "--columns", kColumns, "--ignore-header", "--location", "US", "--premise", "IU",
-                "--out", out};
+                "--allow-blank-ssn", "--out", out};
     }
 
 private slots:
@@ -242,7 +243,8 @@ private slots:
             const QString err = QString::fromUtf8(p.readAllStandardError()).trimmed();
             QCOMPARE(p.exitStatus(), QProcess::NormalExit);
             QCOMPARE(p.exitCode(), 2);
-            QVERIFY2(err.startsWith("Cannot write '" + out + "/"), qPrintable(err));
+            // after the warning that names the members without an SSN
+            QVERIFY2(err.section('\n', -1).startsWith("Cannot write '" + out + "/"), qPrintable(err));
             QVERIFY2(err.contains("too large", Qt::CaseInsensitive), qPrintable(err));
             QVERIFY(p.readAllStandardOutput().isEmpty());
             if (exists)

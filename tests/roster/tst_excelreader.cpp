@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(t.GetCell(1, 2), QString("987654321"));
         QCOMPARE(t.GetCell(1, 3), QString("PVT"));
         QCOMPARE(t.GetCell(2, 0), QString("POE"));
-        QCOMPARE(t.GetCell(2, 2), QString(9, ' '));   // eight digits: a lost leading zero
+        QCOMPARE(t.GetCell(2, 2), QString("055512345"));   // eight digits, shown through 000-00-0000
         QCOMPARE(t.GetCell(2, 3), QString());          // a formula whose result is empty text
         QCOMPARE(t.GetCell(2, 4), QString("M"));
     }

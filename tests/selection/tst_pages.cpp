@@ -184,7 +184,10 @@ private slots:
         for (int c = 0; c < 6; ++c)
             table.SetFieldKind(c, kinds[c]);
         page3()->LoadRoster(table);
-        QCOMPARE(page3()->pnlStatus->text(), QString("Roster Count = 2"));
+        // ROE's eight digits are no SSN: said before the draw, and who it is on the tip
+        QCOMPARE(page3()->pnlStatus->text(),
+                 QString("Roster Count = 2    1 member has no valid SSN (sort by SSN to list them first)"));
+        QCOMPARE(page3()->pnlStatus->toolTip(), QString("ROE, JANE ."));
         QCOMPARE(Column(page3()->lvRoster), QStringList({"DOE, JOHN Q.", "ROE, JANE ."}));
         QCOMPARE(Column(page3()->lvRoster, 1), QStringList({"123-45-6789", "   -  -    "}));
         QCOMPARE(Column(page3()->lvRoster, 2), QStringList({"SGT", "PVT"}));

@@ -179,6 +179,7 @@ void TfrmFormatRoster::FormShow()
         FTable = std::make_unique<TImportTable>();
         FGridModel->SetTable(FTable.get());
         FFileType = iftNone;
+        dgImportTable->SetFocusColumn(0);   // another file: the keys start at its first column
     }
     const int entry = EntryOfExtension(FRosterFileName);
     if (entry >= 0)
