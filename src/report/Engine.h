@@ -1,6 +1,7 @@
 #pragma once
 // Generating pages from a report and rendering them on devices (headless API).
 #include "report/DrawCommands.h"
+#include "report/PrintContext.h"
 #include "report/ReportModel.h"
 
 #include <QDateTime>
@@ -10,29 +11,6 @@
 
 class QPainter;
 class QPrinter;
-class TppGenerator;
-
-// What components see while they generate their draw commands.
-class TppPrintContext
-{
-public:
-    TppReport *Report = nullptr;
-    TppDeviceKind Device = TppDeviceKind::Screen;
-    int PageNo = 0;
-    QDateTime PrintDateTime;
-    TppGenerator *Generator = nullptr;
-
-    // Text measurement in layout units, independent of the output device.
-    static double LineHeight(const TppFont &font);
-    static double TextWidth(const TppFont &font, const QString &text);
-    // Word-wrapped lines within 'width' (character wrap breaks anywhere).
-    static QStringList WrapText(const TppFont &font, const QString &text, int width, bool charWrap = false);
-
-    // Print a child report inline at (x, y); returns its height and the detail bands it printed.
-    int GenerateChild(TppChildReport *child, int x, int y, std::vector<TppDrawCommandPtr> &out,
-                      int &detailCount);
-};
-
 // Render one page on a painter whose device has the context's dpi.
 void RenderPage(QPainter &painter, const TppPage &page, const TppRenderContext &ctx);
 // A page as an image at a dpi (white background), rendered as for the given device.

@@ -2,7 +2,7 @@
 
 #include "report/Barcode.h"
 #include "report/DisplayFormat.h"
-#include "report/Engine.h"
+#include "report/PrintContext.h"
 #include "report/TextCache.h"
 
 #include <QFontMetricsF>

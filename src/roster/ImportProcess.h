@@ -1,6 +1,6 @@
 #pragma once
 #include "roster/ImportFileReader.h"
-#include "roster/ImportTable.h"
+#include "roster/ImportFileType.h"
 
 #include <QString>
 #include <QStringList>

@@ -82,20 +82,6 @@ bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileTyp
     return read;
 }
 
-bool HasImportReader(TImportFileType fileType)
-{
-    switch (fileType) {
-    case iftFixedText:
-    case iftTabText:
-    case iftCommaText:
-    case iftAccess:
-    case iftExcel:
-    case iftDBase:
-    case iftOds: return true;
-    default: return false;
-    }
-}
-
 QString TImportTable::GetTemplate() const
 {
     int last = -1;

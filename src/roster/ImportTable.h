@@ -1,4 +1,5 @@
 #pragma once
+#include "roster/ImportFileType.h"
 #include "roster/ImportNotes.h"
 #include "roster/RosterRec.h"
 
@@ -27,20 +28,7 @@ enum TImportFieldKind : quint8 {
     fkUicRuc = 10,
 };
 
-// The format a roster file is read as; picks the reader.
-enum TImportFileType : quint8 {
-    iftNone = 0,
-    iftFixedText = 1,
-    iftTabText = 2,
-    iftCommaText = 3,
-    iftAccess = 4,
-    iftExcel = 5,
-    iftDBase = 6,
-    iftOds = 7,
-};
-
 using TStrArray = QStringList;
-using TIntArray = QList<int>;
 
 struct TMemTableRow
 {
@@ -139,8 +127,6 @@ private:
 };
 
 class TImportFileReader;
-// Whether CreateImportReader has a reader for the type.
-bool HasImportReader(TImportFileType fileType);
 // The reader of a file type, or null when the type has none. Column starts are for
 // fixed-width text only.
 std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,

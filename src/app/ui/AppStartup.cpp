@@ -4,39 +4,35 @@
 #include "products/ui/FormPrintProducts.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ImportFileReader.h"
-#include "roster/ImportProcess.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
+#include "selection/TestMembers.h"
 #include "selection/ui/FormSelectionParameters.h"
 
-#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 
-namespace {
-QWidget *g_mainForm = nullptr;
-std::function<void()> g_mainFormClosed;
-} // namespace
-
-QWidget *MainForm() { return g_mainForm; }
-void SetMainForm(QWidget *form) { g_mainForm = form; }
-
-void SetMainFormClosedHandler(std::function<void()> handler)
-{
-    g_mainFormClosed = std::move(handler);
-}
-
-void MainFormClosed()
-{
-    CancelImportProcess();   // a roster being read when the program closes is dropped
-    if (g_mainFormClosed)
-        g_mainFormClosed();
-    else
-        QCoreApplication::quit();
-}
-
 void CreatePages()
 {
+    // Pages ask for one another through the frame and reach page 3's member list through
+    // its operations; what they hold is looked up when asked, so these may come first.
+    SetShowPageHandler([](TWizPage page) {
+        switch (page) {
+        case TWizPage::ChooseRosterFile: frmChooseRosterFile->show(); break;
+        case TWizPage::FormatRoster: frmFormatRoster->show(); break;
+        case TWizPage::SelectionParameters: frmSelectionParameters->show(); break;
+        case TWizPage::SelectMembers: frmSelectMembers->show(); break;
+        case TWizPage::PrintProducts: frmPrintProducts->show(); break;
+        }
+    });
+    SetTestMembersSource([]() -> TTestMembers * { return frmSelectionParameters; });
+    SetRosterChoiceSource([](QString &folder, QString &fileName) {
+        if (!frmChooseRosterFile)
+            return false;
+        folder = frmChooseRosterFile->RosterFolder();
+        fileName = frmChooseRosterFile->RosterFileName();
+        return true;
+    });
     // A page's constructor may reach the pages created before it, never those after.
     frmChooseRosterFile = new TfrmChooseRosterFile;
     SetMainForm(frmChooseRosterFile);

@@ -1,10 +1,11 @@
 #include "WizTemplate.h"
 #include "app/ui/Help.h"
 
-#include "AppStartup.h"
 #include "Dialogs.h"
+#include "roster/ImportProcess.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,6 +17,10 @@
 #include <QVBoxLayout>
 
 namespace {
+
+QWidget *g_mainForm = nullptr;
+std::function<void()> g_mainFormClosed;
+std::function<void(TWizPage)> g_showPage;
 
 // Button pictures are drawn from SVG so they stay sharp at any device pixel ratio.
 QIcon ButtonPicture(const QString &name, qreal ratio)
@@ -42,6 +47,31 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text)
 }
 
 } // namespace
+
+QWidget *MainForm() { return g_mainForm; }
+void SetMainForm(QWidget *form) { g_mainForm = form; }
+
+void SetMainFormClosedHandler(std::function<void()> handler)
+{
+    g_mainFormClosed = std::move(handler);
+}
+
+void MainFormClosed()
+{
+    CancelImportProcess();   // a roster being read when the program closes is dropped
+    if (g_mainFormClosed)
+        g_mainFormClosed();
+    else
+        QCoreApplication::quit();
+}
+
+void SetShowPageHandler(std::function<void(TWizPage)> handler) { g_showPage = std::move(handler); }
+
+void ShowPage(TWizPage page)
+{
+    if (g_showPage)
+        g_showPage(page);
+}
 
 QFont ArialPixels(int pixels, bool bold)
 {

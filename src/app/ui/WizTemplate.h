@@ -1,6 +1,8 @@
 #pragma once
 #include <QWidget>
 
+#include <functional>
+
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -71,3 +73,17 @@ void CloseMainForm(QWidget *closingForm);
 
 // Centres a top-level window on the screen it will appear on.
 void CentreOnScreen(QWidget *form);
+
+// The application's main window; closing it ends the program.
+QWidget *MainForm();
+void SetMainForm(QWidget *form);
+
+// Called once the main window has closed. The default ends the message loop; tests replace it.
+void SetMainFormClosedHandler(std::function<void()> handler);
+void MainFormClosed();
+
+// The wizard's pages. A page asks for another by name; the start-up code, the one place
+// that knows every page, installs how each is shown.
+enum class TWizPage { ChooseRosterFile, FormatRoster, SelectionParameters, SelectMembers, PrintProducts };
+void SetShowPageHandler(std::function<void(TWizPage)> handler);
+void ShowPage(TWizPage page);

@@ -3,11 +3,11 @@
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
-#include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/WizTemplate.h"
 #include "products/BatchManager.h"
-#include "selection/ui/FormSelectionParameters.h"
+#include "selection/TestMembers.h"
+#include "selection/ui/MemberListModel.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -40,27 +40,27 @@ class TPageSelection : public TSelectedMembers
 public:
     int SelectedCount() const override
     {
-        return frmSelectionParameters ? frmSelectionParameters->SelectedCount() : 0;
+        return TestMembers() ? TestMembers()->SelectedCount() : 0;
     }
     const TRosterRec &GetSelectedMember(int n) const override
     {
-        return frmSelectionParameters->GetSelectedMember(n);
+        return TestMembers()->GetSelectedMember(n);
     }
     void SetMemberPrintInfo(int n, int formIndex, const QString &specimenNumber) override
     {
-        frmSelectionParameters->SetMemberPrintInfo(n, formIndex, specimenNumber);
+        TestMembers()->SetMemberPrintInfo(n, formIndex, specimenNumber);
     }
     QString PremiseCode() const override
     {
-        return frmSelectionParameters ? frmSelectionParameters->PremiseCode() : QString();
+        return TestMembers() ? TestMembers()->PremiseCode() : QString();
     }
     QString LocationCode() const override
     {
-        return frmSelectionParameters ? frmSelectionParameters->LocationCode() : QString();
+        return TestMembers() ? TestMembers()->LocationCode() : QString();
     }
     int SelectedMemberRow(int n) const override
     {
-        return frmSelectionParameters ? frmSelectionParameters->MemberIndex(lkSelected, n) + 1 : 0;
+        return TestMembers() ? TestMembers()->MemberIndex(lkSelected, n) + 1 : 0;
     }
 };
 
@@ -127,16 +127,16 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || !frmSelectionParameters)
+        if (!index.isValid() || !TestMembers())
             return QVariant();
         if (role != Qt::DisplayRole && !(role == Qt::DecorationRole && index.column() == 0))
             return QVariant();
         TMemberRow row;
-        const int member = frmSelectionParameters->MemberIndex(ListKindSelected, index.row());
-        if (!frmSelectionParameters->FillListItem(member, row))
+        const int member = TestMembers()->MemberIndex(ListKindSelected, index.row());
+        if (!TestMembers()->FillListItem(member, row))
             return QVariant();
         if (role == Qt::DecorationRole)
-            return frmSelectionParameters->SmallImages().value(row.ImageIndex);
+            return m_images.value(row.ImageIndex);
         switch (index.column()) {
         case 0: return row.Caption;
         case 1: return row.SSN;
@@ -147,6 +147,7 @@ public:
 
 private:
     int m_rows = 0;
+    const QList<QIcon> m_images = MakeSmallImages();   // the pictures page 3 shows
 };
 
 TfrmPrintProducts::TfrmPrintProducts(QWidget *parent)
@@ -547,13 +548,13 @@ void TfrmPrintProducts::FormClose()
 
 void TfrmPrintProducts::lvSelectedColumnClick(int column)
 {
-    frmSelectionParameters->SortByColumn(column);
+    TestMembers()->SortByColumn(column);
     m_model->Redraw();
 }
 
 void TfrmPrintProducts::cbGroupByGenderClick()
 {
-    frmSelectionParameters->SetGroupByGender(cbGroupByGender->isChecked());
+    TestMembers()->SetGroupByGender(cbGroupByGender->isChecked());
     m_model->Redraw();
 }
 

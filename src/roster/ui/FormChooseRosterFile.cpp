@@ -5,7 +5,6 @@
 #include "app/Settings.h"
 #include "app/VORNUtils.h"
 #include "app/ui/Dialogs.h"
-#include "roster/ui/FormFormatRoster.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -124,7 +123,7 @@ void TfrmChooseRosterFile::btnNextClick()
 {
     RememberRosterFolder(RosterFolder());
     TfrmWizTemplate::btnNextClick();
-    frmFormatRoster->show();
+    ShowPage(TWizPage::FormatRoster);
 }
 
 bool TfrmChooseRosterFile::eventFilter(QObject *watched, QEvent *event)

@@ -8,8 +8,7 @@
 #include "roster/FormatRoster.h"
 #include "roster/ImportFileReader.h"
 #include "roster/ImportProcess.h"
-#include "roster/ui/FormChooseRosterFile.h"
-#include "selection/ui/FormSelectionParameters.h"
+#include "selection/TestMembers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,7 +31,11 @@ constexpr TImportFileType EntryFileTypes[] = {iftExcel, iftCommaText, iftTabText
 constexpr TImportFieldKind EntryKinds[] = {fkDoNotImport, fkFirstName, fkLastName, fkInitial,
                                            fkSSN, fkRank, fkGender, fkOrganization};
 
+TRosterChoiceSource g_rosterChoice;
+
 } // namespace
+
+void SetRosterChoiceSource(TRosterChoiceSource source) { g_rosterChoice = std::move(source); }
 
 TImportFileType TfrmFormatRoster::FileTypeOfEntry(int index)
 {
@@ -167,10 +170,10 @@ void TfrmFormatRoster::showEvent(QShowEvent *event)
 
 void TfrmFormatRoster::FormShow()
 {
-    FRosterFileName = frmChooseRosterFile
-                          ? frmChooseRosterFile->RosterFolder() + frmChooseRosterFile->RosterFileName()
-                          : QString();
-    if (!frmChooseRosterFile || frmChooseRosterFile->RosterFileName().isEmpty())
+    QString folder, fileName;
+    const bool page1 = g_rosterChoice && g_rosterChoice(folder, fileName);
+    FRosterFileName = page1 ? folder + fileName : QString();
+    if (!page1 || fileName.isEmpty())
         return;   // no file chosen: nothing to read (a folder is not a roster)
     if (FFileType != iftNone) {
         if (FRosterFileName == FLoadedFileName)
@@ -430,17 +433,18 @@ void TfrmFormatRoster::btnNextClick()
     if (!valueless.isEmpty())
         throw Exception(valueless);
     // Handed over first: when building the member list fails the page stays.
-    frmSelectionParameters->LoadRoster(*FTable);
-    frmSelectionParameters->RosterSource =
-        RosterSourceOf(FRosterFileName, FFileType, *FTable, FFileType == iftAccess ? LastChosenImportTable() : QString());
+    TTestMembers *members = TestMembers();
+    members->LoadRoster(*FTable);
+    members->SetRosterSource(
+        RosterSourceOf(FRosterFileName, FFileType, *FTable, FFileType == iftAccess ? LastChosenImportTable() : QString()));
     TfrmWizTemplate::btnNextClick();
-    frmSelectionParameters->show();
+    ShowPage(TWizPage::SelectionParameters);
 }
 
 void TfrmFormatRoster::btnPreviousClick()
 {
     TfrmWizTemplate::btnPreviousClick();
-    frmChooseRosterFile->show();
+    ShowPage(TWizPage::ChooseRosterFile);
 }
 
 bool TfrmFormatRoster::eventFilter(QObject *watched, QEvent *event)

@@ -2,6 +2,7 @@
 #include "app/ui/WizTemplate.h"
 #include "roster/ImportTable.h"
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -69,3 +70,8 @@ private:
 };
 
 extern TfrmFormatRoster *frmFormatRoster;
+
+// Where page 2 finds the file chosen on page 1: its folder (ending in a separator) and name,
+// empty when none is chosen; false when there is no page 1. The start-up code installs it.
+using TRosterChoiceSource = std::function<bool(QString &folder, QString &fileName)>;
+void SetRosterChoiceSource(TRosterChoiceSource source);

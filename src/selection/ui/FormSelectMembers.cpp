@@ -1,8 +1,7 @@
 #include "selection/ui/FormSelectMembers.h"
 
 #include "app/ui/Dialogs.h"
-#include "products/ui/FormPrintProducts.h"
-#include "selection/ui/FormSelectionParameters.h"
+#include "selection/TestMembers.h"
 #include "selection/ui/MemberListModel.h"
 
 #include <QFrame>
@@ -194,9 +193,9 @@ bool TfrmSelectMembers::EnsureModels()
 {
     if (FAvailableModel)
         return true;
-    if (!frmSelectionParameters)
+    if (!TestMembers())
         return false;
-    const TMemberList *members = &frmSelectionParameters->Members();
+    const TMemberList *members = &TestMembers()->Members();
     FAvailableModel = new TMemberListModel(members, lkAvailable, FSmallImages, this);
     FSelectedModel = new TMemberListModel(members, lkSelected, FSmallImages, this);
     lvAvailable->setModel(FAvailableModel);
@@ -232,8 +231,8 @@ void TfrmSelectMembers::RefreshLists()
 {
     if (!EnsureModels())
         return;
-    const int selected = frmSelectionParameters->SelectedCount();
-    const int available = frmSelectionParameters->MemberCount() - selected;
+    const int selected = TestMembers()->SelectedCount();
+    const int available = TestMembers()->MemberCount() - selected;
     FAvailableModel->SetRowCount(available);
     FSelectedModel->SetRowCount(selected);
     pnlStatus->setText(QStringLiteral("Available: %1").arg(FAvailableModel->rowCount()));
@@ -265,9 +264,9 @@ void TfrmSelectMembers::AddRemoveClick(QObject *sender)
             break;
         const int position = row - moved;
         if (list == lvAvailable)
-            frmSelectionParameters->SelectMember(frmSelectionParameters->MemberIndex(lkAvailable, position));
+            TestMembers()->SelectMember(TestMembers()->MemberIndex(lkAvailable, position));
         else
-            frmSelectionParameters->DeselectMember(frmSelectionParameters->MemberIndex(lkSelected, position));
+            TestMembers()->DeselectMember(TestMembers()->MemberIndex(lkSelected, position));
         ++moved;
     }
     RefreshLists();
@@ -290,7 +289,7 @@ void TfrmSelectMembers::lvListViewDragDrop(TMemberListView *target, QObject *sou
 
 void TfrmSelectMembers::lvListViewColumnClick(int column)
 {
-    frmSelectionParameters->SortByColumn(column);
+    TestMembers()->SortByColumn(column);
     if (EnsureModels()) {
         FAvailableModel->Repaint();
         FSelectedModel->Repaint();
@@ -300,7 +299,7 @@ void TfrmSelectMembers::lvListViewColumnClick(int column)
 void TfrmSelectMembers::btnPreviousClick()
 {
     TfrmWizTemplate::btnPreviousClick();
-    frmSelectionParameters->show();
+    ShowPage(TWizPage::SelectionParameters);
 }
 
 void TfrmSelectMembers::btnFinishClick()
@@ -308,7 +307,7 @@ void TfrmSelectMembers::btnFinishClick()
     if (MessageDlg(QStringLiteral("The test is about to be created.  Are you sure you wish to continue?"),
                    mtConfirmation, mbYesNo, this) != mrYes)
         return;
-    frmSelectionParameters->RecordSelection(dmByHand);
+    TestMembers()->RecordSelection(dmByHand);
     TfrmWizTemplate::btnFinishClick();
-    frmPrintProducts->show();
+    ShowPage(TWizPage::PrintProducts);
 }

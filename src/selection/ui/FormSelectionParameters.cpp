@@ -2,11 +2,8 @@
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/ui/Dialogs.h"
-#include "products/ui/FormPrintProducts.h"
 #include "roster/FormatRoster.h"
 #include "roster/ImportTable.h"
-#include "roster/ui/FormFormatRoster.h"
-#include "selection/ui/FormSelectMembers.h"
 #include "selection/ui/MemberListModel.h"
 
 #include <QAbstractItemView>
@@ -411,13 +408,13 @@ bool TfrmSelectionParameters::LeftLocationForward() const
 void TfrmSelectionParameters::btnPreviousClick()
 {
     TfrmWizTemplate::btnPreviousClick();
-    frmFormatRoster->show();
+    ShowPage(TWizPage::FormatRoster);
 }
 
 void TfrmSelectionParameters::btnNextClick()
 {
     TfrmWizTemplate::btnNextClick();
-    frmSelectMembers->show();
+    ShowPage(TWizPage::SelectMembers);
 }
 
 void TfrmSelectionParameters::RecordSelection(TDrawMethod method, const QList<int> &alternates, int alternatesAsked)
@@ -454,5 +451,5 @@ void TfrmSelectionParameters::btnFinishClick()
                     alternates, alternatesAsked);
     // Hidden only once the draw has succeeded: on a bad value the page stays.
     TfrmWizTemplate::btnFinishClick();
-    frmPrintProducts->show();
+    ShowPage(TWizPage::PrintProducts);
 }
