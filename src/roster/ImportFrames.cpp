@@ -1,10 +1,19 @@
 #include "roster/ImportFrames.h"
-#include "roster/SheetXml.h"
+
+#include <QLocale>
 
 #include <algorithm>
 #include <cstring>
 
 using namespace ImportProtocol;
+
+namespace {
+// 1,048,576. Not the readers' Thousands(): calling it would link the readers into the programs.
+QString Thousands(qint64 n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
+}
+} // namespace
 
 QString RosterBoundReason(TRosterBound bound)
 {
