@@ -5,6 +5,7 @@
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "zipwriter.h"
 #include "roster/CellText.h"
 #include "roster/ImportFileReader.h"
 #include "roster/ImportTable.h"
@@ -112,23 +113,6 @@ QByteArray Biff8Book(const QByteArray &globals, const QByteArray &cells)
     return head + bound + Rec(0x000A, {}) + Bof(0x0010) + cells + Rec(0x000A, {});
 }
 
-// Stores a workbook stream in an OLE2 file, as Excel does.
-void WriteXls(const QString &path, const QByteArray &stream)
-{
-    gsf_init();
-    GError *error = nullptr;
-    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
-    QVERIFY(file);
-    GsfOutfile *ole = gsf_outfile_msole_new(file);
-    GsfOutput *book = gsf_outfile_new_child(ole, "Workbook", FALSE);
-    gsf_output_write(book, size_t(stream.size()), reinterpret_cast<const guint8 *>(stream.constData()));
-    gsf_output_close(book);
-    g_object_unref(book);
-    gsf_output_close(GSF_OUTPUT(ole));
-    g_object_unref(ole);
-    gsf_output_close(file);
-    g_object_unref(file);
-}
 
 QString LongName(int i)
 {

@@ -177,18 +177,7 @@ void WriteLabelSstWorkbook(const QString &path, int rows, int columns)
         for (int c = 0; c < columns; ++c)
             stream += Biff(0x00FD, Le<quint16>(quint16(r)) + Le<quint16>(quint16(c)) + Le<quint16>(0) + Le<quint32>(0));
     stream += Biff(0x000A, {});
-    gsf_init();
-    GError *error = nullptr;
-    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
-    QVERIFY(file);
-    GsfOutfile *ole = gsf_outfile_msole_new(file);
-    GsfOutput *book = gsf_outfile_new_child(ole, "Workbook", FALSE);
-    gsf_output_write(book, size_t(stream.size()), reinterpret_cast<const guint8 *>(stream.constData()));
-    gsf_output_close(book);
-    g_object_unref(book);
-    gsf_output_close(GSF_OUTPUT(ole));   // closes the file too
-    g_object_unref(ole);
-    g_object_unref(file);
+    WriteXls(path, stream);
 }
 
 qint64 PeakResidentKb()

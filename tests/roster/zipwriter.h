@@ -1,5 +1,6 @@
 #pragma once
 // Test helper: zip packages made on the spot with libgsf, for the spreadsheet readers.
+#include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile-zip.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
@@ -49,5 +50,22 @@ inline void WriteZip(const QString &path, const QList<std::pair<QString, QByteAr
     gsf_output_close(GSF_OUTPUT(zip));
     g_object_unref(zip);
     gsf_output_close(file);
+    g_object_unref(file);
+}
+
+// Stores a workbook stream in an OLE2 file, as Excel does.
+inline void WriteXls(const QString &path, const QByteArray &stream)
+{
+    gsf_init();
+    GError *error = nullptr;
+    GsfOutput *file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+    QVERIFY(file);
+    GsfOutfile *ole = gsf_outfile_msole_new(file);
+    GsfOutput *book = gsf_outfile_new_child(ole, "Workbook", FALSE);
+    gsf_output_write(book, size_t(stream.size()), reinterpret_cast<const guint8 *>(stream.constData()));
+    gsf_output_close(book);
+    g_object_unref(book);
+    gsf_output_close(GSF_OUTPUT(ole));   // closes the file too
+    g_object_unref(ole);
     g_object_unref(file);
 }
