@@ -1,10 +1,9 @@
 #include "roster/ImportSheetReaders.h"
-
-#include <QFile>
 #include "roster/ImportTable.h"
 #include "roster/SheetXml.h"
 #include "app/Exceptions.h"
 
+#include <QFile>
 #include <QLocale>
 
 using namespace SheetLimits;
