@@ -7,12 +7,10 @@ import sys
 
 import dbf
 
+from roster_names import firsts, lasts, orgs, ranks
+
 out, rows = sys.argv[1], int(sys.argv[2])
 rng = random.Random(2624)
-lasts = ['ELLISON', 'KINCAID', 'WHITFIELD', 'MADDOX', 'GILLESPIE', 'NEWCOMB', 'OSBORNE', 'HOLLOWAY']
-firsts = ['CALVIN', 'KENDRA', 'PRESTON', 'PAULA', 'DERRICK', 'HOLLY', 'BRADLEY', 'FRANKLIN']
-ranks = ['PVT', 'PV2', 'PFC', 'SPC', 'CPL', 'SGT', 'SSG', 'SFC', '2LT', '1LT', 'CPT']
-orgs = ['HHC 1-22 IN', 'A CO 1-22 IN', 'B CO 1-22 IN', 'C CO 1-22 IN', 'D CO 1-22 IN']
 
 table = dbf.Table(out, 'LAST C(20); FIRST C(15); MI C(1); SSN C(11); RANK C(4); SEX C(6); ORG C(20); YOS N(2,0)',
                   dbf_type='db3', codepage='cp1252')

@@ -11,12 +11,10 @@ import sys
 import openpyxl
 from openpyxl.cell import WriteOnlyCell
 
+from roster_names import firsts, lasts, orgs, ranks
+
 out, rows = sys.argv[1], int(sys.argv[2])
 rng = random.Random(2624)
-lasts = ['ELLISON', 'KINCAID', 'WHITFIELD', 'MADDOX', 'GILLESPIE', 'NEWCOMB', 'OSBORNE', 'HOLLOWAY']
-firsts = ['CALVIN', 'KENDRA', 'PRESTON', 'PAULA', 'DERRICK', 'HOLLY', 'BRADLEY', 'FRANKLIN']
-ranks = ['PVT', 'PV2', 'PFC', 'SPC', 'CPL', 'SGT', 'SSG', 'SFC', '2LT', '1LT', 'CPT']
-orgs = ['HHC 1-22 IN', 'A CO 1-22 IN', 'B CO 1-22 IN', 'C CO 1-22 IN', 'D CO 1-22 IN']
 
 wb = openpyxl.Workbook(write_only=True)
 ws = wb.create_sheet('Roster')
