@@ -1,4 +1,4 @@
-#include "roster/CellText.h"
+#include "import/CellText.h"
 
 #include <QLocale>
 

@@ -1,8 +1,8 @@
 // The readers themselves, for the program that runs them (corvane-import), tests and fuzzing.
 // Kept apart from the table so that the programs reading through corvane-import do not link
 // the file-format libraries.
-#include "roster/ImportFileReader.h"
-#include "roster/ImportSheetReaders.h"
+#include "import/ImportFileReader.h"
+#include "import/ImportSheetReaders.h"
 #include "roster/ImportTable.h"
 
 #include <memory>

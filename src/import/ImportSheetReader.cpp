@@ -1,6 +1,6 @@
-#include "roster/ImportSheetReaders.h"
+#include "import/ImportSheetReaders.h"
 #include "roster/ImportTable.h"
-#include "roster/SheetXml.h"
+#include "import/SheetXml.h"
 #include "app/Exceptions.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
-#include "roster/XmlPull.h"
-#include "roster/ZipPackage.h"
+#include "import/XmlPull.h"
+#include "import/ZipPackage.h"
 
 #include <QString>
 #include <QXmlStreamReader>

@@ -1,5 +1,5 @@
-#include "roster/ImportSheetReaders.h"
-#include "roster/SheetXml.h"
+#include "import/ImportSheetReaders.h"
+#include "import/SheetXml.h"
 
 using namespace SheetLimits;
 

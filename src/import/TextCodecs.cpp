@@ -1,4 +1,4 @@
-#include "roster/TextCodecs.h"
+#include "import/TextCodecs.h"
 #include <cerrno>
 #include <cstring>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "roster/XmlPull.h"
+#include "import/XmlPull.h"
 
 #include <QIODevice>
 

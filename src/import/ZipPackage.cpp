@@ -5,7 +5,7 @@
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
 
-#include "roster/ZipPackage.h"
+#include "import/ZipPackage.h"
 #include "app/Exceptions.h"
 
 #include <QFile>

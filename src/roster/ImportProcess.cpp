@@ -1,6 +1,6 @@
 #include "roster/ImportProcess.h"
-#include "roster/ImportProtocol.h"
-#include "roster/ImportFrames.h"
+#include "import/protocol/ImportProtocol.h"
+#include "import/protocol/ImportFrames.h"
 #include "app/Exceptions.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "testmain.h"
-#include "roster/CellText.h"
+#include "import/CellText.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -6,8 +6,8 @@
 
 #include "testmain.h"
 #include "zipwriter.h"
-#include "roster/CellText.h"
-#include "roster/ImportFileReader.h"
+#include "import/CellText.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 

@@ -7,7 +7,7 @@
 #include "app/ui/FormWaiting.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormFormatRoster.h"
-#include "roster/ImportFileReader.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "roster/ui/FormSelectTable.h"
 #include "roster/ui/ImportGrid.h"

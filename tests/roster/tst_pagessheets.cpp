@@ -5,7 +5,7 @@
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
-#include "roster/CellText.h"
+#include "import/CellText.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "roster/ui/ImportGrid.h"

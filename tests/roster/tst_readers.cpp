@@ -1,6 +1,6 @@
 #include "testmain.h"
-#include "roster/CellText.h"
-#include "roster/ImportFileReader.h"
+#include "import/CellText.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 

@@ -9,10 +9,10 @@
 #include "memorypeak.h"
 #include "zipwriter.h"
 #include "app/Exceptions.h"
-#include "roster/CellText.h"
+#include "import/CellText.h"
 #include "roster/FormatRoster.h"
-#include "roster/ImportSheetReaders.h"
-#include "roster/ZipPackage.h"
+#include "import/ImportSheetReaders.h"
+#include "import/ZipPackage.h"
 #include "roster/ImportTable.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "testmain.h"
-#include "roster/ImportFileReader.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
-#include "roster/TextCodecs.h"
+#include "import/TextCodecs.h"
 #include "app/Exceptions.h"
 
 #include <QDir>

@@ -10,11 +10,11 @@
 #include "testmain.h"
 #include "zipwriter.h"
 #include "app/Exceptions.h"
-#include "roster/CellText.h"
+#include "import/CellText.h"
 #include "roster/ImportTable.h"
-#include "roster/SheetXml.h"
-#include "roster/XmlPull.h"
-#include "roster/ZipPackage.h"
+#include "import/SheetXml.h"
+#include "import/XmlPull.h"
+#include "import/ZipPackage.h"
 
 #include <QBuffer>
 #include <QDir>

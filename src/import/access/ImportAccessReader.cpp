@@ -1,5 +1,5 @@
-#include "roster/ImportFileReader.h"
-#include "roster/CellText.h"
+#include "import/ImportFileReader.h"
+#include "import/CellText.h"
 #include "app/Exceptions.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "roster/DBaseFormat.h"
+#include "import/dbase/DBaseFormat.h"
 #include "app/Exceptions.h"
 
 #include <QFileInfo>

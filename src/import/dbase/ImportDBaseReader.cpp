@@ -1,7 +1,7 @@
-#include "roster/ImportFileReader.h"
-#include "roster/CellText.h"
-#include "roster/TextCodecs.h"
-#include "roster/DBaseFormat.h"
+#include "import/ImportFileReader.h"
+#include "import/CellText.h"
+#include "import/TextCodecs.h"
+#include "import/dbase/DBaseFormat.h"
 #include "app/Exceptions.h"
 
 #include <QDate>

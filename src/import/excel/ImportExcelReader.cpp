@@ -1,10 +1,10 @@
 // Excel 97-2003 (BIFF8) and Excel 5.0/95 (BIFF5/7) workbooks: libgsf opens the OLE2
 // container, the BIFF records are read here. Every length and offset comes from a file
 // that may be damaged or hostile, so each one is checked before it is used.
-#include "roster/ImportFileReader.h"
-#include "roster/ImportSheetReaders.h"
-#include "roster/CellText.h"
-#include "roster/TextCodecs.h"
+#include "import/ImportFileReader.h"
+#include "import/ImportSheetReaders.h"
+#include "import/CellText.h"
+#include "import/TextCodecs.h"
 #include "app/Exceptions.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "roster/ImportFrames.h"
+#include "import/protocol/ImportFrames.h"
 
 #include <QLocale>
 

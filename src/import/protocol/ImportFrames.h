@@ -3,7 +3,7 @@
 // and the parent's decoding of the frames. A reader may have been taken over by a hostile
 // file, so the parent trusts nothing the child sends.
 #include "roster/ImportNotes.h"
-#include "roster/ImportProtocol.h"
+#include "import/protocol/ImportProtocol.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,11 +1,8 @@
-#include "roster/ImportFileReader.h"
-#include "roster/TextCodecs.h"
+#include "import/ImportFileReader.h"
+#include "import/TextCodecs.h"
 #include "app/Exceptions.h"
 
-#include <QCoreApplication>
-#include <QDate>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -18,20 +15,7 @@
 #include <unistd.h>
 #endif
 
-// ---------------------------------------------------------------------------------------
-// Shared import procedure
-
 namespace {
-// The hourglass for the whole import, restored however it ends.
-class BusyCursor
-{
-public:
-    BusyCursor() { ShowBusyCursor(true); }
-    ~BusyCursor() { ShowBusyCursor(false); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
 QString TrimmedString(const QString &s)
 {
     qsizetype b = 0, e = s.size();
@@ -52,41 +36,6 @@ std::string_view TrimmedBytes(std::string_view s)
     return s.substr(b, e - b);
 }
 } // namespace
-
-TImportFileReader::TImportFileReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
-    : OnFieldCount(std::move(onFieldCount)), OnRecord(std::move(onRecord))
-{
-}
-
-TImportFileReader::~TImportFileReader() = default;
-
-bool TImportFileReader::Import(const QString &fileName)
-{
-    BusyCursor busy;
-    QStringList values;
-    // The same reason for every format; a missing file is left to Open.
-    CheckReadableFile(fileName);
-    if (!Open(fileName))
-        return false;
-    try {
-        if (OnFieldCount)
-            OnFieldCount(FieldCount());
-        int count = 0;
-        while (!Eof()) {
-            values.clear();
-            ReadRecord(values);
-            if (OnRecord)
-                OnRecord(values);
-            if (++count % 20 == 0 && QCoreApplication::instance())
-                QCoreApplication::processEvents();
-        }
-    } catch (...) {
-        Close();
-        throw;
-    }
-    Close();
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------
 // Text files

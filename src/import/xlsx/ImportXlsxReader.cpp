@@ -1,6 +1,6 @@
-#include "roster/ImportSheetReaders.h"
-#include "roster/CellText.h"
-#include "roster/SheetXml.h"
+#include "import/ImportSheetReaders.h"
+#include "import/CellText.h"
+#include "import/SheetXml.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
 #include "roster/FormatRoster.h"
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "roster/ImportProcess.h"
 #include "selection/TestMembers.h"
 
