@@ -2,18 +2,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-// The hourglass for the whole import, restored however it ends.
-class BusyCursor
-{
-public:
-    BusyCursor() { ShowBusyCursor(true); }
-    ~BusyCursor() { ShowBusyCursor(false); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-} // namespace
-
 TImportFileReader::TImportFileReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
     : OnFieldCount(std::move(onFieldCount)), OnRecord(std::move(onRecord))
 {
@@ -23,7 +11,7 @@ TImportFileReader::~TImportFileReader() = default;
 
 bool TImportFileReader::Import(const QString &fileName)
 {
-    BusyCursor busy;
+    TBusyCursorScope busy;
     QStringList values;
     // The same reason for every format; a missing file is left to Open.
     CheckReadableFile(fileName);
@@ -47,4 +35,14 @@ bool TImportFileReader::Import(const QString &fileName)
     }
     Close();
     return true;
+}
+
+QString TrimmedValue(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 32)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 32)
+        --e;
+    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
 }

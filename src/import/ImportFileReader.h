@@ -13,6 +13,10 @@
 #include <memory>
 #include <string>
 
+// The value without leading and trailing characters of code 0 to 32 (blanks, tabs, line
+// breaks, NULs); the same string when there are none.
+QString TrimmedValue(const QString &s);
+
 // Turns one roster source into a stream of records of trimmed strings. Each format supplies
 // the five primitives; Import drives them the same way for all.
 class TImportFileReader

@@ -21,6 +21,15 @@ const TTableChooser &TableChooser();
 using TBusyCursorHandler = std::function<void(bool busy)>;
 void SetBusyCursorHandler(TBusyCursorHandler handler);
 void ShowBusyCursor(bool busy);
+// The hourglass for a whole reading, restored however it ends.
+class TBusyCursorScope
+{
+public:
+    TBusyCursorScope() { ShowBusyCursor(true); }
+    ~TBusyCursorScope() { ShowBusyCursor(false); }
+    TBusyCursorScope(const TBusyCursorScope &) = delete;
+    TBusyCursorScope &operator=(const TBusyCursorScope &) = delete;
+};
 
 // Picks the table of a database to read: through the installed chooser (false when
 // cancelled), else the only table; raises when there is none or there are several.

@@ -261,23 +261,13 @@ bool TImportAccessReader::Eof()
     return Table->eof;
 }
 
-static QString Trimmed(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
-
 void TImportAccessReader::ReadRecord(QStringList &values)
 {
     for (size_t c = 0; c < Table->columnTypes.size(); ++c) {
         const int n = Table->lengths[c];
         QString text;
         if (n > 0 && size_t(n) <= Table->bindSize)
-            text = Trimmed(QString::fromUtf8(Table->buffers[c].data(), qsizetype(n)));
+            text = TrimmedValue(QString::fromUtf8(Table->buffers[c].data(), qsizetype(n)));
         switch (Table->columnTypes[c]) {
         case MDB_DATETIME: {
             const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));

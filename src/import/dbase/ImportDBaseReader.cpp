@@ -77,16 +77,6 @@ DBFHandle OpenTable(const QByteArray &path)
     ExactTablePath = nullptr;
     return h;
 }
-
-QString Trimmed(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
 } // namespace
 
 TImportDBaseReader::TImportDBaseReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
@@ -188,7 +178,7 @@ void TImportDBaseReader::ReadRecord(QStringList &values)
         if (!raw)
             throw Exception(QStringLiteral("Cannot read record %1 of \"%2\": the file is damaged.")
                                 .arg(FCurrent + 1).arg(FFileName));
-        QString text = Trimmed(FText->Decode(raw, qsizetype(strlen(raw))));
+        QString text = TrimmedValue(FText->Decode(raw, qsizetype(strlen(raw))));
         if (native == 'D') {
             const QDate date = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
             if (date.isValid())
@@ -204,7 +194,7 @@ void TImportDBaseReader::ReadRecord(QStringList &values)
         } else if (native == 'M') {
             // the record holds the memo's block number in the memo file
             const QByteArray memo = FText->memo.Read(text.toLongLong(), FCurrent);
-            text = Trimmed(FText->Decode(memo.constData(), memo.size()));
+            text = TrimmedValue(FText->Decode(memo.constData(), memo.size()));
         } else if (native == 'B' || native == 'G' || native == 'P') {
             text.clear();   // binary memos, pictures and objects have no text
         } else if (type == FTDouble || (type == FTInteger && decimals > 0)) {

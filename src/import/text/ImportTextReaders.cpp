@@ -16,16 +16,6 @@
 #endif
 
 namespace {
-QString TrimmedString(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
-
 std::string_view TrimmedBytes(std::string_view s)
 {
     size_t b = 0, e = s.size();
@@ -180,7 +170,7 @@ void TImportFixedTextReader::ReadRecord(QStringList &values)
         const qsizetype p = ColumnStarts[i];
         const qsizetype len = i + 1 < ColumnStarts.size() ? ColumnStarts[i + 1] - p - 1 : n - p;
         if (p >= 0 && len > 0 && n >= p + len)
-            values.append(TrimmedString(line.mid(p, len)));
+            values.append(TrimmedValue(line.mid(p, len)));
     }
 }
 
