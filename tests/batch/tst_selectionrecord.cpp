@@ -153,12 +153,11 @@ void CheckRecordText(const QString &text, const TSelectionRecord &record, const 
 
 // The record of a wizard draw, printed as the seventh product, and its command repeating the
 // draw with corvane-batch.
-class TestSelectionRecordWizard : public QObject
+class TestSelectionRecordWizard : public QObject, private MessageHooks
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_roster;
-    QStringList m_errors;
 
     void ClickIndicator(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
 
@@ -207,21 +206,16 @@ private slots:
     }
     void init()
     {
-        m_errors.clear();
         ResetSelectionRecords();
         SetFixedRandomSeed(std::nullopt);   // the clock seeds the draw, as for a user
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
+        InstallMessageHooks(mrYes);
         OpenWizard();
     }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         ResetSelectionRecords();
         SetPreviewHandler({});
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void noDrawPrintsNoRecord()
@@ -243,7 +237,7 @@ private slots:
         QVERIFY(LoadPageThree());
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
         const TSelectionRecord *record = CurrentSelectionRecord();
         QVERIFY(record);
         QVERIFY(record->Seed.has_value());
@@ -265,7 +259,7 @@ private slots:
         frmPrintProducts->edtBatchNumber->setText(QStringLiteral("0101"));
         const QString pdf = QDir(m_dir.path()).filePath(QStringLiteral("record-1.pdf"));
         PrintRecord(pdf);
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(' ')));
         QVERIFY2(QFileInfo(pdf).size() > 0, "no record printed");
         record = CurrentSelectionRecord();
         QVERIFY(record->Numbered);
@@ -304,7 +298,7 @@ private slots:
         frmPrintProducts->hide();
         p3->show();
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
         record = CurrentSelectionRecord();
         QCOMPARE(record->DrawText(), QStringLiteral("draw 2 of 2"));
         QVERIFY(record->Seed.has_value());
@@ -350,7 +344,7 @@ private slots:
             p3->show();
             box->setValue(asked);
             QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-            QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+            QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
             const TSelectionRecord *record = CurrentSelectionRecord();
             QCOMPARE(record->AlternatesAsked, asked);
             QCOMPARE(record->Alternates.size(), asked);

@@ -69,12 +69,11 @@ QStringList Visible(const QString &dir)
 
 // corvane-batch against the wizard itself: the same roster, the same steps and the same seed
 // must give the same members in the same order with the same batch and specimen numbers.
-class TestBatchFollowsWizard : public QObject
+class TestBatchFollowsWizard : public QObject, private MessageHooks
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_roster;
-    QStringList m_errors;
 
     void ClickHeader(QTreeView *view, int column)
     {
@@ -116,7 +115,7 @@ class TestBatchFollowsWizard : public QObject
         SetFixedRandomSeed(seed);
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
         if (!frmPrintProducts->isVisible())
-            return {QStringLiteral("print page not shown: ") + m_errors.join(' ')};
+            return {QStringLiteral("print page not shown: ") + errors.join(' ')};
         TfrmPrintProducts *p5 = frmPrintProducts;
         if (group) {
             ClickIndicator(p5->cbGroupByGender);
@@ -148,18 +147,13 @@ private slots:
     }
     void init()
     {
-        m_errors.clear();
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
+        InstallMessageHooks(mrYes);
         OpenWizard();
     }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         SetFixedRandomSeed(std::nullopt);
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void sameStepsSameSelection_data()
@@ -185,7 +179,7 @@ private slots:
         QFETCH(bool, group);
         const quint32 seed = 12345;
         const QStringList wizard = Wizard(method, value, seed, sort, group);
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(' ')));
         QVERIFY2(wizard.size() >= 10, qPrintable(wizard.join('\n')));
 
         QStringList args = {m_roster, "--columns", kColumns, "--ignore-header", "--location", "US",

@@ -18,20 +18,11 @@
 
 // The print page's checks before anything prints: members without a valid SSN, values a
 // barcode cannot carry, block texts too long for their block.
-class TestPrintPageChecks : public QObject
+class TestPrintPageChecks : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    struct Shown
-    {
-        QString text;
-        TMsgDlgType type;
-        TMsgDlgButtons buttons;
-    };
-    QList<Shown> messages;
-    QStringList errors;
     QStringList printed;
-    int answer = mrYes;
 
     static TRosterRec Rec(const QString &name, const QString &ssn)
     {
@@ -68,31 +59,18 @@ class TestPrintPageChecks : public QObject
             return false;
         };
         page->Printers = p;
-        messages.clear();
+        shown.clear();
         return page;
     }
 
 private slots:
     void init()
     {
-        messages.clear();
-        errors.clear();
+        InstallMessageHooks(mrYes);
         printed.clear();
-        answer = mrYes;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons b) {
-            messages.append({m, t, b});
-            return b == mbYesNo ? answer : int(mrOk);
-        });
-        SetErrorBoxHook([this](const QString &text) { errors << text; });
         OpenWizard();
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     // Members whose SSN is blank or short would print barcodes without an SSN: the page names
     // them and asks; No prints nothing, Yes prints.
@@ -106,10 +84,10 @@ private slots:
 
         answer = mrNo;
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].type, mtWarning);
-        QCOMPARE(messages[0].buttons, mbYesNo);
-        const QString &text = messages[0].text;
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].type, mtWarning);
+        QCOMPARE(shown[0].buttons, mbYesNo);
+        const QString &text = shown[0].message;
         QVERIFY2(text.startsWith("These 2 members are without a valid SSN"), qPrintable(text));
         QVERIFY(text.contains("\nBAKER, BOB B.\n"));
         QVERIFY(text.contains("\nCLARK, CY C.\n"));
@@ -121,7 +99,7 @@ private slots:
 
         answer = mrYes;
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QCOMPARE(printed, (QStringList{"TestingRegister", "BottleLabels"}));
 
         // the back of the form carries no SSN: no question
@@ -130,7 +108,7 @@ private slots:
         QTest::mouseClick(page->cbBottleLabels, Qt::LeftButton);
         QTest::mouseClick(page->cb2624Back, Qt::LeftButton);
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QCOMPARE(printed, QStringList{"Back2624"});
 
         // The real question: Enter answers No, so printing anyway is always a deliberate choice.
@@ -165,7 +143,7 @@ private slots:
         QVERIFY(page);
         QTest::mouseClick(page->cb2624Front, Qt::LeftButton);
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QVERIFY(messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         QCOMPARE(printed, QStringList{"Front2624"});
     }
 
@@ -217,7 +195,7 @@ private slots:
                  qPrintable(errors[0]));
         QVERIFY(errors[0].contains("this text takes 12"));
         QVERIFY(printed.isEmpty());
-        QVERIFY(messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         QCOMPARE(page->mmBlock2->toPlainText(), lines.join('\n'));   // the user's text stays
     }
 };

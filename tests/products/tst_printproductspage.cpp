@@ -27,13 +27,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString text;
-    TMsgDlgType type;
-    TMsgDlgButtons buttons;
-};
-
 TRosterRec Rec(const QString &name, const QString &gender, const QString &ssn,
                const QString &rank = QStringLiteral("SGT"))
 {
@@ -59,13 +52,10 @@ TRosterRecs Roster(int count = 15)
 
 } // namespace
 
-class TestPrintProductsPage : public QObject
+class TestPrintProductsPage : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QList<Shown> messages;
-    QStringList errors;
-    int answer = mrYes;
     int mainClosed = 0;
     QStringList printed;
 
@@ -112,28 +102,14 @@ class TestPrintProductsPage : public QObject
 private slots:
     void init()
     {
-        messages.clear();
-        errors.clear();
+        InstallMessageHooks(mrYes);
         printed.clear();
-        answer = mrYes;
         mainClosed = 0;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons b) {
-            messages.append({m, t, b});
-            return b == mbYesNo ? answer : int(mrOk);
-        });
-        SetErrorBoxHook([this](const QString &text) { errors << text; });
-        SetMainFormClosedHandler([this] { ++mainClosed; });
         EditionSuffix.clear();
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
+        SetMainFormClosedHandler([this] { ++mainClosed; });
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     void finishLeadsHereAndPrintPrintsTheTickedProducts()
     {
@@ -146,7 +122,7 @@ private slots:
         QCOMPARE(RowText(0, 2), QString("SGT"));
         QCOMPARE(page->StatusPanel0->text(), QString("IU"));
         QCOMPARE(page->StatusPanel1->text(), QString("Members Selected For Testing: 15"));
-        QVERIFY(messages.size() == 1);   // only page 3's confirmation
+        QVERIFY(shown.size() == 1);   // only page 3's confirmation
         QVERIFY(!page->btnPrint->isEnabled());
 
         QTest::mouseClick(page->cb2624Front, Qt::LeftButton);
@@ -293,9 +269,9 @@ private slots:
         FinishOnPageThree(Roster(5), 0, "0");   // a probability of 0 draws nobody
         TfrmPrintProducts *page = frmPrintProducts;
         QCOMPARE(page->lvSelected->model()->rowCount(), 0);
-        QCOMPARE(messages.last().text, QString("No members selected, products may not be printed."));
-        QCOMPARE(messages.last().type, mtError);
-        QCOMPARE(messages.last().buttons, mbOK);
+        QCOMPARE(shown.last().message, QString("No members selected, products may not be printed."));
+        QCOMPARE(shown.last().type, mtError);
+        QCOMPARE(shown.last().buttons, mbOK);
         QVERIFY(page->isVisible());
         QTest::mouseClick(page->cbTestingRegister, Qt::LeftButton);
         QVERIFY(!page->btnPrint->isEnabled());
@@ -349,18 +325,18 @@ private slots:
         FinishOnPageThree(Roster(2), 1);
         TfrmPrintProducts *page = frmPrintProducts;
         frmChooseRosterFile->show();
-        messages.clear();
+        shown.clear();
         answer = mrNo;
         QTest::mouseClick(page->btnClose, Qt::LeftButton);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].text, CloseQuestion);
-        QCOMPARE(messages[0].type, mtConfirmation);
-        QCOMPARE(messages[0].buttons, mbYesNo);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].message, CloseQuestion);
+        QCOMPARE(shown[0].type, mtConfirmation);
+        QCOMPARE(shown[0].buttons, mbYesNo);
         QVERIFY(page->isVisible());
         QCOMPARE(mainClosed, 0);
 
         QTest::keyClick(page, Qt::Key_Escape);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QVERIFY(page->isVisible());
 
         answer = mrYes;

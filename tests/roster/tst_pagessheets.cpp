@@ -22,13 +22,12 @@
 #include <QTest>
 
 // Pages 1 and 2 with the newer spreadsheet formats.
-class TestPagesSheets : public QObject
+class TestPagesSheets : public QObject, private MessageHooks
 {
     Q_OBJECT
 
     QTemporaryDir FTemp;
     QString FDir;
-    QStringList FErrors;
     QString FStartDir;
 
     TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
@@ -103,27 +102,21 @@ private slots:
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "roster.ods"));
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "letter.odt"));
 
-        SetErrorBoxHook([this](const QString &text) { FErrors << text; });
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
-        SetMainFormClosedHandler([] {});
+        InstallMessageHooks(mrNo);
         FStartDir = QDir::currentPath();
         QDir::setCurrent(FDir);
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizard();
         page1()->show();
         QVERIFY(QTest::qWaitForWindowExposed(page1()));
     }
 
     void cleanupTestCase()
     {
-        CloseWizard();
-        SetErrorBoxHook({});
-        SetMessageDlgHook({});
-        SetMainFormClosedHandler({});
+        CloseWizardAndHooks();
         QDir::setCurrent(FStartDir);
     }
 
-    void init() { FErrors.clear(); }
+    void init() { InstallMessageHooks(mrNo); }
 
     void pageOneListsTheNewerFormats()
     {
@@ -146,7 +139,7 @@ private slots:
         QCOMPARE(page2()->cbFileType->currentText(), QString("MS Excel"));
         QCOMPARE(page2()->FileType(), iftExcel);
         expectRoster();
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
     }
 
     void macroWorkbookLoadsAsExcel()
@@ -162,7 +155,7 @@ private slots:
         QCOMPARE(page2()->cbFileType->currentText(), QString("OpenDocument Spreadsheet"));
         QCOMPARE(page2()->FileType(), iftOds);
         expectRoster();
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
     }
 
     void wrongTypeNamesTheFileAndRecovers()
@@ -171,9 +164,9 @@ private slots:
         QComboBox *box = page2()->cbFileType;
         box->setFocus();
         QTest::keyClick(box, Qt::Key_End);   // OpenDocument Spreadsheet
-        QCOMPARE(FErrors.size(), 1);
-        QVERIFY2(FErrors.first().contains(FDir + "roster.xlsx"), qPrintable(FErrors.first()));
-        QVERIFY(FErrors.first().contains("not an OpenDocument spreadsheet"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(FDir + "roster.xlsx"), qPrintable(errors.first()));
+        QVERIFY(errors.first().contains("not an OpenDocument spreadsheet"));
         QVERIFY(!frmWaiting->isVisible());
         QVERIFY(page2()->isVisible());
         // the failed reading leaves the roster and its type as they were
@@ -181,7 +174,7 @@ private slots:
         QCOMPARE(box->currentText(), QString("MS Excel"));
         expectRoster();
         QTest::keyClick(box, Qt::Key_End);   // the same mistake again names the file again
-        QCOMPARE(FErrors.size(), 2);
+        QCOMPARE(errors.size(), 2);
         QTest::keyClick(box, Qt::Key_Home);   // MS Excel
         QCOMPARE(page2()->FileType(), iftExcel);
         expectRoster();

@@ -39,23 +39,16 @@ QPoint BelowTheRows(QAbstractItemView *view)
 
 // Page 4: a double click anywhere in a list, on a row or on the empty part below the rows,
 // moves that list's highlighted rows to the other list.
-class TestListDoubleClick : public QObject
+class TestListDoubleClick : public QObject, private MessageHooks
 {
     Q_OBJECT
 private slots:
     void init()
     {
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([](const QString &) {});
+        InstallMessageHooks(mrYes);
         OpenWizard();
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     void doubleClickBelowTheRowsMovesTheHighlightedRows()
     {

@@ -25,12 +25,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString message;
-    TMsgDlgType type;
-};
-
 TRosterRecs EightMembers()
 {
     // Distinct names, SSNs and ranks so that every order is fully determined.
@@ -72,20 +66,16 @@ int LocationIndex(const QString &code)
 
 } // namespace
 
-class TestSelectionPages : public QObject
+class TestSelectionPages : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QList<Shown> shown;
-    QStringList errors;
-    int answer = mrYes;
-
     TfrmSelectionParameters *page3() const { return frmSelectionParameters; }
     TfrmSelectMembers *page4() const { return frmSelectMembers; }
-    QList<Shown> ShownOfType(TMsgDlgType type) const
+    QList<ShownMessage> ShownOfType(TMsgDlgType type) const
     {
-        QList<Shown> out;
-        for (const Shown &s : shown)
+        QList<ShownMessage> out;
+        for (const ShownMessage &s : shown)
             if (s.type == type)
                 out << s;
         return out;
@@ -131,23 +121,13 @@ class TestSelectionPages : public QObject
 private slots:
     void init()
     {
-        shown.clear();
-        errors.clear();
-        answer = mrYes;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons) {
-            shown.append({m, t});
-            return answer;
-        });
-        SetErrorBoxHook([this](const QString &text) { errors.append(text); });
+        InstallMessageHooks(mrYes);
         OpenWizard();
     }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         SetFixedRandomSeed(std::nullopt);
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void page3StartsAsCreated()
@@ -290,7 +270,7 @@ private slots:
         page3()->cbLocationCode->setFocus(Qt::OtherFocusReason);
         page3()->edtCount->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(ShownOfType(mtError).size(), 1);   // once the focus has settled
-        const QList<Shown> errs = ShownOfType(mtError);
+        const QList<ShownMessage> errs = ShownOfType(mtError);
         QCOMPARE(errs[0].message, "A collection location is REQUIRED.\r\n" + TfrmSelectionParameters::TemporaryLocationText());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(page3()->cbLocationCode));
         // With a location chosen, leaving is silent.

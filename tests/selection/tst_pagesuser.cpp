@@ -26,12 +26,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString message;
-    TMsgDlgType type;
-};
-
 TRosterRecs Roster(int count)
 {
     TRosterRecs list;
@@ -58,20 +52,16 @@ QRect InWindow(const QWidget *w)
 
 } // namespace
 
-class TestSelectionPagesUser : public QObject
+class TestSelectionPagesUser : public QObject, private MessageHooks
 {
     Q_OBJECT
-
-    QList<Shown> shown;
-    QStringList errors;
-    int answer = mrNo;
 
     TfrmSelectionParameters *page3() const { return frmSelectionParameters; }
     TfrmSelectMembers *page4() const { return frmSelectMembers; }
     int Errors() const
     {
         int n = 0;
-        for (const Shown &s : shown)
+        for (const ShownMessage &s : shown)
             n += s.type == mtError;
         return n;
     }
@@ -92,24 +82,11 @@ class TestSelectionPagesUser : public QObject
 private slots:
     void init()
     {
-        shown.clear();
-        errors.clear();
-        answer = mrNo;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons) {
-            shown.append({m, t});
-            return answer;
-        });
-        SetErrorBoxHook([this](const QString &text) { errors.append(text); });
+        InstallMessageHooks(mrNo);
         OpenWizard();
         shown.clear();
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     // Without a location the user can still sort the roster, go back to page 2 or give up;
     // only going on to the other parameters asks for the location.
