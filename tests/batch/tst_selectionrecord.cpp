@@ -159,8 +159,6 @@ class TestSelectionRecordWizard : public QObject, private MessageHooks
     QTemporaryDir m_dir;
     QString m_roster;
 
-    void ClickIndicator(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
-
     bool LoadPageThree()
     {
         TImportTable table;
@@ -175,9 +173,7 @@ class TestSelectionRecordWizard : public QObject, private MessageHooks
         // what page 2's Next hands over with the table
         p3->RosterSource = RosterSourceOf(m_roster, iftCommaText, table);
         p3->show();
-        for (int i = 0; i < p3->cbLocationCode->count(); ++i)
-            if (p3->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                p3->cbLocationCode->setCurrentIndex(i);
+        p3->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         p3->cmbxPremise->setCurrentIndex(0);
         ClickIndicator(p3->rbPercentage);
         p3->edtCount->setText(QStringLiteral("35"));

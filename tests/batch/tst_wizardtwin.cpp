@@ -75,14 +75,6 @@ class TestBatchFollowsWizard : public QObject, private MessageHooks
     QTemporaryDir m_dir;
     QString m_roster;
 
-    void ClickHeader(QTreeView *view, int column)
-    {
-        QHeaderView *h = view->header();
-        const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
-    }
-    void ClickIndicator(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
-
     // Pages 3 to 5 as a user drives them; the numbered selection as --list prints it.
     QStringList Wizard(const QString &method, const QString &value, quint32 seed, const QString &sort, bool group)
     {
@@ -96,9 +88,7 @@ class TestBatchFollowsWizard : public QObject, private MessageHooks
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         p3->LoadRoster(table);
         p3->show();
-        for (int i = 0; i < p3->cbLocationCode->count(); ++i)
-            if (p3->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                p3->cbLocationCode->setCurrentIndex(i);
+        p3->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         p3->cmbxPremise->setCurrentIndex(0);
         ClickIndicator(method == QLatin1String("count") ? static_cast<QAbstractButton *>(p3->rbTotalNumber)
                                                          : p3->rbPercentage);

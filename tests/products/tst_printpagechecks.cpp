@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "printrecorder.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -40,25 +41,13 @@ class TestPrintPageChecks : public QObject, private MessageHooks
     {
         frmSelectionParameters->LoadMembers(members);
         frmSelectionParameters->show();
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(1);
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         TfrmPrintProducts *page = frmPrintProducts;
         if (!page->isVisible())
             return nullptr;
-        TProductPrinters p;
-        p.NotificationCopy = [this](TppJITPipeline *) { printed << "NotificationCopy"; };
-        p.WorkingCopy = [this](TppJITPipeline *) { printed << "WorkingCopy"; };
-        p.TestingRegister = [this](TppJITPipeline *) { printed << "TestingRegister"; };
-        p.Front2624 = [this](TppJITPipeline *, TppJITPipeline *) { printed << "Front2624"; };
-        p.Back2624 = [this](int, const TDD2624BackLines &) { printed << "Back2624"; };
-        p.BottleLabels = [this](TppJITPipeline *, int) {
-            printed << "BottleLabels";
-            return false;
-        };
-        page->Printers = p;
+        page->Printers = RecordingPrinters(printed);
         shown.clear();
         return page;
     }

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "printrecorder.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -59,38 +60,19 @@ class TestPrintProductsPage : public QObject, private MessageHooks
     int mainClosed = 0;
     QStringList printed;
 
-    TProductPrinters Recorder()
-    {
-        TProductPrinters p;
-        p.NotificationCopy = [this](TppJITPipeline *) { printed << "NotificationCopy"; };
-        p.WorkingCopy = [this](TppJITPipeline *) { printed << "WorkingCopy"; };
-        p.TestingRegister = [this](TppJITPipeline *) { printed << "TestingRegister"; };
-        p.Front2624 = [this](TppJITPipeline *, TppJITPipeline *) { printed << "Front2624"; };
-        p.Back2624 = [this](int, const TDD2624BackLines &) { printed << "Back2624"; };
-        p.BottleLabels = [this](TppJITPipeline *, int) {
-            printed << "BottleLabels";
-            return false;
-        };
-        return p;
-    }
-
     // Page 3 with the members loaded, a location, the premise, then Finish.
     void FinishOnPageThree(const TRosterRecs &members, int premise, const QString &count = "10")
     {
         frmSelectionParameters->LoadMembers(members);
         frmSelectionParameters->show();
-        int us = -1;
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                us = i;
-        frmSelectionParameters->cbLocationCode->setCurrentIndex(us);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(premise);
         frmSelectionParameters->edtCount->setText(count);
         QVERIFY(frmSelectionParameters->btnFinish->isEnabled());
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         QVERIFY(frmPrintProducts->isVisible());
         QVERIFY(!frmSelectionParameters->isVisible());
-        frmPrintProducts->Printers = Recorder();
+        frmPrintProducts->Printers = RecordingPrinters(printed);
     }
 
     QString RowText(int row, int column = 0) const

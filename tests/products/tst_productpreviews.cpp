@@ -221,9 +221,7 @@ private slots:
         SetLabelPositionDialogHook([](TfrmLabelPosition &) { return int(QDialog::Accepted); });
         frmSelectionParameters->LoadMembers(Roster(15));
         frmSelectionParameters->show();
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(1);   // everybody
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         TfrmPrintProducts *page = frmPrintProducts;

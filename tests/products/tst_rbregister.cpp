@@ -26,20 +26,18 @@ QString UsDate()
 class TestRBRegister : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
     QString m_savedRoot;
 
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         m_savedRoot = AppRootDir;
     }
     void cleanup()
     {
-        ServiceUtils = nullptr;
-        m_profile.reset();
+        m_profile.Remove();
         AppRootDir = m_savedRoot;
     }
 

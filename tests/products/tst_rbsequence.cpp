@@ -60,21 +60,19 @@ void FillInputs(TPrintInputs &in)
 class TestRBSequence : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
     QString m_savedRoot;
 
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         EditionSuffix = QStringLiteral("L");
         m_savedRoot = AppRootDir;
     }
     void cleanup()
     {
-        ServiceUtils = nullptr;
-        m_profile.reset();
+        m_profile.Remove();
         AppRootDir = m_savedRoot;
         SetLabelPositionPrompt(nullptr);
     }

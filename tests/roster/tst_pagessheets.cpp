@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "rosterpages.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
@@ -22,62 +23,14 @@
 #include <QTest>
 
 // Pages 1 and 2 with the newer spreadsheet formats.
-class TestPagesSheets : public QObject, private MessageHooks
+class TestPagesSheets : public QObject, private MessageHooks, private RosterPages
 {
     Q_OBJECT
 
     QTemporaryDir FTemp;
-    QString FDir;
     QString FStartDir;
 
-    TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
-    TfrmFormatRoster *page2() { return frmFormatRoster; }
-    QAbstractItemModel *gridModel() { return page2()->dgImportTable->model(); }
     QString gridCell(int row, int col) { return gridModel()->data(gridModel()->index(row, col)).toString(); }
-
-    void typeFolder(const QString &path)
-    {
-        QLineEdit *edit = page1()->edtDirectory;
-        edit->clear();
-        QTest::keyClicks(edit, path);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-
-    QStringList listedFiles()
-    {
-        QStringList result;
-        const QAbstractItemModel *m = page1()->VornDirView->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            result << m->data(m->index(r, 0)).toString();
-        return result;
-    }
-
-    bool clickFile(const QString &name)
-    {
-        TVornDirView *view = page1()->VornDirView;
-        const QAbstractItemModel *m = view->model();
-        for (int r = 0; r < m->rowCount(); ++r) {
-            if (m->data(m->index(r, 0)).toString() != name)
-                continue;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(m->index(r, 0)).center());
-            return true;
-        }
-        return false;
-    }
-
-    void openOnPage2(const QString &name)
-    {
-        if (!page1()->isVisible()) {
-            page2()->hide();
-            frmSelectionParameters->hide();
-            page1()->show();
-        }
-        typeFolder(FDir);
-        QVERIFY2(clickFile(name), qPrintable(name));
-        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
-        QVERIFY(page2()->isVisible());
-        QVERIFY(QTest::qWaitForWindowExposed(page2()));
-    }
 
     void expectRoster()
     {

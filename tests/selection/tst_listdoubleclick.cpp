@@ -15,21 +15,6 @@
 #include <QTest>
 
 namespace {
-QStringList Column(QAbstractItemView *view)
-{
-    QStringList out;
-    QAbstractItemModel *m = view->model();
-    for (int r = 0; r < m->rowCount(); ++r)
-        out << m->data(m->index(r, 0)).toString();
-    return out;
-}
-void Highlight(QAbstractItemView *view, const QList<int> &rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
 // A point of the list below its last row.
 QPoint BelowTheRows(QAbstractItemView *view)
 {

@@ -35,15 +35,6 @@ TRosterRecs Roster(int count)
     return list;
 }
 
-int LocationIndex(const QString &code)
-{
-    const QStringList &entries = LocationEntries();
-    for (int k = 0; k < entries.size(); ++k)
-        if (entries[k].startsWith(code + ' '))
-            return k;
-    return -1;
-}
-
 // The rectangle of a widget in its window's coordinates.
 QRect InWindow(const QWidget *w)
 {
@@ -71,12 +62,6 @@ class TestSelectionPagesUser : public QObject, private MessageHooks
         page3()->show();
         QApplication::setActiveWindow(page3());
         return QTest::qWaitForWindowActive(page3());
-    }
-    void ClickHeader(QTreeView *view, int column)
-    {
-        QHeaderView *h = view->header();
-        const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
     }
 
 private slots:
