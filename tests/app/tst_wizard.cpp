@@ -70,9 +70,8 @@ class TestWizard : public QObject, private MessageHooks
 private slots:
     void init()
     {
-        InstallMessageHooks(mrNo);
         mainClosed = 0;
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         SetMainFormClosedHandler([this] { ++mainClosed; });
     }
     void cleanup() { CloseWizardAndHooks(); }

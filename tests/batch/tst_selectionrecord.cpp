@@ -204,8 +204,7 @@ private slots:
     {
         ResetSelectionRecords();
         SetFixedRandomSeed(std::nullopt);   // the clock seeds the draw, as for a user
-        InstallMessageHooks(mrYes);
-        OpenWizard();
+        OpenWizardWithHooks(mrYes);
     }
     void cleanup()
     {

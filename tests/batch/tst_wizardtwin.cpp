@@ -135,11 +135,7 @@ private slots:
         m_roster = WriteRoster(m_dir.path());
         QVERIFY(!m_roster.isEmpty());
     }
-    void init()
-    {
-        InstallMessageHooks(mrYes);
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
         CloseWizardAndHooks();

@@ -60,6 +60,11 @@ protected:
         });
         SetErrorBoxHook([this](const QString &text) { errors.append(text); });
     }
+    void OpenWizardWithHooks(int firstAnswer)
+    {
+        InstallMessageHooks(firstAnswer);
+        OpenWizard();
+    }
 };
 
 // Ends what OpenWizard and the hooks began: no pages, and real boxes and close box again.

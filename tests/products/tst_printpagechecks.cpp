@@ -55,9 +55,8 @@ class TestPrintPageChecks : public QObject, private MessageHooks
 private slots:
     void init()
     {
-        InstallMessageHooks(mrYes);
         printed.clear();
-        OpenWizard();
+        OpenWizardWithHooks(mrYes);
     }
     void cleanup() { CloseWizardAndHooks(); }
 

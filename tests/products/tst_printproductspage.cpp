@@ -84,11 +84,10 @@ class TestPrintProductsPage : public QObject, private MessageHooks
 private slots:
     void init()
     {
-        InstallMessageHooks(mrYes);
         printed.clear();
         mainClosed = 0;
         EditionSuffix.clear();
-        OpenWizard();
+        OpenWizardWithHooks(mrYes);
         SetMainFormClosedHandler([this] { ++mainClosed; });
     }
     void cleanup() { CloseWizardAndHooks(); }

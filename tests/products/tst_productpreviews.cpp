@@ -97,11 +97,7 @@ class TestProductPreviews : public QObject, private MessageHooks
     }
 
 private slots:
-    void init()
-    {
-        InstallMessageHooks(mrYes);
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
         wanted = 0;

@@ -27,19 +27,10 @@ class TestRBRegister : public QObject
 {
     Q_OBJECT
     ArmyProfile m_profile;
-    QString m_savedRoot;
 
 private slots:
-    void init()
-    {
-        m_profile.Install();
-        m_savedRoot = AppRootDir;
-    }
-    void cleanup()
-    {
-        m_profile.Remove();
-        AppRootDir = m_savedRoot;
-    }
+    void init() { m_profile.Install(); }
+    void cleanup() { m_profile.Remove(); }
 
     // One page per sheet, the header on each, a row per member.
     void registerPages()

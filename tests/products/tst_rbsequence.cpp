@@ -61,19 +61,16 @@ class TestRBSequence : public QObject
 {
     Q_OBJECT
     ArmyProfile m_profile;
-    QString m_savedRoot;
 
 private slots:
     void init()
     {
         m_profile.Install();
         EditionSuffix = QStringLiteral("L");
-        m_savedRoot = AppRootDir;
     }
     void cleanup()
     {
         m_profile.Remove();
-        AppRootDir = m_savedRoot;
         SetLabelPositionPrompt(nullptr);
     }
 

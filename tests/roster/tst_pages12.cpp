@@ -172,9 +172,8 @@ private slots:
         QVERIFY(xls.exists());
         QVERIFY(xls.copy(FDir + "ROSTER2.XLS"));
 
-        InstallMessageHooks(mrNo);
         RosterFolderArgument = FDir;   // the program opens on the folder it is given
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         page1()->show();
         QVERIFY(QTest::qWaitForWindowExposed(page1()));
     }

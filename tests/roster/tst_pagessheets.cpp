@@ -55,10 +55,9 @@ private slots:
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "roster.ods"));
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "letter.odt"));
 
-        InstallMessageHooks(mrNo);
         FStartDir = QDir::currentPath();
         QDir::setCurrent(FDir);
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         page1()->show();
         QVERIFY(QTest::qWaitForWindowExposed(page1()));
     }

@@ -28,11 +28,7 @@ class TestListDoubleClick : public QObject, private MessageHooks
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        InstallMessageHooks(mrYes);
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup() { CloseWizardAndHooks(); }
 
     void doubleClickBelowTheRowsMovesTheHighlightedRows()

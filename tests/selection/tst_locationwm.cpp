@@ -106,8 +106,7 @@ class TestLocationUnderWindowManager : public QObject, private MessageHooks
     // Inside the servers: the user's first click on the empty box opens its list.
     void RunInside()
     {
-        InstallMessageHooks(mrNo);
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         shown.clear();
         auto cleanup = qScopeGuard([] { CloseWizardAndHooks(); });
         TfrmSelectionParameters *page = frmSelectionParameters;

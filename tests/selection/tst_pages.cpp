@@ -85,11 +85,7 @@ class TestSelectionPages : public QObject, private MessageHooks
     QString Status4() const { return page4()->pnlStatus->text() + " / " + page4()->lblSelected->text(); }
 
 private slots:
-    void init()
-    {
-        InstallMessageHooks(mrYes);
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
         CloseWizardAndHooks();

@@ -67,8 +67,7 @@ class TestSelectionPagesUser : public QObject, private MessageHooks
 private slots:
     void init()
     {
-        InstallMessageHooks(mrNo);
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         shown.clear();
     }
     void cleanup() { CloseWizardAndHooks(); }
