@@ -16,8 +16,6 @@ public:
     TrptPersonnelCopy(const TrptPersonnelCopy &) = delete;
     TrptPersonnelCopy &operator=(const TrptPersonnelCopy &) = delete;
 
-    void Print(TppJITPipeline *history);
-
     TppLabel *lblReportTitle = nullptr;
     TppLabel *Label1 = nullptr;
     TppLabel *Label2 = nullptr;
@@ -35,6 +33,8 @@ public:
     TppDBText *dbtxtFullName = nullptr;
     TppDBText *dbtxtOrganization = nullptr;
     TppDBText *dbtxtPremise = nullptr;
+
+    void Print(TppJITPipeline *history);
 
 protected:
     TrptPersonnelCopy() = default;

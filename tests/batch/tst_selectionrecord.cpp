@@ -162,12 +162,8 @@ class TestSelectionRecordWizard : public QObject, private MessageHooks
     bool LoadPageThree()
     {
         TImportTable table;
-        if (!table.LoadFromFile(m_roster, iftCommaText))
+        if (!LoadMappedRoster(table, m_roster))
             return false;
-        table.IgnoreHeader = true;
-        const TImportFieldKind kinds[] = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
-        for (int c = 0; c < 7; ++c)
-            table.SetFieldKind(c, kinds[c]);
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         p3->LoadRoster(table);
         // what page 2's Next hands over with the table

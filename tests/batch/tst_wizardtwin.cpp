@@ -79,12 +79,8 @@ class TestBatchFollowsWizard : public QObject, private MessageHooks
     QStringList Wizard(const QString &method, const QString &value, quint32 seed, const QString &sort, bool group)
     {
         TImportTable table;
-        if (!table.LoadFromFile(m_roster, iftCommaText))
+        if (!LoadMappedRoster(table, m_roster))
             return {QStringLiteral("roster not loaded")};
-        table.IgnoreHeader = true;
-        const TImportFieldKind kinds[] = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
-        for (int c = 0; c < 7; ++c)
-            table.SetFieldKind(c, kinds[c]);
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         p3->LoadRoster(table);
         p3->show();
