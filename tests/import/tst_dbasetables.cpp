@@ -1,4 +1,6 @@
 #include "testmain.h"
+#include "testfiles.h"
+#include "readrows.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 
@@ -9,34 +11,6 @@
 // dBase tables made byte by byte by tests/data/dbase/make-dbase-fixtures.py.
 namespace {
 QString Table(const QString &name) { return testing_registry::dataPath("dbase/" + name); }
-
-QList<QStringList> Rows(const TImportTable &t)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.FieldCount(); ++c)
-            row << t.GetCell(r, c);
-        rows << row;
-    }
-    return rows;
-}
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return f.readAll();
-}
-
-QString WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
 
 // The message of the error a load raises; fails the test when it loads.
 QString LoadError(const QString &path)
@@ -113,7 +87,7 @@ private slots:
     void memoBlockOutsideTheMemoFile()
     {
         QTemporaryDir dir;
-        QByteArray table = ReadBytes(Table("memo3.dbf"));
+        QByteArray table = FileBytes(Table("memo3.dbf"));
         const qsizetype at = table.indexOf("         1");   // first record's block number
         QVERIFY(at > 0);
         table.replace(at, 10, "    999999");
@@ -150,7 +124,7 @@ private slots:
     {
         QTemporaryDir dir;
         for (char ldid : {'\x00', '\xEE'}) {
-            QByteArray bytes = ReadBytes(Table("cp1252.dbf"));
+            QByteArray bytes = FileBytes(Table("cp1252.dbf"));
             bytes[29] = ldid;
             TImportTable t;
             QVERIFY(t.LoadFromFile(WriteBytes(dir.filePath("t.dbf"), bytes), iftDBase));
@@ -162,7 +136,7 @@ private slots:
     void codePageFileBesideTheTable()
     {
         QTemporaryDir dir;
-        QByteArray bytes = ReadBytes(Table("cp1251.dbf"));
+        QByteArray bytes = FileBytes(Table("cp1251.dbf"));
         bytes[29] = '\0';   // no language driver: the .cpg names the code page
         WriteBytes(dir.filePath("t.dbf"), bytes);
         WriteBytes(dir.filePath("t.cpg"), "ANSI 1251\r\n");
@@ -223,7 +197,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        QByteArray table = ReadBytes(testing_registry::dataPath("roster.dbf"));
+        QByteArray table = FileBytes(testing_registry::dataPath("roster.dbf"));
         QCOMPARE(table.at(32 + 9 * 32), '\x0D');
         table.replace(offset, bytes.size(), bytes);
         const QString path = WriteBytes(dir.filePath("t.dbf"), table);

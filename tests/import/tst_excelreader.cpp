@@ -5,6 +5,8 @@
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "testfiles.h"
+#include "readrows.h"
 #include "zipwriter.h"
 #include "import/CellText.h"
 #include "import/ImportFileReader.h"
@@ -20,19 +22,7 @@
 #include <cstring>
 
 namespace {
-struct Read
-{
-    int fieldCount = -1;
-    QList<QStringList> records;
-};
-
-// The Excel reader run in this process, as the import process runs it.
-bool ReadExcel(const QString &path, Read &out)
-{
-    TImportExcelReader reader([&](const QStringList &v) { out.records << v; },
-                              [&](int n) { out.fieldCount = n; });
-    return reader.Import(path);
-}
+bool ReadExcel(const QString &path, Capture &out) { return ReadAll<TImportExcelReader>(path, out); }
 
 bool LoadExcel(const QString &path, TImportTable &t)
 {
@@ -40,25 +30,10 @@ bool LoadExcel(const QString &path, TImportTable &t)
     return reader.Import(path);
 }
 
-QByteArray FileBytes(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(path));
-    return f.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
 // The error message of reading path, or an empty text when it was read.
 QString ReadError(const QString &path)
 {
-    Read r;
+    Capture r;
     try {
         ReadExcel(path, r);
     } catch (const Exception &e) {
@@ -154,7 +129,7 @@ private slots:
     void valuesReadAsExcelShowsThem()
     {
         QFETCH(QString, file);
-        Read r;
+        Capture r;
         QVERIFY(ReadExcel(testing_registry::dataPath(file), r));
         QCOMPARE(r.fieldCount, 16);
         QCOMPARE(r.records.size(), 3);
@@ -172,7 +147,7 @@ private slots:
     void ssnColumnsFormattedAsDates()
     {
         // A thousand rows of ten SSN columns that carry a date format by mistake.
-        Read r;
+        Capture r;
         QElapsedTimer timer;
         timer.start();
         QVERIFY(ReadExcel(testing_registry::dataPath("excel-ssn-dates.xls"), r));
@@ -187,7 +162,7 @@ private slots:
 
     void sharedStringsSplitAcrossContinueRecords()
     {
-        Read r;
+        Capture r;
         QVERIFY(ReadExcel(testing_registry::dataPath("excel-sst-continue.xls"), r));
         QCOMPARE(r.records.size(), 603);
         for (int i = 0; i < 600; ++i) {
@@ -201,7 +176,7 @@ private slots:
 
     void excel95WorkbookInItsCodePage()
     {
-        Read r;
+        Capture r;
         QVERIFY(ReadExcel(testing_registry::dataPath("excel-biff5.xls"), r));
         QCOMPARE(r.fieldCount, 4);
         const QList<QStringList> expected = {
@@ -256,7 +231,7 @@ private slots:
         QVERIFY2(why.startsWith("Cannot read '" + cutPath + "': the workbook is damaged ("), qPrintable(why));
 
         // no file: not opened, no error
-        Read r;
+        Capture r;
         QVERIFY(!ReadExcel(dir.filePath("missing.xls"), r));
     }
 
@@ -302,7 +277,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("crafted.xls");
         WriteXls(path, stream);
-        Read r;
+        Capture r;
         try {
             QVERIFY(ReadExcel(path, r));
         } catch (const Exception &e) {
@@ -335,7 +310,7 @@ private slots:
                 QByteArray bytes = good;
                 bytes[i] = char(v);
                 WriteBytes(path, bytes);
-                Read r;
+                Capture r;
                 try {
                     QVERIFY(ReadExcel(path, r));
                     for (const QStringList &rec : r.records)

@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "readrows.h"
 #include "memorypeak.h"
 #include "import/ImportFileReader.h"
 #include "import/protocol/ImportFrames.h"
@@ -46,12 +47,6 @@ struct LimitsScope
     explicit LimitsScope(const TImportLimits &limits) : m_old(ImportLimits()) { SetImportLimits(limits); }
     ~LimitsScope() { SetImportLimits(m_old); }
     TImportLimits m_old;
-};
-
-struct ChooserScope
-{
-    explicit ChooserScope(TTableChooser c) { SetTableChooser(std::move(c)); }
-    ~ChooserScope() { SetTableChooser({}); }
 };
 
 // Everything a load gave: the cells as stored (raw), the widths and the field count.

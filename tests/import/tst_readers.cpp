@@ -1,4 +1,6 @@
 #include "testmain.h"
+#include "testfiles.h"
+#include "readrows.h"
 #include "import/CellText.h"
 #include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
@@ -12,49 +14,6 @@
 #include <QTest>
 
 namespace {
-QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-// Every record a reader produces, and the field count it announced.
-struct Capture
-{
-    int fieldCount = -1;
-    QList<QStringList> records;
-};
-
-template <typename Reader, typename... Args>
-bool ReadAll(const QString &path, Capture &out, Args &&...args)
-{
-    Reader reader([&](const QStringList &v) { out.records << v; }, [&](int n) { out.fieldCount = n; },
-                  std::forward<Args>(args)...);
-    return reader.Import(path);
-}
-
-QList<QStringList> Rows(const TImportTable &t)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.FieldCount(); ++c)
-            row << t.GetCell(r, c);
-        rows << row;
-    }
-    return rows;
-}
-
-// Installs a table chooser for one test and removes it afterwards.
-struct ChooserScope
-{
-    explicit ChooserScope(TTableChooser c) { SetTableChooser(std::move(c)); }
-    ~ChooserScope() { SetTableChooser({}); }
-};
-
 // A reader whose primitives are scripted, to watch the shared import procedure.
 class ScriptedReader : public TImportFileReader
 {

@@ -6,6 +6,7 @@
 #include <gsf/gsf-utils.h>
 
 #include "testmain.h"
+#include "readrows.h"
 #include "memorypeak.h"
 #include "zipwriter.h"
 #include "app/Exceptions.h"
@@ -25,19 +26,6 @@
 namespace {
 
 QString data(const QString &name) { return testing_registry::dataPath(name); }
-
-QList<QStringList> Rows(const TImportTable &t)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.FieldCount(); ++c)
-            row << t.GetCell(r, c);
-        rows << row;
-    }
-    return rows;
-}
-
 
 const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 const QByteArray kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";

@@ -1,4 +1,6 @@
 #include "testmain.h"
+#include "testfiles.h"
+#include "readrows.h"
 #include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "import/TextCodecs.h"
@@ -15,15 +17,6 @@
 #endif
 
 namespace {
-QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
 QByteArray Utf16(const QString &text, bool littleEndian)
 {
     QByteArray out = littleEndian ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
@@ -41,18 +34,6 @@ QList<QStringList> Records(const QString &path, char delimiter)
     if (!r.Import(path))
         qFatal("not read: %s", qPrintable(path));
     return records;
-}
-
-QList<QStringList> Rows(const TImportTable &t)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.FieldCount(); ++c)
-            row << t.GetCell(r, c);
-        rows << row;
-    }
-    return rows;
 }
 
 const TImportFileType AllTypes[] = {iftFixedText, iftTabText, iftCommaText, iftAccess, iftExcel, iftDBase};
