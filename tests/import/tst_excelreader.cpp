@@ -7,7 +7,7 @@
 #include "testmain.h"
 #include "zipwriter.h"
 #include "import/CellText.h"
-#include "import/ImportFileReader.h"
+#include "import/ImportSheetReaders.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 
