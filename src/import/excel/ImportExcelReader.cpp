@@ -16,6 +16,10 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -136,11 +140,16 @@ struct Record
     std::string Joined;
 };
 
-// The records of the workbook stream, read through a window of it.
+// The records of the workbook stream, read through a window of it. The container hands
+// on a window whose sectors lie in one piece in the file without copying them.
 class RecordStream
 {
 public:
-    RecordStream(GsfInput *in, size_t size) : FIn(in), FSize(size), FWindow(new char[WindowBytes]) {}
+    // map: the file mapped in memory that the stream is read from, if it is.
+    RecordStream(GsfInput *in, size_t size, const uchar *map, size_t mapSize)
+        : FIn(in), FSize(size), FMap(map), FMapSize(mapSize)
+    {
+    }
 
     // Reads the whole stream once: a stream that cannot be read to its end is refused
     // before any of it is parsed, wherever the damage lies.
@@ -148,9 +157,10 @@ public:
     {
         for (size_t at = 0; at < FSize;) {
             const size_t n = std::min(WindowBytes, FSize - at);
-            Read(at, FWindow.get(), n);
+            Read(at, n);
             at += n;
         }
+        FWindow = nullptr;
         FStart = FLength = 0;
     }
 
@@ -202,49 +212,51 @@ private:
             Fail("a record runs past the end of the workbook");
     }
 
-    // Bytes pos..pos+n of the stream, which the caller has checked are in it; the window
-    // moves on keeping what lies from keep on (the record being read), so n and pos - keep
-    // stay within a record and a header each.
+    // Bytes pos..pos+n of the stream, which the caller has checked are in it, valid until
+    // the window moves. It moves on from keep (the record being read) when it must; n and
+    // pos - keep stay within a record and a header each, far less than a window.
     const char *At(size_t pos, size_t n, size_t keep)
     {
         if (pos >= FStart && pos + n <= FStart + FLength)
-            return FWindow.get() + (pos - FStart);
+            return FWindow + (pos - FStart);
         const size_t from = std::min(keep, pos);
-        const size_t end = FStart + FLength;
-        if (from >= FStart && from < end) {
-            FLength = end - from;
-            std::memmove(FWindow.get(), FWindow.get() + (from - FStart), FLength);
-        } else {
-            FLength = 0;
-        }
+        const size_t length = std::min(WindowBytes, FSize - from);
+        FWindow = Read(from, length);
         FStart = from;
-        const size_t fill = std::min(WindowBytes - FLength, FSize - (FStart + FLength));
-        Read(FStart + FLength, FWindow.get() + FLength, fill);
-        FLength += fill;
+        FLength = length;
         if (pos + n > FStart + FLength)
             Fail("a record is cut off");
-        return FWindow.get() + (pos - FStart);
+        return FWindow + (pos - FStart);
     }
 
-    void Read(size_t offset, char *to, size_t n)
+    // Bytes offset..offset+n, valid until the next read.
+    const char *Read(size_t offset, size_t n)
     {
-        if (n == 0)
-            return;
+#ifdef Q_OS_LINUX
+        // The pages of the file read so far need not stay in memory: they come back from
+        // the file should they be read again.
+        if (FMap)
+            madvise(const_cast<uchar *>(FMap), FMapSize, MADV_DONTNEED);
+#endif
         if (FAt != offset && gsf_input_seek(FIn, gsf_off_t(offset), G_SEEK_SET))
             Fail("the workbook stream cannot be read to its end");
         FAt = offset;
-        if (!gsf_input_read(FIn, n, reinterpret_cast<guint8 *>(to)))
+        const guint8 *bytes = gsf_input_read(FIn, n, nullptr);
+        if (!bytes)
             Fail("the workbook stream cannot be read to its end");
         FAt += n;
+        return reinterpret_cast<const char *>(bytes);
     }
 
     GsfInput *FIn;
     size_t FSize;
-    std::unique_ptr<char[]> FWindow;
+    const char *FWindow = nullptr;
     size_t FStart = 0;    // stream offset of the window's first byte
-    size_t FLength = 0;   // bytes held
+    size_t FLength = 0;
     size_t FAt = 0;       // the input's read position
     size_t FPos = 0;
+    const uchar *FMap;
+    size_t FMapSize;
 };
 
 // Reads the fields of one record, never past its end.
@@ -472,6 +484,9 @@ struct ScanSink
 struct TExcelBook
 {
     // The container, kept open while the sheet is read; released in reverse order.
+    QFile Mapped;
+    const uchar *Map = nullptr;
+    qint64 MapSize = 0;
     GObjectPtr<GsfInput> File;
     GObjectPtr<GsfInfile> Ole;
     GObjectPtr<GsfInput> Stream;
@@ -496,6 +511,7 @@ struct TExcelBook
     SheetCursor Cursor;
     quint32 NextRow = 0;                   // 0-based; the rows above are handed on
     std::map<quint32, PendingRow> Pending;
+    std::map<quint32, PendingRow>::node_type Spare;   // a row handed on, its room kept for the next
     quint32 CurrentIndex = 0;
     PendingRow *Current = nullptr;         // the row of the last cell stored
     qsizetype Buffered = 0;                // cells held by the pending rows
@@ -590,7 +606,7 @@ struct TExcelBook
             Fail("the workbook stream is larger than the file");
         if (size > MaxStreamBytes)
             throw Damaged{QStringLiteral("too large")};
-        In.emplace(Stream.p, size_t(size));
+        In.emplace(Stream.p, size_t(size), Map, size_t(MapSize));
         In->CheckReadable();
         ReadGlobals();
     }
@@ -869,7 +885,16 @@ struct TExcelBook
             Changed();
         if (Current && CurrentIndex == row)
             return *Current;
-        PendingRow &p = Pending[row];
+        auto it = Pending.lower_bound(row);
+        if (it == Pending.end() || it->first != row) {
+            if (Spare) {
+                Spare.key() = row;
+                it = Pending.insert(it, std::move(Spare));
+            } else {
+                it = Pending.emplace_hint(it, row, PendingRow());
+            }
+        }
+        PendingRow &p = it->second;
         if (p.Cells.capacity() == 0)   // rows are mostly alike: as wide as the last one
             p.Cells.reserve(LastWidth);
         CurrentIndex = row;
@@ -976,7 +1001,9 @@ struct TExcelBook
                     break;
                 out.Cells.append(std::move(text));
             }
-            Pending.erase(it);
+            Spare = Pending.extract(it);
+            Spare.mapped().Cells.clear();
+            Spare.mapped().Texts.clear();
             return true;
         }
     }
@@ -1023,7 +1050,13 @@ bool TImportExcelReader::Open(const QString &fileName)
     auto book = std::make_unique<TExcelBook>();
     GErrorPtr error;
     // Mapped, the workbook is read without a system call per sector; stdio when it cannot be.
-    book->File.p = gsf_input_mmap_new(QFile::encodeName(fileName).constData(), nullptr);
+    book->Mapped.setFileName(fileName);
+    if (book->Mapped.open(QIODevice::ReadOnly) && book->Mapped.size() > 0) {
+        book->MapSize = book->Mapped.size();
+        book->Map = book->Mapped.map(0, book->MapSize);
+        if (book->Map)
+            book->File.p = gsf_input_memory_new(book->Map, gsf_off_t(book->MapSize), FALSE);
+    }
     if (!book->File.p)
         book->File.p = gsf_input_stdio_new(QFile::encodeName(fileName).constData(), &error.e);
     if (!book->File.p)
