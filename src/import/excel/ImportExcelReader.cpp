@@ -2,7 +2,7 @@
 // container, the BIFF records are read here. Every length and offset comes from a file
 // that may be damaged or hostile, so each one is checked before it is used.
 //
-// The first worksheet is read twice. The first pass checks every record, so that a damaged
+// The first worksheet's records are read twice. The first pass checks every record, so that a damaged
 // workbook is refused before any row is handed on, and notes the last record that touches
 // each row; the second pass keeps a row's cells only until its last record has been read.
 // Writers that store cells row by row (Excel does) thus cost one row of memory; cells of an
@@ -445,7 +445,6 @@ struct SheetCursor
     int Depth = 0;         // charts embedded in the sheet bring their own BOF..EOF
     bool Pending = false;  // a formula's string result is in the STRING record that follows
     quint32 PendingRow = 0, PendingCol = 0;
-    bool Ended = false;
 };
 
 // The first pass: checks the bounds the cells claim and notes each row's last record.
@@ -583,7 +582,11 @@ struct TExcelBook
     void ReadSst(const Record &r)
     {
         Fields f(r);
-        f.Skip(8);   // the counts are not trusted: the strings are read until the record ends
+        // The counts are not trusted: the strings are read until the record ends, and
+        // room is made for no more than it can hold (three bytes a string at least).
+        f.Skip(4);
+        const quint32 unique = f.U32();
+        Strings.reserve(qsizetype(std::min<size_t>(unique, f.Left() / 3)));
         while (f.Left() > 0) {
             const quint32 cch = f.U16();
             const quint8 grbit = f.U8();
@@ -720,11 +723,7 @@ struct TExcelBook
             return true;
         }
         if (r.Type == rtEof) {
-            if (cursor.Depth-- == 0) {
-                cursor.Ended = true;
-                return false;
-            }
-            return true;
+            return cursor.Depth-- != 0;
         }
         if (cursor.Depth > 0)
             return true;
