@@ -146,38 +146,6 @@ private:
     std::unique_ptr<Source> Table;
 };
 
-struct TExcelSheet;
-struct TExcelSheetDeleter
-{
-    void operator()(TExcelSheet *sheet) const;
-};
-
-// The first worksheet of an Excel 97-2003 or 5.0/95 workbook. Formulas give their stored
-// results; values read as Excel shows them (see CellText.h).
-class TImportExcelReader : public TImportFileReader
-{
-public:
-    using TImportFileReader::TImportFileReader;
-    ~TImportExcelReader() override;
-
-    // A cell as the user sees it; empty when the sheet has no such cell.
-    QString CellText(int row, int col) const;   // 1-based
-
-protected:
-    bool Open(const QString &fileName) override;
-    void Close() override;
-    int FieldCount() override;
-    void ReadRecord(QStringList &values) override;
-    bool Eof() override;
-
-private:
-    std::unique_ptr<TExcelSheet, TExcelSheetDeleter> FSheet;   // the first worksheet, read whole by Open
-    QString FFileName;
-    int CurrentRow = 1;
-    int ColumnCount = 0;
-    int FLastDataRow = -1;   // with SkipBlankRows, once known
-};
-
 // A dBase III/IV or FoxPro 2 table; deleted records are left out, memo texts are read from
 // the memo file beside it, text is decoded by the table's code page.
 class TImportDBaseReader : public TImportFileReader

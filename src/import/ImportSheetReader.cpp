@@ -152,8 +152,9 @@ bool TImportSheetReader::HasData(const TSheetRow &row) const
 {
     const qsizetype n = std::min<qsizetype>(row.Cells.size(), std::max(ColumnCount, 1));
     for (qsizetype c = 0; c < n; ++c)
-        if (!TrimmedText(row.Cells[c]).isEmpty())
-            return true;
+        for (const QChar ch : row.Cells[c])
+            if (ch.unicode() > 32)   // not trimmed away
+                return true;
     return !row.Valueless.isEmpty() && row.Valueless.first() < std::max(ColumnCount, 1);
 }
 
@@ -209,7 +210,7 @@ void TImportSheetReader::ReadRecord(QStringList &values)
     const TSheetRow *row = RowAt(CurrentRow);
     values.reserve(ColumnCount);
     for (int c = 0; c < ColumnCount; ++c)
-        values.append(row && c < row->Cells.size() ? TrimmedText(row->Cells[c]) : QString());
+        values.append(row && c < row->Cells.size() ? TrimmedValue(row->Cells[c]) : QString());
     if (row)
         for (int c : row->Valueless)
             if (c < ColumnCount)

@@ -9,7 +9,7 @@
 #include "readrows.h"
 #include "zipwriter.h"
 #include "import/CellText.h"
-#include "import/ImportFileReader.h"
+#include "import/ImportSheetReaders.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 
@@ -57,6 +57,7 @@ QByteArray Label(quint16 row, quint16 col, const QByteArray &latin1)
 {
     return Rec(0x0204, U16(row) + U16(col) + U16(0) + U16(quint16(latin1.size())) + '\0' + latin1);
 }
+QByteArray Blank(quint16 row, quint16 col) { return Rec(0x0201, U16(row) + U16(col) + U16(0)); }
 QByteArray LabelSst(quint16 row, quint16 col, quint32 index) { return Rec(0x00FD, U16(row) + U16(col) + U16(0) + U32(index)); }
 QByteArray Number(quint16 row, quint16 col, double value)
 {
@@ -264,6 +265,28 @@ private slots:
                     SstString("AFTER")})
             << LabelSst(0, 0, 0) + LabelSst(1, 0, 1) + LabelSst(2, 0, 2) + LabelSst(3, 0, 3) + LabelSst(4, 0, 4) << 0
             << QStringList{"PLAIN", "RICH", "PHONETIC", "BOTH", "AFTER"} << QString();
+        // a row's cells may come after later rows' (writers that go column by column): each
+        // lands in its row, whatever came between
+        QTest::newRow("first row last") << QByteArray() << Label(1, 0, "DOE") + Label(2, 0, "ROE") + Label(0, 0, "LAST")
+                                        << 0 << QStringList{"LAST", "DOE", "ROE"} << QString();
+        QTest::newRow("rows in no order")
+            << QByteArray() << Label(2, 0, "ROE") + Label(0, 0, "LAST") + Label(3, 0, "POE") + Label(1, 0, "DOE") << 0
+            << QStringList{"LAST", "DOE", "ROE", "POE"} << QString();
+        QTest::newRow("cell written again after later rows")
+            << QByteArray() << Label(0, 0, "OLD") + Label(1, 0, "DOE") + Label(0, 0, "LAST") << 0
+            << QStringList{"LAST", "DOE"} << QString();
+        QTest::newRow("cell blanked after later rows")
+            << QByteArray() << Label(0, 0, "LAST") + Label(1, 0, "DOE") + Label(2, 0, "ROE") + Blank(1, 0) << 0
+            << QStringList{"LAST"} << QString();
+        QTest::newRow("last row first") << QByteArray() << Label(65535, 0, "FAR") + Label(0, 0, "LAST") + Label(1, 0, "DOE")
+                                        << 0 << QStringList{"LAST", "DOE"} << QString();
+        // damage after rows that could have been handed on: still refused before any row
+        QTest::newRow("cell outside the sheet after rows")
+            << QByteArray() << Label(0, 0, "LAST") + Label(1, 0, "DOE") + Label(2, 256, "X") << 0 << QStringList()
+            << "outside the sheet";
+        QTest::newRow("string cut off after rows")
+            << QByteArray() << Label(0, 0, "LAST") + Label(1, 0, "DOE") + Rec(0x0204, U16(2) + U16(0) + U16(0) + U16(9) + '\0' + "ROE")
+            << 0 << QStringList() << "cut off";
     }
     void recordBounds()
     {
@@ -284,6 +307,7 @@ private slots:
             QVERIFY2(!why.isEmpty(), qPrintable(e.message()));
             QVERIFY2(e.message().startsWith("Cannot read '" + path + "': "), qPrintable(e.message()));
             QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+            QCOMPARE(r.records.size(), 0);   // no part of a damaged sheet is taken
             return;
         }
         QVERIFY2(why.isEmpty(), qPrintable("read, though " + why));

@@ -168,6 +168,46 @@ void WriteLabelSstWorkbook(const QString &path, int rows, int columns)
     WriteXls(path, stream);
 }
 
+// A BIFF8 string: length, option byte, Latin-1 or UTF-16 characters.
+QByteArray XlsText(const QString &text)
+{
+    bool wide = false;
+    for (const QChar c : text)
+        wide = wide || c.unicode() > 0xFF;
+    QByteArray chars;
+    for (const QChar c : text)
+        chars += wide ? Le<quint16>(c.unicode()) : Le<quint8>(quint8(c.unicode()));
+    return Le<quint16>(quint16(text.size())) + Le<quint8>(wide ? 1 : 0) + chars;
+}
+
+// The truth as an Excel 97-2003 workbook written column by column, as some programs write
+// them: every row's first cell comes before any row's second. Its SSNs are numbers under a
+// format of nine digits, and a spacer row follows member 30.
+QByteArray TruthXls()
+{
+    const auto bof = [](quint16 kind) { return Biff(0x0809, Le<quint16>(0x0600) + Le<quint16>(kind) + QByteArray(12, '\0')); };
+    const auto xf = [](quint16 format) { return Biff(0x00E0, Le<quint16>(0) + Le<quint16>(format) + QByteArray(16, '\0')); };
+    const auto label = [](int row, int col, const QString &text) {
+        return Biff(0x0204, Le<quint16>(quint16(row)) + Le<quint16>(quint16(col)) + Le<quint16>(0) + XlsText(text));
+    };
+    const QByteArray name = "Roster";
+    QByteArray head = bof(0x0005) + Biff(0x041E, Le<quint16>(164) + XlsText("000000000")) + xf(0) + xf(164);
+    const qsizetype sheetAt = head.size() + 4 + 8 + name.size() + 4;
+    head += Biff(0x0085, Le<quint32>(quint32(sheetAt)) + QByteArray(2, '\0') + Le<quint8>(quint8(name.size()))
+                             + QByteArray(1, '\0') + name)
+            + Biff(0x000A, {});
+    const QList<QStringList> truth = Truth();
+    const auto row = [](int member) { return member < 30 ? member + 1 : member + 2; };
+    QByteArray cells = label(0, 0, "LAST");
+    for (int i = 0; i < truth.size(); ++i)
+        cells += label(row(i), 0, truth[i][0]);
+    cells += label(0, 1, "FIRST") + label(0, 2, "MI") + label(0, 3, "SSN");
+    for (int i = 0; i < truth.size(); ++i)
+        cells += Biff(0x0203, Le<quint16>(quint16(row(i))) + Le<quint16>(3) + Le<quint16>(1)
+                                  + Le<double>(double(truth[i][1].toLongLong())));
+    return head + bof(0x0010) + cells + Biff(0x000A, {});
+}
+
 qint64 PeakResidentKb()
 {
     QFile status("/proc/self/status");
@@ -243,6 +283,8 @@ private slots:
         QTest::newRow("xlsx spacer row, skip") << "integrity/blankrow-after30.xlsx" << true << 60 << none;
         QTest::newRow("xlsx SSN numbers formatted") << "integrity/openpyxl-ssnnum-fmt.xlsx" << false << 60 << none;
         QTest::newRow("xls SSN numbers formatted") << "integrity/xlwt-ssnnum-fmt.xls" << false << 60 << none;
+        QTest::newRow("xls by columns, spacer row, stop") << "truth.xls" << false << 30 << QList<int>{32, 33, 62};
+        QTest::newRow("xls by columns, spacer row, skip") << "truth.xls" << true << 60 << none;
         QTest::newRow("ods spacer row, stop") << "truth.ods" << false << 30 << QList<int>{32, 34, 63};
         QTest::newRow("ods spacer row, skip") << "truth.ods" << true << 60 << none;
     }
@@ -256,6 +298,9 @@ private slots:
         if (file == "truth.ods") {
             path = Temp(file);
             WriteZip(path, TruthOds());
+        } else if (file == "truth.xls") {
+            path = Temp(file);
+            WriteXls(path, TruthXls());
         }
         TImportTable t;
         t.IgnoreHeader = true;

@@ -1,7 +1,12 @@
 // Excel 97-2003 (BIFF8) and Excel 5.0/95 (BIFF5/7) workbooks: libgsf opens the OLE2
 // container, the BIFF records are read here. Every length and offset comes from a file
 // that may be damaged or hostile, so each one is checked before it is used.
-#include "import/ImportFileReader.h"
+//
+// The first worksheet's records are read twice. The first pass checks every record, so that a damaged
+// workbook is refused before any row is handed on, and notes the last record that touches
+// each row; the second pass keeps a row's cells only until its last record has been read.
+// Writers that store cells row by row (Excel does) thus cost one row of memory; cells of an
+// earlier row arriving after later rows are still put in their place.
 #include "import/ImportSheetReaders.h"
 #include "import/CellText.h"
 #include "import/TextCodecs.h"
@@ -11,6 +16,10 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -19,6 +28,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,6 +38,9 @@
 namespace {
 constexpr qint64 MaxStreamBytes = 256LL * 1024 * 1024;
 constexpr qsizetype MaxCells = 8'000'000;   // a roster holds far fewer; bounds the memory a file can claim
+// The part of the workbook stream held at a time: two records of the largest size fit.
+constexpr size_t WindowBytes = 256 * 1024;
+constexpr quint32 Untouched = 0xFFFFFFFFu;
 
 // Record types.
 enum : quint16 {
@@ -54,7 +67,7 @@ enum : quint16 {
     rtBof = 0x0809,
 };
 
-// A message for the caller; Open turns it into one naming the file.
+// A message for the caller; the reader turns it into one naming the file.
 struct Damaged
 {
     QString why;
@@ -63,6 +76,12 @@ struct Damaged
 [[noreturn]] void Fail(const char *why)
 {
     throw Damaged{QString::fromLatin1(why)};
+}
+
+// The second pass met what the first did not: the file was written to meanwhile.
+[[noreturn]] void Changed()
+{
+    throw Damaged{QStringLiteral("changed")};
 }
 
 void QuietGsfLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
@@ -112,6 +131,7 @@ struct GErrorPtr
 
 // One record's body with its CONTINUE records joined; Breaks are the offsets at which a
 // CONTINUE body starts (a string's characters restart there with a new option byte).
+// The body lives until the next record is read.
 struct Record
 {
     quint16 Type = 0;
@@ -120,13 +140,31 @@ struct Record
     std::string Joined;
 };
 
+// The records of the workbook stream, read through a window of it. The container hands
+// on a window whose sectors lie in one piece in the file without copying them.
 class RecordStream
 {
 public:
-    explicit RecordStream(const QByteArray &data) : FData(data.constData()), FSize(size_t(data.size())) {}
+    // map: the file mapped in memory that the stream is read from, if it is.
+    RecordStream(GsfInput *in, size_t size, const uchar *map, size_t mapSize)
+        : FIn(in), FSize(size), FMap(map), FMapSize(mapSize)
+    {
+    }
+
+    // Reads the whole stream once: a stream that cannot be read to its end is refused
+    // before any of it is parsed, wherever the damage lies.
+    void CheckReadable()
+    {
+        for (size_t at = 0; at < FSize;) {
+            const size_t n = std::min(WindowBytes, FSize - at);
+            Read(at, n);
+            at += n;
+        }
+        FWindow = nullptr;
+        FStart = FLength = 0;
+    }
 
     bool AtEnd() const { return FPos >= FSize; }
-    size_t Pos() const { return FPos; }
     void Seek(size_t pos)
     {
         if (pos >= FSize)
@@ -137,43 +175,88 @@ public:
     // The next record; its CONTINUE records are joined when join is set.
     void Next(Record &r, bool join)
     {
+        const size_t start = FPos;
         quint16 len = 0;
-        Header(FPos, r.Type, len);
-        r.Body = std::string_view(FData + FPos + 4, len);
+        Header(start, r.Type, len, start);
+        FPos = start + 4 + size_t(len);
         r.Breaks.clear();
-        FPos += 4 + size_t(len);
-        if (!join)
-            return;
         quint16 type = 0, more = 0;
-        if (FPos + 4 > FSize || (Header(FPos, type, more), type != rtContinue))
+        // The next header is checked even when it is no CONTINUE.
+        const bool continued = join && FPos + 4 <= FSize && (Header(FPos, type, more, start), type == rtContinue);
+        const char *body = At(start + 4, len, start);
+        if (!continued) {
+            r.Body = std::string_view(body, len);
             return;
-        r.Joined.assign(r.Body);
+        }
+        r.Joined.assign(body, len);
         while (FPos + 4 <= FSize) {
-            Header(FPos, type, more);
+            Header(FPos, type, more, FPos);
             if (type != rtContinue)
                 break;
             r.Breaks.push_back(quint32(r.Joined.size()));
-            r.Joined.append(FData + FPos + 4, more);
+            r.Joined.append(At(FPos + 4, more, FPos), more);
             FPos += 4 + size_t(more);
         }
         r.Body = r.Joined;
     }
 
 private:
-    void Header(size_t pos, quint16 &type, quint16 &len) const
+    void Header(size_t pos, quint16 &type, quint16 &len, size_t keep)
     {
         if (pos + 4 > FSize)
             Fail("a record is cut off");
-        const auto *p = reinterpret_cast<const uchar *>(FData + pos);
+        const auto *p = reinterpret_cast<const uchar *>(At(pos, 4, keep));
         type = quint16(p[0] | (p[1] << 8));
         len = quint16(p[2] | (p[3] << 8));
         if (pos + 4 + len > FSize)
             Fail("a record runs past the end of the workbook");
     }
 
-    const char *FData;
+    // Bytes pos..pos+n of the stream, which the caller has checked are in it, valid until
+    // the window moves. It moves on from keep (the record being read) when it must; n and
+    // pos - keep stay within a record and a header each, far less than a window.
+    const char *At(size_t pos, size_t n, size_t keep)
+    {
+        if (pos >= FStart && pos + n <= FStart + FLength)
+            return FWindow + (pos - FStart);
+        const size_t from = std::min(keep, pos);
+        const size_t length = std::min(WindowBytes, FSize - from);
+        FWindow = Read(from, length);
+        FStart = from;
+        FLength = length;
+        if (pos + n > FStart + FLength)
+            Fail("a record is cut off");
+        return FWindow + (pos - FStart);
+    }
+
+    // Bytes offset..offset+n, valid until the next read.
+    const char *Read(size_t offset, size_t n)
+    {
+#ifdef Q_OS_LINUX
+        // The pages of the file read so far need not stay in memory: they come back from
+        // the file should they be read again.
+        if (FMap)
+            madvise(const_cast<uchar *>(FMap), FMapSize, MADV_DONTNEED);
+#endif
+        if (FAt != offset && gsf_input_seek(FIn, gsf_off_t(offset), G_SEEK_SET))
+            Fail("the workbook stream cannot be read to its end");
+        FAt = offset;
+        const guint8 *bytes = gsf_input_read(FIn, n, nullptr);
+        if (!bytes)
+            Fail("the workbook stream cannot be read to its end");
+        FAt += n;
+        return reinterpret_cast<const char *>(bytes);
+    }
+
+    GsfInput *FIn;
     size_t FSize;
+    const char *FWindow = nullptr;
+    size_t FStart = 0;    // stream offset of the window's first byte
+    size_t FLength = 0;
+    size_t FAt = 0;       // the input's read position
     size_t FPos = 0;
+    const uchar *FMap;
+    size_t FMapSize;
 };
 
 // Reads the fields of one record, never past its end.
@@ -230,11 +313,14 @@ public:
     }
 
     // cch characters of a BIFF8 string, one or two bytes each; at a CONTINUE boundary the
-    // characters go on after a fresh option byte that may switch the width.
+    // characters go on after a fresh option byte that may switch the width. Without Build
+    // the string is only checked.
+    template <bool Build = true>
     QString Chars(quint32 cch, bool wide)
     {
         QString s;
-        s.reserve(qsizetype(std::min<size_t>(cch, Left())));
+        if constexpr (Build)
+            s.reserve(qsizetype(std::min<size_t>(cch, Left())));
         while (cch > 0) {
             const size_t end = SegmentEnd();
             const size_t width = wide ? 2 : 1;
@@ -242,13 +328,18 @@ public:
             if (fit == 0)
                 Fail("a string is cut off");
             const quint32 n = quint32(std::min<size_t>(cch, fit));
-            const auto *p = reinterpret_cast<const uchar *>(FBody.data() + FPos);
-            if (wide) {
-                for (quint32 i = 0; i < n; ++i)
-                    s += QChar(char16_t(p[2 * i] | (p[2 * i + 1] << 8)));
-            } else {
-                for (quint32 i = 0; i < n; ++i)
-                    s += QChar(char16_t(p[i]));
+            if constexpr (Build) {
+                const auto *p = reinterpret_cast<const uchar *>(FBody.data() + FPos);
+                if (wide) {
+                    for (quint32 i = 0; i < n; ++i)
+                        s += QChar(char16_t(p[2 * i] | (p[2 * i + 1] << 8)));
+                } else {
+                    const qsizetype at = s.size();
+                    s.resize(at + qsizetype(n));
+                    QChar *out = s.data() + at;
+                    for (quint32 i = 0; i < n; ++i)
+                        out[i] = QChar(char16_t(p[i]));
+                }
             }
             FPos += n * width;
             cch -= n;
@@ -317,40 +408,89 @@ private:
     TCodePageDecoder F437{437};
 };
 
-// Reads a whole OLE2 stream, never more than the file itself holds.
-QByteArray ReadStream(GsfInput *stream, qint64 fileSize)
+double RkValue(quint32 rk)
 {
-    const gsf_off_t size = gsf_input_size(stream);
-    if (size < 0 || size > fileSize)
-        Fail("the workbook stream is larger than the file");
-    if (size > MaxStreamBytes)
-        throw Damaged{QStringLiteral("too large")};
-    QByteArray data;
-    data.resize(qsizetype(size));
-    gsf_off_t done = 0;
-    while (done < size) {
-        const gsf_off_t n = std::min<gsf_off_t>(size - done, 65536);
-        if (!gsf_input_read(stream, size_t(n), reinterpret_cast<guint8 *>(data.data() + done)))
-            Fail("the workbook stream cannot be read to its end");
-        done += n;
+    double d;
+    if (rk & 0x02) {
+        d = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&d, &bits, sizeof d);
     }
-    return data;
+    return (rk & 0x01) ? d / 100.0 : d;
 }
-} // namespace
 
-// One cell's stored value; text is converted only for the cells the import asks for.
-struct TExcelCell
+// One cell's stored value; text is converted only for the cells a row hands on.
+struct Cell
 {
-    enum Kind : quint8 { Empty, Number, Text, Boolean, Error };
+    enum Kind : quint8 { Empty, Number, Shared, Own, Boolean, Error };
     Kind kind = Empty;
     quint8 code = 0;      // Boolean: 0/1, Error: the error code
     quint16 xf = 0;
-    quint32 text = 0;     // index into TExcelSheet::Strings
+    quint32 text = 0;     // Shared: index into the shared strings; Own: into the row's texts
     double number = 0;
 };
 
-struct TExcelSheet
+// A row whose records have not all been read yet.
+struct PendingRow
 {
+    std::vector<Cell> Cells;   // up to the last column stored
+    QStringList Texts;         // texts stored in the row's cells
+};
+
+// Where a pass over the worksheet's records stands.
+struct SheetCursor
+{
+    quint32 Records = 0;   // read so far, counted alike by both passes
+    int Depth = 0;         // charts embedded in the sheet bring their own BOF..EOF
+    bool Pending = false;  // a formula's string result is in the STRING record that follows
+    quint32 PendingRow = 0, PendingCol = 0;
+};
+
+// The first pass: checks the bounds the cells claim and notes each row's last record.
+struct ScanSink
+{
+    static constexpr bool BuildsText = false;
+    std::vector<quint32> &Last;
+    std::vector<quint16> Width;   // the columns a row would be stored with
+    qsizetype Slots = 0;
+
+    void Touch(quint32 record, quint32 row)
+    {
+        if (row >= Last.size())
+            Last.resize(size_t(row) + 1, Untouched);
+        Last[row] = record;
+    }
+    void Put(quint32 record, quint32 row, quint32 col)
+    {
+        Touch(record, row);
+        if (row >= Width.size())
+            Width.resize(size_t(row) + 1, 0);
+        if (col >= Width[row]) {
+            Slots += qsizetype(col + 1 - Width[row]);
+            if (Slots > MaxCells)
+                Fail("the worksheet holds more cells than can be read");
+            Width[row] = quint16(col + 1);
+        }
+    }
+    void Value(quint32 record, quint32 row, quint32 col, const Cell &) { Put(record, row, col); }
+    void Text(quint32 record, quint32 row, quint32 col, quint16, QString &&) { Put(record, row, col); }
+    void FormulaText(quint32 record, quint32 row, quint32, QString &&) { Touch(record, row); }
+    void Erase(quint32 record, quint32 row, quint32) { Touch(record, row); }
+};
+} // namespace
+
+struct TExcelBook
+{
+    // The container, kept open while the sheet is read; released in reverse order.
+    QFile Mapped;
+    const uchar *Map = nullptr;
+    qint64 MapSize = 0;
+    GObjectPtr<GsfInput> File;
+    GObjectPtr<GsfInfile> Ole;
+    GObjectPtr<GsfInput> Stream;
+    std::optional<RecordStream> In;
+
     bool Biff8 = true;
     bool Date1904 = false;
     int CodePage = 1252;
@@ -358,73 +498,95 @@ struct TExcelSheet
     int MaxRows = 65536;
     std::vector<quint16> XfFormats;        // number format id of every XF, in file order
     QHash<int, TNumberFormat> Formats;     // by format id, from the FORMAT records
-    QStringList Strings;                   // the shared strings, then texts stored in cells
-    qsizetype SharedStrings = 0;
-    mutable QHash<double, QString> DateTexts;
-    std::vector<std::vector<TExcelCell>> Rows;   // each row up to its last stored column
-    qsizetype Slots = 0;                         // cells held by all rows together
-    size_t LastWidth = 16;                       // columns of the row stored last
+    std::vector<std::optional<TNumberFormat>> XfFormatCache;
+    QStringList Strings;                   // the shared strings
+    QHash<double, QString> DateTexts;
+    size_t SheetOffset = 0;
 
-    TNumberFormat Format(quint16 xf) const
+    // From the first pass: the last record touching each row, Untouched for rows without any.
+    std::vector<quint32> Last;
+    // The second pass.
+    Record Rec;
+    SheetCursor Cursor;
+    quint32 NextRow = 0;                   // 0-based; the rows above are handed on
+    std::map<quint32, PendingRow> Pending;
+    std::map<quint32, PendingRow>::node_type Spare;   // a row handed on, its room kept for the next
+    quint32 CurrentIndex = 0;
+    PendingRow *Current = nullptr;         // the row of the last cell stored
+    qsizetype Buffered = 0;                // cells held by the pending rows
+    size_t LastWidth = 16;
+
+    const TNumberFormat &Format(quint16 xf)
     {
+        static const TNumberFormat general;
         if (xf >= XfFormats.size())
-            return {};
-        const int id = XfFormats[xf];
-        const auto custom = Formats.constFind(id);
-        return custom != Formats.cend() ? *custom : NumberFormatOf(id, {});
+            return general;
+        if (XfFormatCache.size() <= xf)
+            XfFormatCache.resize(size_t(xf) + 1);
+        std::optional<TNumberFormat> &format = XfFormatCache[xf];
+        if (!format) {
+            const int id = XfFormats[xf];
+            const auto custom = Formats.constFind(id);
+            format = custom != Formats.cend() ? *custom : NumberFormatOf(id, {});
+        }
+        return *format;
     }
 
-    QString Text(int row, int col) const
+    QString Text(const Cell &c, const PendingRow &row)
     {
-        if (row < 0 || col < 0 || row >= MaxRows || col > 255)
-            return QString();
-        if (size_t(row) >= Rows.size() || size_t(col) >= Rows[size_t(row)].size())
-            return QString();
-        const TExcelCell &c = Rows[size_t(row)][size_t(col)];
         switch (c.kind) {
-        case TExcelCell::Empty:
+        case Cell::Empty:
             return QString();
-        case TExcelCell::Number: {
-            const TNumberFormat format = Format(c.xf);
+        case Cell::Number: {
+            const TNumberFormat &format = Format(c.xf);
             if (!format.Date)
                 return CellFormattedText(c.number, format, Date1904);
             if (DateTexts.size() > 100000)
                 DateTexts.clear();
-            {
-                // a roster repeats its dates (birthdays, report dates); formatting one is dear
-                QString &text = DateTexts[c.number];
-                if (text.isNull())
-                    text = CellDateText(c.number, Date1904);
-                return text;
-            }
+            // a roster repeats its dates (birthdays, report dates); formatting one is dear
+            QString &text = DateTexts[c.number];
+            if (text.isNull())
+                text = CellDateText(c.number, Date1904);
+            return text;
         }
-        case TExcelCell::Text:
+        case Cell::Shared:
             return Strings.value(qsizetype(c.text));
-        case TExcelCell::Boolean:
+        case Cell::Own:
+            return row.Texts.value(qsizetype(c.text));
+        case Cell::Boolean:
             return CellBooleanText(c.code != 0);
-        case TExcelCell::Error:
+        case Cell::Error:
             return CellErrorText(c.code);
         }
         return QString();
     }
 
-    // A byte string (BIFF5) or a BIFF8 string whose length field is lenBytes wide.
+    // A byte string (BIFF5) or a BIFF8 string whose length field is lenBytes wide; only
+    // checked without Build.
+    template <bool Build = true>
     QString ReadString(Fields &f, int lenBytes)
     {
         const quint32 cch = lenBytes == 1 ? f.U8() : f.U16();
         if (!Biff8) {
+            const std::string_view bytes = f.Bytes(cch);
+            if constexpr (!Build)
+                return QString();
             if (!Decoder)
                 Decoder.emplace(CodePage);
-            return (*Decoder)(f.Bytes(cch));
+            return (*Decoder)(bytes);
         }
         const quint8 grbit = f.U8();
-        return f.Chars(cch, grbit & 0x01);
+        return f.Chars<Build>(cch, grbit & 0x01);
     }
 
     void ReadSst(const Record &r)
     {
         Fields f(r);
-        f.Skip(8);   // the counts are not trusted: the strings are read until the record ends
+        // The counts are not trusted: the strings are read until the record ends, and
+        // room is made for no more than it can hold (three bytes a string at least).
+        f.Skip(4);
+        const quint32 unique = f.U32();
+        Strings.reserve(qsizetype(std::min<size_t>(unique, f.Left() / 3)));
         while (f.Left() > 0) {
             const quint32 cch = f.U16();
             const quint8 grbit = f.U8();
@@ -437,74 +599,24 @@ struct TExcelSheet
             f.Skip(size_t(runs) * 4);
             f.Skip(ext);
         }
-        SharedStrings = Strings.size();
     }
 
-    // The cell's slot, made when missing; never more slots than MaxCells in all.
-    TExcelCell &Cell(quint32 row, quint32 col)
+    // The stream's size checked, its globals read: formats, shared strings, the first worksheet.
+    void Begin(qint64 fileSize)
     {
-        if (row >= Rows.size())
-            Rows.resize(size_t(row) + 1);
-        std::vector<TExcelCell> &cells = Rows[row];
-        if (col >= cells.size()) {
-            Slots += qsizetype(col + 1 - cells.size());
-            if (Slots > MaxCells)
-                Fail("the worksheet holds more cells than can be read");
-            if (cells.capacity() == 0)   // rows are mostly alike: as wide as the last one
-                cells.reserve(std::max<size_t>(size_t(col) + 1, LastWidth));
-            LastWidth = std::max<size_t>(size_t(col) + 1, 4);
-            cells.resize(size_t(col) + 1);
-        }
-        return cells[col];
+        const gsf_off_t size = gsf_input_size(Stream.p);
+        if (size < 0 || size > fileSize)
+            Fail("the workbook stream is larger than the file");
+        if (size > MaxStreamBytes)
+            throw Damaged{QStringLiteral("too large")};
+        In.emplace(Stream.p, size_t(size), Map, size_t(MapSize));
+        In->CheckReadable();
+        ReadGlobals();
     }
 
-    void Put(quint32 row, quint32 col, quint16 xf, TExcelCell cell)
+    void ReadGlobals()
     {
-        if (row >= quint32(MaxRows) || col > 255)
-            Fail("a cell lies outside the sheet");
-        cell.xf = xf;
-        Cell(row, col) = cell;
-    }
-
-    void PutText(quint32 row, quint32 col, quint16 xf, const QString &text)
-    {
-        TExcelCell c;
-        c.kind = TExcelCell::Text;
-        c.text = quint32(Strings.size());
-        Strings.append(text);
-        Put(row, col, xf, c);
-    }
-
-    void PutNumber(quint32 row, quint32 col, quint16 xf, double value)
-    {
-        TExcelCell c;
-        c.kind = TExcelCell::Number;
-        c.number = value;
-        Put(row, col, xf, c);
-    }
-
-    void Erase(quint32 row, quint32 col)
-    {
-        if (row >= quint32(MaxRows) || col > 255)
-            Fail("a cell lies outside the sheet");
-        if (row < Rows.size() && col < Rows[row].size())
-            Rows[row][col] = TExcelCell();
-    }
-
-    static double RkValue(quint32 rk)
-    {
-        double d;
-        if (rk & 0x02) {
-            d = double(qint32(rk) >> 2);
-        } else {
-            const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
-            std::memcpy(&d, &bits, sizeof d);
-        }
-        return (rk & 0x01) ? d / 100.0 : d;
-    }
-
-    void ReadGlobals(RecordStream &in, size_t &sheetOffset)
-    {
+        RecordStream &in = *In;
         Record r;
         in.Next(r, false);
         {
@@ -563,7 +675,7 @@ struct TExcelSheet
                 const quint8 type = f.U8();
                 if (!found && type == 0x00) {
                     found = true;
-                    sheetOffset = offset;
+                    SheetOffset = offset;
                 }
                 break;
             }
@@ -573,161 +685,355 @@ struct TExcelSheet
         }
     }
 
-    void ReadSheet(RecordStream &in, size_t offset)
+    // To the first worksheet's header, for a pass over its records.
+    void StartSheet(Record &r, SheetCursor &cursor)
     {
-        in.Seek(offset);
+        cursor = SheetCursor();
+        In->Seek(SheetOffset);
+        In->Next(r, false);
+        Fields f(r);
+        f.Skip(2);
+        if (r.Type != rtBof || f.U16() != 0x0010)
+            Fail("the first worksheet has no header");
+    }
+
+    // The first pass, over every record of the sheet: a damaged sheet is refused here.
+    void Scan()
+    {
         Record r;
-        in.Next(r, false);
-        {
-            Fields f(r);
-            f.Skip(2);
-            if (r.Type != rtBof || f.U16() != 0x0010)
-                Fail("the first worksheet has no header");
+        SheetCursor cursor;
+        StartSheet(r, cursor);
+        ScanSink sink{Last, {}, 0};
+        while (Step(r, cursor, sink)) {
         }
-        int depth = 0;               // charts embedded in the sheet bring their own BOF..EOF
-        TExcelCell *pendingFormula = nullptr;   // the cell whose string result the next STRING record holds
+    }
+
+    // Reads the sheet's next record and hands what it stores to the sink; false at the
+    // sheet's end.
+    template <typename Sink>
+    bool Step(Record &r, SheetCursor &cursor, Sink &sink)
+    {
+        RecordStream &in = *In;
+        if (in.AtEnd())
+            Fail("the first worksheet has no end");
+        in.Next(r, true);
+        const quint32 record = cursor.Records++;
+        if (r.Type == rtBof) {
+            ++cursor.Depth;
+            return true;
+        }
+        if (r.Type == rtEof) {
+            return cursor.Depth-- != 0;
+        }
+        if (cursor.Depth > 0)
+            return true;
+        Fields f(r);
+        switch (r.Type) {
+        case rtString:
+            if (cursor.Pending) {
+                cursor.Pending = false;
+                sink.FormulaText(record, cursor.PendingRow, cursor.PendingCol, ReadString<Sink::BuildsText>(f, 2));
+            }
+            return true;
+        case rtLabelSst:
+        case rtLabel:
+        case rtRString:
+        case rtNumber:
+        case rtRk:
+        case rtMulRk:
+        case rtBoolErr:
+        case rtBlank:
+        case rtMulBlank:
+        case rtFormula:
+            cursor.Pending = false;
+            break;
+        default:
+            return true;
+        }
+        const quint16 row = f.U16();
+        const quint16 col = f.U16();
+        const auto inSheet = [&](quint32 c) {
+            if (row >= quint32(MaxRows) || c > 255)
+                Fail("a cell lies outside the sheet");
+        };
+        const auto number = [&](quint32 c, quint16 xf, double value) {
+            inSheet(c);
+            Cell cell;
+            cell.kind = Cell::Number;
+            cell.xf = xf;
+            cell.number = value;
+            sink.Value(record, row, c, cell);
+        };
+        switch (r.Type) {
+        case rtLabelSst: {
+            const quint16 xf = f.U16();
+            const quint32 index = f.U32();
+            if (!Biff8 || index >= quint32(Strings.size()))
+                Fail("a cell refers to a shared string that does not exist");
+            inSheet(col);
+            Cell c;
+            c.kind = Cell::Shared;
+            c.xf = xf;
+            c.text = index;
+            sink.Value(record, row, col, c);
+            break;
+        }
+        case rtLabel:
+        case rtRString: {
+            const quint16 xf = f.U16();
+            QString text = ReadString<Sink::BuildsText>(f, 2);
+            inSheet(col);
+            sink.Text(record, row, col, xf, std::move(text));
+            break;
+        }
+        case rtNumber: {
+            const quint16 xf = f.U16();
+            number(col, xf, f.F64());
+            break;
+        }
+        case rtRk: {
+            const quint16 xf = f.U16();
+            number(col, xf, RkValue(f.U32()));
+            break;
+        }
+        case rtMulRk: {
+            if (f.Left() < 2 || (f.Left() - 2) % 6 != 0)
+                Fail("a row of numbers has a wrong length");
+            const size_t n = (f.Left() - 2) / 6;
+            for (size_t i = 0; i < n; ++i) {
+                const quint16 xf = f.U16();
+                number(quint32(col + i), xf, RkValue(f.U32()));
+            }
+            break;
+        }
+        case rtBoolErr: {
+            const quint16 xf = f.U16();
+            Cell c;
+            c.xf = xf;
+            c.code = f.U8();
+            c.kind = f.U8() ? Cell::Error : Cell::Boolean;
+            inSheet(col);
+            sink.Value(record, row, col, c);
+            break;
+        }
+        case rtBlank:
+            inSheet(col);
+            sink.Erase(record, row, col);
+            break;
+        case rtMulBlank: {
+            if (f.Left() < 2 || (f.Left() - 2) % 2 != 0)
+                Fail("a row of blank cells has a wrong length");
+            const size_t n = (f.Left() - 2) / 2;
+            for (size_t i = 0; i < n; ++i) {
+                inSheet(quint32(col + i));
+                sink.Erase(record, row, quint32(col + i));
+            }
+            break;
+        }
+        case rtFormula: {
+            const quint16 xf = f.U16();
+            const std::string_view value = f.Bytes(8);
+            const auto *v = reinterpret_cast<const uchar *>(value.data());
+            Cell c;
+            c.xf = xf;
+            if (v[6] == 0xFF && v[7] == 0xFF) {
+                switch (v[0]) {
+                case 0:   // a string, stored in the STRING record that follows
+                    inSheet(col);
+                    sink.Text(record, row, col, xf, QString());
+                    cursor.Pending = true;
+                    cursor.PendingRow = row;
+                    cursor.PendingCol = col;
+                    return true;
+                case 1:
+                    c.kind = Cell::Boolean;
+                    c.code = v[2] != 0;
+                    break;
+                case 2:
+                    c.kind = Cell::Error;
+                    c.code = v[2];
+                    break;
+                default:  // 3: an empty string
+                    inSheet(col);
+                    sink.Text(record, row, col, xf, QString());
+                    return true;
+                }
+                inSheet(col);
+                sink.Value(record, row, col, c);
+            } else {
+                Fields n(r);
+                n.Skip(6);
+                number(col, xf, n.F64());
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return true;
+    }
+
+    // The second pass's side: the cells of rows whose records are not all read yet.
+
+    static constexpr bool BuildsText = true;
+
+    // The pending row a record stores into; the first pass counted that record for it.
+    PendingRow &Row(quint32 record, quint32 row)
+    {
+        if (row >= Last.size() || Last[row] == Untouched || Last[row] < record)
+            Changed();
+        if (Current && CurrentIndex == row)
+            return *Current;
+        auto it = Pending.lower_bound(row);
+        if (it == Pending.end() || it->first != row) {
+            if (Spare) {
+                Spare.key() = row;
+                it = Pending.insert(it, std::move(Spare));
+            } else {
+                it = Pending.emplace_hint(it, row, PendingRow());
+            }
+        }
+        PendingRow &p = it->second;
+        if (p.Cells.capacity() == 0)   // rows are mostly alike: as wide as the last one
+            p.Cells.reserve(LastWidth);
+        CurrentIndex = row;
+        Current = &p;
+        return p;
+    }
+
+    Cell &Slot(PendingRow &p, quint32 col)
+    {
+        if (col >= p.Cells.size()) {
+            Buffered += qsizetype(col + 1 - p.Cells.size());
+            if (Buffered > MaxCells)
+                Fail("the worksheet holds more cells than can be read");
+            p.Cells.resize(size_t(col) + 1);
+            LastWidth = std::max<size_t>(LastWidth, p.Cells.size());
+        }
+        return p.Cells[col];
+    }
+
+    // A cell's text goes with its value.
+    static void Release(PendingRow &p, const Cell &c)
+    {
+        if (c.kind == Cell::Own && c.text < quint32(p.Texts.size()))
+            p.Texts[qsizetype(c.text)] = QString();
+    }
+
+    void Value(quint32 record, quint32 row, quint32 col, const Cell &cell)
+    {
+        PendingRow &p = Row(record, row);
+        Cell &c = Slot(p, col);
+        Release(p, c);
+        c = cell;
+    }
+
+    void Text(quint32 record, quint32 row, quint32 col, quint16 xf, QString &&text)
+    {
+        PendingRow &p = Row(record, row);
+        Cell &c = Slot(p, col);
+        if (c.kind != Cell::Own) {   // a cell written again reuses its text's place
+            c.kind = Cell::Own;
+            c.text = quint32(p.Texts.size());
+            p.Texts.append(QString());
+        }
+        c.xf = xf;
+        p.Texts[qsizetype(c.text)] = std::move(text);
+    }
+
+    void FormulaText(quint32 record, quint32 row, quint32 col, QString &&text)
+    {
+        PendingRow &p = Row(record, row);
+        if (col >= p.Cells.size() || p.Cells[col].kind != Cell::Own)
+            Changed();
+        p.Texts[qsizetype(p.Cells[col].text)] = std::move(text);
+    }
+
+    void Erase(quint32 record, quint32 row, quint32 col)
+    {
+        if (row >= Last.size() || Last[row] == Untouched || Last[row] < record)
+            Changed();
+        PendingRow *p = Current && CurrentIndex == row ? Current : nullptr;
+        if (!p) {
+            const auto it = Pending.find(row);
+            if (it == Pending.end())
+                return;   // nothing stored there
+            p = &it->second;
+        }
+        if (col < p->Cells.size()) {
+            Release(*p, p->Cells[col]);
+            p->Cells[col] = Cell();
+        }
+    }
+
+    // The next row present, once its last record has been read: the cells from column A
+    // on, up to keep of them, or up to the first empty one when untilEmpty.
+    bool Next(TSheetRow &out, int keep, bool untilEmpty)
+    {
         for (;;) {
-            if (in.AtEnd())
-                Fail("the first worksheet has no end");
-            in.Next(r, true);
-            if (r.Type == rtBof) {
-                ++depth;
+            while (NextRow < Last.size() && Last[NextRow] == Untouched)
+                ++NextRow;
+            if (NextRow >= Last.size())
+                return false;
+            if (Last[NextRow] >= Cursor.Records) {
+                if (!Step(Rec, Cursor, *this))
+                    Changed();   // the sheet ended before a row's last record
                 continue;
             }
-            if (r.Type == rtEof) {
-                if (depth-- == 0)
-                    return;
-                continue;
+            const quint32 index = NextRow++;
+            const auto it = Pending.begin();
+            if (it != Pending.end() && it->first < index)
+                Changed();   // Row() refuses the records of rows handed on
+            if (it == Pending.end() || it->first != index)
+                continue;   // only blanked, never stored
+            if (Current == &it->second)
+                Current = nullptr;
+            const PendingRow &p = it->second;
+            Buffered -= qsizetype(p.Cells.size());
+            out.Index = int(index) + 1;
+            out.Cells.clear();
+            out.Valueless.clear();
+            const qsizetype n = std::min<qsizetype>(qsizetype(p.Cells.size()), keep);
+            for (qsizetype c = 0; c < n; ++c) {
+                QString text = Text(p.Cells[size_t(c)], p);
+                if (untilEmpty && text.isEmpty())
+                    break;
+                out.Cells.append(std::move(text));
             }
-            if (depth > 0)
-                continue;
-            Fields f(r);
-            switch (r.Type) {
-            case rtString:
-                if (pendingFormula) {
-                    pendingFormula->text = quint32(Strings.size());
-                    Strings.append(ReadString(f, 2));
-                    pendingFormula = nullptr;
-                }
-                continue;
-            case rtLabelSst:
-            case rtLabel:
-            case rtRString:
-            case rtNumber:
-            case rtRk:
-            case rtMulRk:
-            case rtBoolErr:
-            case rtBlank:
-            case rtMulBlank:
-            case rtFormula:
-                pendingFormula = nullptr;
-                break;
-            default:
-                continue;
-            }
-            const quint16 row = f.U16();
-            const quint16 col = f.U16();
-            switch (r.Type) {
-            case rtLabelSst: {
-                const quint16 xf = f.U16();
-                const quint32 index = f.U32();
-                if (!Biff8 || index >= quint32(SharedStrings))
-                    Fail("a cell refers to a shared string that does not exist");
-                TExcelCell c;
-                c.kind = TExcelCell::Text;
-                c.text = index;
-                Put(row, col, xf, c);
-                break;
-            }
-            case rtLabel:
-            case rtRString: {
-                const quint16 xf = f.U16();
-                PutText(row, col, xf, ReadString(f, 2));
-                break;
-            }
-            case rtNumber: {
-                const quint16 xf = f.U16();
-                PutNumber(row, col, xf, f.F64());
-                break;
-            }
-            case rtRk: {
-                const quint16 xf = f.U16();
-                PutNumber(row, col, xf, RkValue(f.U32()));
-                break;
-            }
-            case rtMulRk: {
-                if (f.Left() < 2 || (f.Left() - 2) % 6 != 0)
-                    Fail("a row of numbers has a wrong length");
-                const size_t n = (f.Left() - 2) / 6;
-                for (size_t i = 0; i < n; ++i) {
-                    const quint16 xf = f.U16();
-                    PutNumber(row, quint32(col + i), xf, RkValue(f.U32()));
-                }
-                break;
-            }
-            case rtBoolErr: {
-                const quint16 xf = f.U16();
-                TExcelCell c;
-                c.code = f.U8();
-                c.kind = f.U8() ? TExcelCell::Error : TExcelCell::Boolean;
-                Put(row, col, xf, c);
-                break;
-            }
-            case rtBlank:
-                Erase(row, col);
-                break;
-            case rtMulBlank: {
-                if (f.Left() < 2 || (f.Left() - 2) % 2 != 0)
-                    Fail("a row of blank cells has a wrong length");
-                const size_t n = (f.Left() - 2) / 2;
-                for (size_t i = 0; i < n; ++i)
-                    Erase(row, quint32(col + i));
-                break;
-            }
-            case rtFormula: {
-                const quint16 xf = f.U16();
-                const std::string_view value = f.Bytes(8);
-                const auto *v = reinterpret_cast<const uchar *>(value.data());
-                TExcelCell c;
-                if (v[6] == 0xFF && v[7] == 0xFF) {
-                    switch (v[0]) {
-                    case 0:   // a string, stored in the STRING record that follows
-                        PutText(row, col, xf, QString());
-                        pendingFormula = &Cell(row, col);
-                        continue;
-                    case 1:
-                        c.kind = TExcelCell::Boolean;
-                        c.code = v[2] != 0;
-                        break;
-                    case 2:
-                        c.kind = TExcelCell::Error;
-                        c.code = v[2];
-                        break;
-                    default:  // 3: an empty string
-                        PutText(row, col, xf, QString());
-                        continue;
-                    }
-                    Put(row, col, xf, c);
-                } else {
-                    Fields n(r);
-                    n.Skip(6);
-                    PutNumber(row, col, xf, n.F64());
-                }
-                break;
-            }
-            default:
-                break;
-            }
+            Spare = Pending.extract(it);
+            Spare.mapped().Cells.clear();
+            Spare.mapped().Texts.clear();
+            return true;
         }
     }
 };
 
-void TExcelSheetDeleter::operator()(TExcelSheet *sheet) const
+TImportExcelReader::TImportExcelReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount)
+    : TImportSheetReader(std::move(onRecord), std::move(onFieldCount))
 {
-    delete sheet;
 }
 
 TImportExcelReader::~TImportExcelReader() = default;
+
+namespace {
+Exception Refusal(const QString &fileName, const QString &why)
+{
+    return Exception(QStringLiteral("Cannot read '%1': %2.").arg(fileName, why));
+}
+
+Exception Refusal(const QString &fileName, const Damaged &d)
+{
+    if (d.why == QLatin1String("password"))
+        return Refusal(fileName, QStringLiteral("the workbook is password protected"));
+    if (d.why == QLatin1String("too large"))
+        return Refusal(fileName, QStringLiteral("the workbook is too large (over %1 MB of data)").arg(MaxStreamBytes >> 20));
+    if (d.why == QLatin1String("no worksheet"))
+        return Refusal(fileName, QStringLiteral("the workbook holds no worksheet"));
+    if (d.why == QLatin1String("changed"))
+        return Refusal(fileName, QStringLiteral("the file changed while it was being read; read it again"));
+    return Refusal(fileName, QStringLiteral("the workbook is damaged (%1)").arg(d.why));
+}
+} // namespace
 
 bool TImportExcelReader::Open(const QString &fileName)
 {
@@ -735,24 +1041,27 @@ bool TImportExcelReader::Open(const QString &fileName)
     if (!info.exists() || info.isDir())
         return false;
     FFileName = fileName;
-    CurrentRow = 1;
-    ColumnCount = 0;
-    FLastDataRow = -1;
-    Notes = TImportNotes();
-    auto refuse = [&](const QString &why) {
-        return Exception(QStringLiteral("Cannot read '%1': %2.").arg(fileName, why));
-    };
+    FBook.reset();
+    ResetRows();
+    auto refuse = [&](const QString &why) { return Refusal(fileName, why); };
 
     GsfReady();
+    auto book = std::make_unique<TExcelBook>();
     GErrorPtr error;
     // Mapped, the workbook is read without a system call per sector; stdio when it cannot be.
-    GObjectPtr<GsfInput> file(gsf_input_mmap_new(QFile::encodeName(fileName).constData(), nullptr));
-    if (!file.p)
-        file.p = gsf_input_stdio_new(QFile::encodeName(fileName).constData(), &error.e);
-    if (!file.p)
+    book->Mapped.setFileName(fileName);
+    if (book->Mapped.open(QIODevice::ReadOnly) && book->Mapped.size() > 0) {
+        book->MapSize = book->Mapped.size();
+        book->Map = book->Mapped.map(0, book->MapSize);
+        if (book->Map)
+            book->File.p = gsf_input_memory_new(book->Map, gsf_off_t(book->MapSize), FALSE);
+    }
+    if (!book->File.p)
+        book->File.p = gsf_input_stdio_new(QFile::encodeName(fileName).constData(), &error.e);
+    if (!book->File.p)
         throw refuse(QStringLiteral("the file cannot be opened"));
-    GObjectPtr<GsfInfile> ole(gsf_infile_msole_new(file.p, &error.e));
-    if (!ole.p) {
+    book->Ole.p = gsf_infile_msole_new(book->File.p, &error.e);
+    if (!book->Ole.p) {
         // Tell the formats a user is likely to have apart from plain damage.
         QFile f(fileName);
         QByteArray head;
@@ -781,109 +1090,46 @@ bool TImportExcelReader::Open(const QString &fileName)
             throw refuse(QStringLiteral("it is not a readable workbook (it is no zip package; damaged or of another kind)"));
         throw refuse(QStringLiteral("it is not an Excel 97-2003 workbook"));
     }
-    GObjectPtr<GsfInput> stream;
     for (const char *name : {"Workbook", "Book"}) {
-        const int n = gsf_infile_num_children(ole.p);
-        for (int i = 0; i < n && !stream.p; ++i) {
-            const char *child = gsf_infile_name_by_index(ole.p, i);
+        const int n = gsf_infile_num_children(book->Ole.p);
+        for (int i = 0; i < n && !book->Stream.p; ++i) {
+            const char *child = gsf_infile_name_by_index(book->Ole.p, i);
             if (child && g_ascii_strcasecmp(child, name) == 0)
-                stream.p = gsf_infile_child_by_index(ole.p, i);
+                book->Stream.p = gsf_infile_child_by_index(book->Ole.p, i);
         }
-        if (stream.p)
+        if (book->Stream.p)
             break;
     }
-    if (!stream.p)
+    if (!book->Stream.p)
         throw refuse(QStringLiteral("it holds no Excel workbook"));
 
-    std::unique_ptr<TExcelSheet, TExcelSheetDeleter> sheet(new TExcelSheet);
     try {
-        const QByteArray data = ReadStream(stream.p, info.size());
-        RecordStream in(data);
-        size_t offset = 0;
-        sheet->ReadGlobals(in, offset);
-        sheet->ReadSheet(in, offset);
+        book->Begin(info.size());
+        book->Scan();
+        book->StartSheet(book->Rec, book->Cursor);
     } catch (const Damaged &d) {
-        if (d.why == QLatin1String("password"))
-            throw refuse(QStringLiteral("the workbook is password protected"));
-        if (d.why == QLatin1String("too large"))
-            throw refuse(QStringLiteral("the workbook is too large (over %1 MB of data)").arg(MaxStreamBytes >> 20));
-        if (d.why == QLatin1String("no worksheet"))
-            throw refuse(QStringLiteral("the workbook holds no worksheet"));
-        throw refuse(QStringLiteral("the workbook is damaged (%1)").arg(d.why));
+        throw Refusal(fileName, d);
     } catch (const std::bad_alloc &) {
         throw refuse(QStringLiteral("there is not enough memory"));
     }
-    FSheet = std::move(sheet);
+    FBook = std::move(book);
     return true;
 }
 
 void TImportExcelReader::Close()
 {
-    FSheet.reset();
+    FBook.reset();
 }
 
-QString TImportExcelReader::CellText(int row, int col) const
+bool TImportExcelReader::NextRow(TSheetRow &row)
 {
-    return FSheet ? FSheet->Text(row - 1, col - 1) : QString();
-}
-
-static QString Trimmed(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
-
-int TImportExcelReader::FieldCount()
-{
-    int c = 1;
-    while (c <= 256 && !CellText(1, c).isEmpty())
-        ++c;
-    ColumnCount = c - 1;
-    return ColumnCount;
-}
-
-bool TImportExcelReader::Eof()
-{
-    const int rows = FSheet ? int(FSheet->Rows.size()) : 0;   // the last row with a cell stored
-    auto hasData = [&](int row) {
-        for (int c = 1; c <= std::max(ColumnCount, 1); ++c)
-            if (!Trimmed(CellText(row, c)).isEmpty())
-                return true;
+    if (!FBook)
         return false;
-    };
-    if (SkipBlankRows) {
-        // Rows up to the last with data; the empty ones make empty records, which the table
-        // leaves out, so that the records keep the sheet's row numbers.
-        if (FLastDataRow < 0) {
-            FLastDataRow = rows;
-            while (FLastDataRow >= 1 && !hasData(FLastDataRow))
-                --FLastDataRow;
-        }
-        return CurrentRow > FLastDataRow;
+    try {
+        return FBook->Next(row, KeepColumns(), KeepUntilEmpty());
+    } catch (const Damaged &d) {
+        throw Refusal(FFileName, d);
+    } catch (const std::bad_alloc &) {
+        throw Refusal(FFileName, QStringLiteral("there is not enough memory"));
     }
-    if (!CellText(CurrentRow, 1).isEmpty())
-        return false;
-    if (Notes.EndRow == 0 && CurrentRow <= rows) {
-        // The data ends here; rows with data further down are noted, not lost in silence.
-        Notes.EndRow = CurrentRow;
-        for (int r = CurrentRow; r <= rows; ++r) {   // the end row itself may hold data beside column A
-            if (hasData(r)) {
-                Notes.FirstRowAfter = Notes.FirstRowAfter ? Notes.FirstRowAfter : r;
-                Notes.LastRowAfter = r;
-            }
-        }
-    }
-    return true;
-}
-
-void TImportExcelReader::ReadRecord(QStringList &values)
-{
-    values.reserve(ColumnCount);
-    for (int c = 1; c <= ColumnCount; ++c)
-        values.append(Trimmed(CellText(CurrentRow, c)));
-    ++CurrentRow;
 }
