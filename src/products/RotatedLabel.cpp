@@ -267,7 +267,7 @@ bool TDrawRotatedText::DrawOn(QPainter &painter, const TppRenderContext &ctx) co
         // A caption that stays one line is measured on the line it is drawn with: shaped once.
         QRect measured;
         if (const TppShapedLine *line = ppShapedWrappedText(QFont(font, painter.device()), painter.device(),
-                                                            QGuiApplication::layoutDirection(), Text, limit))
+                                                            painter.layoutDirection(), Text, limit))
             measured = QRect(0, 0, int(std::ceil(line->NaturalWidth)), int(std::ceil(line->Height)));
         else
             measured = TRotatedLabel::MeasureText(font, Text, painter.device(), limit);
