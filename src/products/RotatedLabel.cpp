@@ -264,7 +264,13 @@ bool TDrawRotatedText::DrawOn(QPainter &painter, const TppRenderContext &ctx) co
     if (ctx.Device == TppDeviceKind::Printer) {
         const QFont font = TRotatedLabel::TurnedFont(face, ctx.DpiY);
         const int limit = int(std::lround(TRotatedLabel::ScreenWidthPixels() * ctx.ScaleX()));
-        const QRect measured = TRotatedLabel::MeasureText(font, Text, painter.device(), limit);
+        // A caption that stays one line is measured on the line it is drawn with: shaped once.
+        QRect measured;
+        if (const TppShapedLine *line = ppShapedWrappedText(QFont(font, painter.device()), painter.device(),
+                                                            painter.layoutDirection(), Text, limit))
+            measured = QRect(0, 0, int(std::ceil(line->NaturalWidth)), int(std::ceil(line->Height)));
+        else
+            measured = TRotatedLabel::MeasureText(font, Text, painter.device(), limit);
         QRect box;
         QPoint origin;
         TRotatedLabel::TurnedBox(measured, Angle, box, origin);

@@ -100,6 +100,7 @@ std::unique_ptr<TppShapedLine> shape(const QFont &deviceFont, Qt::LayoutDirectio
         return nullptr;
     made->Advance = line.horizontalAdvance();
     made->NaturalWidth = line.naturalTextWidth();
+    made->Height = line.height();
     for (const QGlyphRun &run : line.glyphRuns()) {
         const QRawFont raw = run.rawFont();
         const QList<quint32> glyphs = run.glyphIndexes();

@@ -86,6 +86,7 @@ struct TppShapedLine
     QTextLayout Layout;
     double Advance = 0;   // the line's horizontal advance
     double NaturalWidth = 0;
+    double Height = 0;    // QTextLine::height
     QRectF Ink;           // the glyphs' ink relative to the line's top-left
     bool HasInk = false;
 };

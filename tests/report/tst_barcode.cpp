@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <thread>
+
 #ifdef HAVE_ZXING
 #include <ZXing/ReadBarcode.h>
 #endif
@@ -69,6 +71,16 @@ private slots:
         QCOMPARE(sym.Bars.first().first, 0);
         QCOMPARE(sym.Bars.last().first + sym.Bars.last().second, sym.Modules);
         QVERIFY(!EncodeCode128(QString()).IsValid());
+        // what a thread encoded before leaves nothing in the next symbol
+        TppBarcodeSymbol first;
+        std::thread([&first] { first = EncodeCode128("12"); }).join();
+        const TppBarcodeSymbol after = EncodeCode128("12");
+        QVERIFY(first.IsValid());
+        QCOMPARE(after.Modules, first.Modules);
+        QCOMPARE(after.Bars, first.Bars);
+        const TppBarcodeSymbol again = EncodeCode128("533013200301150007AB1CDHQ  US");
+        QCOMPARE(again.Modules, sym.Modules);
+        QCOMPARE(again.Bars, sym.Bars);
     }
     void symbolNarrowsToItsBoxNeverClipped()
     {

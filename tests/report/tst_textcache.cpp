@@ -140,6 +140,21 @@ private slots:
         QVERIFY(!ppShapedWrappedText(small, &img, Qt::LeftToRight, caption, 20));
         QVERIFY(!ppShapedWrappedText(small, &img, Qt::LeftToRight, "two\nlines", 2000));
         QVERIFY(!ppShapedWrappedText(small, &img, Qt::LeftToRight, "a\ttab", 2000));
+        // a kept line takes the room QFontMetrics measures for the word-wrapped text, also when
+        // laid out in a painter's direction (left to right unless the text says otherwise)
+        for (const QFont &f : {small, large}) {
+            for (const QString &s : {caption, QStringLiteral("900-00-0001"), QStringLiteral("IU   0001   001 "),
+                                     QStringLiteral("cr\rhere")}) {
+                const TppShapedLine *line = ppShapedWrappedText(f, &img, Qt::LeftToRight, s, 2000);
+                const TppShapedLine *automatic = ppShapedWrappedText(f, &img, Qt::LayoutDirectionAuto, s, 2000);
+                QVERIFY(line && automatic);
+                QCOMPARE(automatic->NaturalWidth, line->NaturalWidth);
+                QCOMPARE(automatic->Height, line->Height);
+                const QRect block = QFontMetrics(f, &img).boundingRect(
+                    QRect(0, 0, 2000, 1 << 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs, s);
+                QCOMPARE(QSize(int(std::ceil(line->NaturalWidth)), int(std::ceil(line->Height))), block.size());
+            }
+        }
 
         // turned and drawn, it looks as QPainter's word-wrapped drawing of it
         auto turned = [&](bool cached) {
