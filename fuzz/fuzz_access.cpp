@@ -1,5 +1,6 @@
 // Access database reader, in this process; the first table is chosen.
 #include "FuzzInput.h"
+#include "import/access/ImportAccessReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

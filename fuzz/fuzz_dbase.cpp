@@ -1,6 +1,7 @@
 // dBase reader. An input holding the marker below is a table followed by its memo file
 // (.fpt for a FoxPro table, else .dbt); otherwise the table has no memo file beside it.
 #include "FuzzInput.h"
+#include "import/dbase/ImportDBaseReader.h"
 
 #include <cstring>
 

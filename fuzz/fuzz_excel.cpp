@@ -1,6 +1,7 @@
 // Excel workbook reader, through the reader interface only.
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/excel/ImportExcelReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

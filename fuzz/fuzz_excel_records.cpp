@@ -3,6 +3,7 @@
 // streams (fuzz/seeds/excel_records, made by make-excel-records.py).
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/excel/ImportExcelReader.h"
 
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-outfile-msole.h>

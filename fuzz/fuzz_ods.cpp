@@ -1,6 +1,7 @@
 // OpenDocument spreadsheet reader (.ods), through the reader interface only.
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/ods/ImportOdsReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,6 +2,7 @@
 // compression): the mutations reach the XML instead of the zip container.
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/ods/ImportOdsReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

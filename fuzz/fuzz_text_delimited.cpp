@@ -1,5 +1,6 @@
 // Comma- and tab-delimited text readers on the same file.
 #include "FuzzInput.h"
+#include "import/text/ImportTextReaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

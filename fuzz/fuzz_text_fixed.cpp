@@ -1,6 +1,7 @@
 // Fixed-width text reader. The first byte gives up to seven column starts (its low three
 // bits the count), the next bytes the gaps between them; the rest is the file.
 #include "FuzzInput.h"
+#include "import/text/ImportTextReaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

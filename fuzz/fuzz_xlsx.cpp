@@ -3,6 +3,7 @@
 // container checks and the mutations that keep the zip sound exercise the XML parts.
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/xlsx/ImportXlsxReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

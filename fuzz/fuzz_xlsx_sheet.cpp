@@ -3,6 +3,7 @@
 // reach the XML instead of the zip container.
 #include "FuzzInput.h"
 #include "import/ImportSheetReaders.h"
+#include "import/xlsx/ImportXlsxReader.h"
 
 #include <QByteArray>
 #include <QList>

@@ -3,6 +3,11 @@
 // the file-format libraries.
 #include "import/ImportFileReader.h"
 #include "import/ImportSheetReaders.h"
+#include "import/access/ImportAccessReader.h"
+#include "import/dbase/ImportDBaseReader.h"
+#include "import/excel/ImportExcelReader.h"
+#include "import/ods/ImportOdsReader.h"
+#include "import/text/ImportTextReaders.h"
 #include "roster/ImportTable.h"
 
 #include <memory>

@@ -1,6 +1,8 @@
 #include "import/ImportSheetReaders.h"
 #include "roster/ImportTable.h"
 #include "import/SheetXml.h"
+#include "import/excel/ImportExcelReader.h"
+#include "import/xlsx/ImportXlsxReader.h"
 #include "app/Exceptions.h"
 
 #include <QFile>

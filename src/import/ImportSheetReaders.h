@@ -64,62 +64,6 @@ private:
     int FNextDataRow = 0;   // with SkipBlankRows: the row with data the records are heading for
 };
 
-class TXlsxWorkbook;
-class TOdsDocument;
-
-// The first worksheet of an Office Open XML workbook (.xlsx, .xlsm).
-class TImportXlsxReader : public TImportSheetReader
-{
-public:
-    TImportXlsxReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
-    ~TImportXlsxReader() override;
-
-protected:
-    bool Open(const QString &fileName) override;
-    void Close() override;
-    bool NextRow(TSheetRow &row) override;
-
-private:
-    std::unique_ptr<TXlsxWorkbook> FBook;
-};
-
-// The first table of an OpenDocument spreadsheet (.ods).
-class TImportOdsReader : public TImportSheetReader
-{
-public:
-    TImportOdsReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
-    ~TImportOdsReader() override;
-
-protected:
-    bool Open(const QString &fileName) override;
-    void Close() override;
-    bool NextRow(TSheetRow &row) override;
-
-private:
-    std::unique_ptr<TOdsDocument> FDoc;
-};
-
-struct TExcelBook;
-
-// The first worksheet of an Excel 97-2003 or 5.0/95 workbook. Formulas give their stored
-// results; values read as Excel shows them (see CellText.h). Open checks the whole sheet;
-// its rows are then handed on as its records are read.
-class TImportExcelReader : public TImportSheetReader
-{
-public:
-    TImportExcelReader(TRecordEvent onRecord, TFieldCountEvent onFieldCount);
-    ~TImportExcelReader() override;
-
-protected:
-    bool Open(const QString &fileName) override;
-    void Close() override;
-    bool NextRow(TSheetRow &row) override;
-
-private:
-    std::unique_ptr<TExcelBook> FBook;
-    QString FFileName;
-};
-
 // Why a file that is a spreadsheet of a kind no reader takes (Excel 2003 XML, flat
 // OpenDocument) cannot be read, with what to save it as; empty for anything else.
 QString UnreadableSpreadsheetReason(const QString &fileName);

@@ -9,6 +9,7 @@
 #include "import/ImportFileReader.h"
 #include "import/protocol/ImportFrames.h"
 #include "import/protocol/ImportProtocol.h"
+#include "import/access/ImportAccessReader.h"
 #include "roster/ImportTable.h"
 
 #include <QFile>

@@ -10,6 +10,7 @@
 #include "zipwriter.h"
 #include "import/CellText.h"
 #include "import/ImportSheetReaders.h"
+#include "import/excel/ImportExcelReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 

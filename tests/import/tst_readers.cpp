@@ -3,6 +3,8 @@
 #include "readrows.h"
 #include "import/CellText.h"
 #include "import/ImportFileReader.h"
+#include "import/access/ImportAccessReader.h"
+#include "import/text/ImportTextReaders.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 

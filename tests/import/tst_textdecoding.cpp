@@ -4,6 +4,7 @@
 #include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "import/TextCodecs.h"
+#include "import/text/ImportTextReaders.h"
 #include "app/Exceptions.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+#include "import/access/ImportAccessReader.h"
 #include "import/ImportFileReader.h"
 #include "import/CellText.h"
 #include "app/Exceptions.h"

@@ -1,3 +1,4 @@
+#include "import/dbase/ImportDBaseReader.h"
 #include "import/ImportFileReader.h"
 #include "import/CellText.h"
 #include "import/TextCodecs.h"

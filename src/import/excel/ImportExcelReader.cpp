@@ -7,6 +7,7 @@
 // each row; the second pass keeps a row's cells only until its last record has been read.
 // Writers that store cells row by row (Excel does) thus cost one row of memory; cells of an
 // earlier row arriving after later rows are still put in their place.
+#include "import/excel/ImportExcelReader.h"
 #include "import/ImportSheetReaders.h"
 #include "import/CellText.h"
 #include "import/TextCodecs.h"

@@ -1,3 +1,4 @@
+#include "import/text/ImportTextReaders.h"
 #include "import/ImportFileReader.h"
 #include "import/TextCodecs.h"
 #include "app/Exceptions.h"

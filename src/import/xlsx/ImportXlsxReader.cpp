@@ -1,3 +1,4 @@
+#include "import/xlsx/ImportXlsxReader.h"
 #include "import/ImportSheetReaders.h"
 #include "import/CellText.h"
 #include "import/SheetXml.h"
