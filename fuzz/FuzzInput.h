@@ -1,5 +1,5 @@
 #pragma once
-#include "roster/ImportFileReader.h"
+#include "import/ImportFileReader.h"
 
 #include <QByteArray>
 #include <QList>

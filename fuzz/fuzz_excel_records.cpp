@@ -2,7 +2,7 @@
 // mutations reach the BIFF records instead of the container's checks. Seeds are workbook
 // streams (fuzz/seeds/excel_records, made by make-excel-records.py).
 #include "FuzzInput.h"
-#include "roster/ImportFileReader.h"
+#include "import/ImportSheetReaders.h"
 
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-outfile-msole.h>

@@ -3,7 +3,7 @@
 // the magic, and frame by frame with every payload in a buffer of exactly its size, so that
 // a read past a frame's end is a fault the sanitizer sees; and no buffer may be out of
 // proportion to the bytes that came (a count or a length taken on the child's word).
-#include "roster/ImportFrames.h"
+#include "import/protocol/ImportFrames.h"
 
 #include <sanitizer/allocator_interface.h>
 

@@ -1,6 +1,6 @@
 // OpenDocument spreadsheet reader (.ods), through the reader interface only.
 #include "FuzzInput.h"
-#include "roster/ImportSheetReaders.h"
+#include "import/ImportSheetReaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // The OpenDocument reader on a sound package around a fuzzed content.xml (stored without
 // compression): the mutations reach the XML instead of the zip container.
 #include "FuzzInput.h"
-#include "roster/ImportSheetReaders.h"
+#include "import/ImportSheetReaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

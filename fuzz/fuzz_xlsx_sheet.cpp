@@ -2,7 +2,7 @@
 // part (the input, split at the first NUL byte), stored without compression: the mutations
 // reach the XML instead of the zip container.
 #include "FuzzInput.h"
-#include "roster/ImportSheetReaders.h"
+#include "import/ImportSheetReaders.h"
 
 #include <QByteArray>
 #include <QList>

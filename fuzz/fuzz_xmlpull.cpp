@@ -2,7 +2,7 @@
 // the document is tokenized again in one large read and both must agree: the same tokens for
 // a sound document, a refusal either way for a damaged one. Every text, name and value must
 // be whole UTF-8.
-#include "roster/XmlPull.h"
+#include "import/XmlPull.h"
 
 #include <QBuffer>
 #include <QByteArray>

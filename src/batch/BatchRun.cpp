@@ -8,7 +8,7 @@
 #include "report/Engine.h"
 #include "report/ReportModel.h"
 #include "roster/FormatRoster.h"
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "roster/ImportTable.h"
 #include "selection/RandomSource.h"
 #include "selection/SelectionParameters.h"

@@ -1,14 +1,14 @@
 // corvane-import: reads ONE roster file with the roster readers and streams what it read on
-// standard output (see roster/ImportProtocol.h). The wizard and corvane-batch start it for
+// standard output (see import/protocol/ImportProtocol.h). The wizard and corvane-batch start it for
 // every roster, so that a reader crashing, hanging or eating memory on a damaged file takes
 // down only this process.
 //
 //   corvane-import FILE TYPE [--table NAME] [--list-tables] [--columns START,START,...] [--blank-rows skip]
 #include "app/Exceptions.h"
 #include "import/ImportSandbox.h"
-#include "roster/ImportFileReader.h"
-#include "roster/ImportFrames.h"
-#include "roster/ImportProtocol.h"
+#include "import/ImportFileReader.h"
+#include "import/protocol/ImportFrames.h"
+#include "import/protocol/ImportProtocol.h"
 #include "roster/ImportTable.h"
 
 #include <QFile>

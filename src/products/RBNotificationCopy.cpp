@@ -12,28 +12,10 @@ TrptNotificationCopy::TrptNotificationCopy()
     : pprptNotificationCopy(std::make_unique<TppReport>())
 {
     TppReport *r = pprptNotificationCopy.get();
-    r->UserName = QStringLiteral("pprptNotificationCopy");
-    r->PrinterSetup = LetterSetup(poPortrait);
-    r->AllowPrintToFile = true;
+    BuildTitles(*r, QStringLiteral("pprptNotificationCopy"), QStringLiteral("Notification Copy"), 88106, 26723, 4233);
     r->OnPreviewFormCreate = [this] { pprptNotificationCopyPreviewFormCreate(); };
 
     TppBand *h = r->Header();
-    h->mmHeight = 23019;
-    h->PrintHeight = phDynamic;
-    ppLine1 = addLine(h, QStringLiteral("ppLine1"), 0, 16933, 203200, 1000, lpTop, 0.75);
-    ppLine2 = addLine(h, QStringLiteral("ppLine2"), 0, 22490, 203200, 500, lpTop, 0.75);
-    lblReportTitle = addLabel(h, QStringLiteral("lblReportTitle"), 91546, 1323, 20373, 4763, QString(),
-                              ppFont(Arial, 11, fsBold), taCentered);
-    Label1 = addLabel(h, QStringLiteral("Label1"), 87313, 6879, 28310, 4233, QStringLiteral("Testing Subjects"),
-                      ppFont(Arial, 10, fsBold), taCentered);
-    Label2 = addLabel(h, QStringLiteral("Label2"), 88106, 11642, 26723, 4233, QStringLiteral("Notification Copy"),
-                      ppFont(Arial, 10), taCentered);
-    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 185738, 1852, 17568, 4022,
-                               QStringLiteral("Description"), ppFont(Arial, 10), taRightJustified);
-    lblDateCollected = addDBText(h, QStringLiteral("lblDateCollected"), 180975, 7673, 22267, 4022,
-                                 QStringLiteral("DateToCollect"), ppFont(Arial, 10), taRightJustified,
-                                 QStringLiteral("MM/dd/yyyy"));
-    lblDateCollected->AutoSize = true;
     const TppFont f11 = ppFont(Arial, 11);
     lblRank = addLabel(h, QStringLiteral("lblRank"), 1059, 17653, 8996, 4498, QStringLiteral("Rank"), f11);
     lblName = addLabel(h, QStringLiteral("lblName"), 14816, 17653, 10319, 4498, QStringLiteral("Name"), f11);
@@ -41,11 +23,6 @@ TrptNotificationCopy::TrptNotificationCopy()
     lblOrg = addLabel(h, QStringLiteral("lblOrg"), 106627, 17727, 21960, 4498, QStringLiteral("Organization"), f11);
     lblPremise = addLabel(h, QStringLiteral("lblPremise"), 175684, 17653, 15081, 4498, QStringLiteral("Premise"), f11);
     lblGender = addLabel(h, QStringLiteral("lblGender"), 193940, 17653, 6615, 4498, QStringLiteral("M/F"), f11);
-
-    // captions keep their anchor and take the width of their text, so the preview never cuts them
-    for (const auto &c : h->Components())
-        if (auto *l = dynamic_cast<TppLabel *>(c.get()))
-            l->AutoSize = true;
 
     TppBand *d = r->Detail();
     d->UserName = QStringLiteral("dbHistory");
@@ -62,10 +39,7 @@ TrptNotificationCopy::TrptNotificationCopy()
     dbtxtPremise = addDBText(d, QStringLiteral("dbtxtPremise"), 175685, 1323, 17198, 4498,
                              QStringLiteral("Premise"), f10);
     dbtxtGender = addDBText(d, QStringLiteral("dbtxtGender"), 193940, 1323, 7408, 4498, QStringLiteral("Gender"), f10);
-    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization}) {
-        t->ShrinkToFit = true;
-        t->MinFontSize = DetailMinFontSize;
-    }
+    FitTexts();
 }
 
 TrptNotificationCopy::~TrptNotificationCopy() = default;
@@ -79,13 +53,4 @@ void TrptNotificationCopy::ppDBSSNGetText(QString &text)
 void TrptNotificationCopy::pprptNotificationCopyPreviewFormCreate()
 {
     PreviewMaximizedAt100(*pprptNotificationCopy);
-}
-
-void TrptNotificationCopy::Print(TppJITPipeline *history)
-{
-    lblReportTitle->Caption = ServiceUtils ? ServiceUtils->HeaderText : QString();
-    PlaceBesideTitles(*lblDescription, {lblReportTitle, Label1, Label2});
-    lblDateCollected->DisplayFormat = ServiceUtils ? ServiceUtils->DateFormat : QStringLiteral("MM/dd/yyyy");
-    pprptNotificationCopy->SetDataPipeline(history);
-    pprptNotificationCopy->Print();
 }

@@ -1,7 +1,6 @@
 #include "products/RBWorkingCopy.h"
 #include "products/ReportForms.h"
 
-#include "app/ServiceUtilsUnit.h"
 #include "report/ReportModel.h"
 
 namespace {
@@ -12,28 +11,10 @@ TrptWorkingCopy::TrptWorkingCopy()
     : pprptWorkingCopy(std::make_unique<TppReport>())
 {
     TppReport *r = pprptWorkingCopy.get();
-    r->UserName = QStringLiteral("pprptWorkingCopy");
-    r->PrinterSetup = LetterSetup(poPortrait);
-    r->AllowPrintToFile = true;
+    BuildTitles(*r, QStringLiteral("pprptWorkingCopy"), QStringLiteral("Working Copy"), 90376, 22183, 4022);
     r->OnPreviewFormCreate = [this] { pprptWorkingCopyPreviewFormCreate(); };
 
     TppBand *h = r->Header();
-    h->mmHeight = 23019;
-    h->PrintHeight = phDynamic;
-    ppLine1 = addLine(h, QStringLiteral("ppLine1"), 0, 16933, 203200, 1000, lpTop, 0.75);
-    ppLine2 = addLine(h, QStringLiteral("ppLine2"), 0, 22490, 203200, 500, lpTop, 0.75);
-    lblReportTitle = addLabel(h, QStringLiteral("lblReportTitle"), 91546, 1323, 20373, 4763, QString(),
-                              ppFont(Arial, 11, fsBold), taCentered);
-    Label1 = addLabel(h, QStringLiteral("Label1"), 87313, 6879, 28310, 4233, QStringLiteral("Testing Subjects"),
-                      ppFont(Arial, 10, fsBold), taCentered);
-    Label2 = addLabel(h, QStringLiteral("Label2"), 90376, 11642, 22183, 4022, QStringLiteral("Working Copy"),
-                      ppFont(Arial, 10), taCentered);
-    lblDescription = addDBText(h, QStringLiteral("lblDescription"), 185738, 1852, 17568, 4022,
-                               QStringLiteral("Description"), ppFont(Arial, 10), taRightJustified);
-    lblDateCollected = addDBText(h, QStringLiteral("lblDateCollected"), 180975, 7673, 22267, 4022,
-                                 QStringLiteral("DateToCollect"), ppFont(Arial, 10), taRightJustified,
-                                 QStringLiteral("MM/dd/yyyy"));
-    lblDateCollected->AutoSize = true;
     const TppFont f11 = ppFont(Arial, 11);
     lblRank = addLabel(h, QStringLiteral("lblRank"), 1059, 17727, 8996, 4498, QStringLiteral("Rank"), f11);
     lblName = addLabel(h, QStringLiteral("lblName"), 14816, 17727, 10319, 4498, QStringLiteral("Name"), f11);
@@ -43,11 +24,6 @@ TrptWorkingCopy::TrptWorkingCopy()
     lblDueBack = addLabel(h, QStringLiteral("lblDueBack"), 143139, 17727, 16933, 4498, QStringLiteral("Due Back"), f11);
     lblRationale = addLabel(h, QStringLiteral("lblRationale"), 163777, 17727, 16404, 4498,
                             QStringLiteral("Rationale"), f11);
-
-    // captions keep their anchor and take the width of their text, so the preview never cuts them
-    for (const auto &c : h->Components())
-        if (auto *l = dynamic_cast<TppLabel *>(c.get()))
-            l->AutoSize = true;
 
     TppBand *d = r->Detail();
     d->UserName = QStringLiteral("dbHistory");
@@ -64,10 +40,7 @@ TrptWorkingCopy::TrptWorkingCopy()
                              QStringLiteral("Premise"), f10);
     lnDueBack = addLine(d, QStringLiteral("lnDueBack"), 143140, 5027, 19050, 500, lpTop, 0.75);
     lnRationale = addLine(d, QStringLiteral("lnRationale"), 163777, 5027, 38894, 500, lpTop, 0.75);
-    for (TppDBText *t : {dbtxtRank, dbtxtFullName, dbtxtOrganization}) {
-        t->ShrinkToFit = true;
-        t->MinFontSize = DetailMinFontSize;
-    }
+    FitTexts();
 }
 
 TrptWorkingCopy::~TrptWorkingCopy() = default;
@@ -75,13 +48,4 @@ TrptWorkingCopy::~TrptWorkingCopy() = default;
 void TrptWorkingCopy::pprptWorkingCopyPreviewFormCreate()
 {
     PreviewMaximizedAt100(*pprptWorkingCopy);
-}
-
-void TrptWorkingCopy::Print(TppJITPipeline *history)
-{
-    lblReportTitle->Caption = ServiceUtils ? ServiceUtils->HeaderText : QString();
-    PlaceBesideTitles(*lblDescription, {lblReportTitle, Label1, Label2});
-    lblDateCollected->DisplayFormat = ServiceUtils ? ServiceUtils->DateFormat : QStringLiteral("MM/dd/yyyy");
-    pprptWorkingCopy->SetDataPipeline(history);
-    pprptWorkingCopy->Print();
 }

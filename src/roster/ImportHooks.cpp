@@ -1,4 +1,4 @@
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "app/Exceptions.h"
 
 #include <QFileInfo>

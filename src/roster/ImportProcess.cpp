@@ -1,6 +1,6 @@
 #include "roster/ImportProcess.h"
-#include "roster/ImportProtocol.h"
-#include "roster/ImportFrames.h"
+#include "import/protocol/ImportProtocol.h"
+#include "import/protocol/ImportFrames.h"
 #include "app/Exceptions.h"
 
 #include <QCoreApplication>
@@ -65,15 +65,6 @@ QString ProgramName()
 {
     throw Exception(QStringLiteral("Cannot read '%1': %2").arg(fileName, why));
 }
-
-class BusyCursor
-{
-public:
-    BusyCursor() { ShowBusyCursor(true); }
-    ~BusyCursor() { ShowBusyCursor(false); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 struct Running
 {
@@ -332,7 +323,7 @@ QString ImportProgramPath()
 QStringList ImportProcessTableNames(const QString &fileName)
 {
     Running running;
-    BusyCursor busy;
+    TBusyCursorScope busy;
     Child child(fileName, Arguments(fileName, iftAccess) << QStringLiteral("--list-tables"));
     if (child.Run() != Child::Read)
         return {};
@@ -373,7 +364,7 @@ bool ImportThroughProcess(const QString &fileName, TImportFileType fileType, con
     }
     if (skipBlankRows)
         arguments << QStringLiteral("--blank-rows") << QStringLiteral("skip");
-    BusyCursor busy;
+    TBusyCursorScope busy;
     Child child(fileName, arguments);
     child.spreadsheet = fileType == iftExcel || fileType == iftOds;
     child.onRecord = onRecord;

@@ -1,6 +1,7 @@
 #pragma once
-#include "roster/ImportFileReader.h"
 #include "roster/ImportFileType.h"
+#include "roster/ImportHooks.h"
+#include "roster/ImportNotes.h"
 
 #include <QString>
 #include <QStringList>

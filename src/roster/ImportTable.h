@@ -126,14 +126,6 @@ private:
     TIntArray FFixedColumns;
 };
 
-class TImportFileReader;
-// The reader of a file type, or null when the type has none. Column starts are for
-// fixed-width text only.
-std::unique_ptr<TImportFileReader> CreateImportReader(TImportFileType fileType, TRecordEvent onRecord,
-                                                      TFieldCountEvent onFieldCount,
-                                                      const TIntArray &fixedColumns = {},
-                                                      const QString &fileName = {});
-
 // Every leading and trailing character of code 0 to 32 removed.
 QString TrimmedText(QStringView text);
 

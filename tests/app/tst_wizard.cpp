@@ -26,13 +26,6 @@
 
 namespace {
 
-struct Question
-{
-    QString message;
-    TMsgDlgType type;
-    TMsgDlgButtons buttons;
-};
-
 // A page whose action fails half-way, to see the frame's handler at work.
 class FailingPage : public TfrmWizTemplate
 {
@@ -49,13 +42,10 @@ protected:
 
 } // namespace
 
-class TestWizard : public QObject
+class TestWizard : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QList<Question> questions;
-    QStringList errors;
-    int answer = mrNo;
     int mainClosed = 0;
 
     QList<QWidget *> Pages() const
@@ -65,41 +55,26 @@ class TestWizard : public QObject
     }
     QWidget *OnlyVisiblePage() const
     {
-        QWidget *shown = nullptr;
+        QWidget *visible = nullptr;
         for (QWidget *page : Pages()) {
             if (page->isVisible()) {
-                if (shown)
+                if (visible)
                     return nullptr;
-                shown = page;
+                visible = page;
             }
         }
-        return shown;
+        return visible;
     }
     static TfrmWizTemplate *Wiz(QWidget *w) { return static_cast<TfrmWizTemplate *>(w); }
 
 private slots:
     void init()
     {
-        questions.clear();
-        errors.clear();
-        answer = mrNo;
         mainClosed = 0;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons b) {
-            questions.append({m, t, b});
-            return answer;
-        });
-        SetErrorBoxHook([this](const QString &text) { errors.append(text); });
+        OpenWizardWithHooks(mrNo);
         SetMainFormClosedHandler([this] { ++mainClosed; });
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     void pagesCreatedHidden()
     {
@@ -183,11 +158,11 @@ private slots:
         page->lblDescription->setText("typed by the user");
         answer = mrNo;
         QTest::keyClick(page->btnNext, Qt::Key_Escape);   // from a child control as well
-        QCOMPARE(questions.size(), 1);
-        QCOMPARE(questions[0].message,
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].message,
                  QString("Are you sure you wish to close Corvane Lite?  All data will be lost."));
-        QCOMPARE(questions[0].type, mtConfirmation);
-        QCOMPARE(questions[0].buttons, mbYesNo);
+        QCOMPARE(shown[0].type, mtConfirmation);
+        QCOMPARE(shown[0].buttons, mbYesNo);
         QVERIFY(page->isVisible());
         QCOMPARE(page->lblDescription->text(), QString("typed by the user"));
         QCOMPARE(mainClosed, 0);
@@ -202,7 +177,7 @@ private slots:
         page->show();
         answer = mrYes;
         QTest::mouseClick(page->btnCancel, Qt::LeftButton);
-        QCOMPARE(questions.size(), 1);
+        QCOMPARE(shown.size(), 1);
         QCOMPARE(mainClosed, 1);
         QVERIFY(!frmChooseRosterFile->isVisible());
     }
@@ -220,9 +195,9 @@ private slots:
         QFETCH(int, index);
         QWidget *page = Pages().at(index);
         page->show();
-        questions.clear();   // the print page reports an empty selection when shown
+        shown.clear();   // the print page reports an empty selection when shown
         QVERIFY(page->close());
-        QVERIFY(questions.isEmpty());
+        QVERIFY(shown.isEmpty());
         QCOMPARE(mainClosed, 1);
         QVERIFY(!page->isVisible());
     }
@@ -232,20 +207,20 @@ private slots:
         frmChooseRosterFile->show();
         QVERIFY(frmChooseRosterFile->close());
         QCOMPARE(mainClosed, 1);
-        QVERIFY(questions.isEmpty());
+        QVERIFY(shown.isEmpty());
     }
 
     void printPageCloseButtonAsks()
     {
         frmPrintProducts->show();
-        questions.clear();   // the empty-selection message
+        shown.clear();   // the empty-selection message
         auto *close = frmPrintProducts->findChild<QPushButton *>("btnClose");
         QVERIFY(close);
         QCOMPARE(close->text(), QString("&Close"));
         answer = mrNo;
         QTest::mouseClick(close, Qt::LeftButton);
-        QCOMPARE(questions.size(), 1);
-        QCOMPARE(questions[0].message, CloseQuestion);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].message, CloseQuestion);
         QVERIFY(frmPrintProducts->isVisible());
         QCOMPARE(mainClosed, 0);
         answer = mrYes;

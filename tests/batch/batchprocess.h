@@ -1,4 +1,6 @@
 #pragma once
+#include "roster/ImportTable.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -30,4 +32,17 @@ inline Run runBatch(const QStringList &args, const QStringList &extraEnv = {})
     r.lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
     return r;
+}
+
+// A comma roster with a header row, loaded and mapped as page 2 hands it on for the batch's
+// --ignore-header --columns last,first,initial,ssn,rank,gender,org.
+inline bool LoadMappedRoster(TImportTable &table, const QString &path)
+{
+    if (!table.LoadFromFile(path, iftCommaText))
+        return false;
+    table.IgnoreHeader = true;
+    const TImportFieldKind kinds[] = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
+    for (int c = 0; c < 7; ++c)
+        table.SetFieldKind(c, kinds[c]);
+    return true;
 }

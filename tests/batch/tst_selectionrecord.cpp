@@ -153,32 +153,23 @@ void CheckRecordText(const QString &text, const TSelectionRecord &record, const 
 
 // The record of a wizard draw, printed as the seventh product, and its command repeating the
 // draw with corvane-batch.
-class TestSelectionRecordWizard : public QObject
+class TestSelectionRecordWizard : public QObject, private MessageHooks
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_roster;
-    QStringList m_errors;
-
-    void ClickIndicator(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
 
     bool LoadPageThree()
     {
         TImportTable table;
-        if (!table.LoadFromFile(m_roster, iftCommaText))
+        if (!LoadMappedRoster(table, m_roster))
             return false;
-        table.IgnoreHeader = true;
-        const TImportFieldKind kinds[] = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
-        for (int c = 0; c < 7; ++c)
-            table.SetFieldKind(c, kinds[c]);
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         p3->LoadRoster(table);
         // what page 2's Next hands over with the table
         p3->RosterSource = RosterSourceOf(m_roster, iftCommaText, table);
         p3->show();
-        for (int i = 0; i < p3->cbLocationCode->count(); ++i)
-            if (p3->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                p3->cbLocationCode->setCurrentIndex(i);
+        p3->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         p3->cmbxPremise->setCurrentIndex(0);
         ClickIndicator(p3->rbPercentage);
         p3->edtCount->setText(QStringLiteral("35"));
@@ -207,21 +198,15 @@ private slots:
     }
     void init()
     {
-        m_errors.clear();
         ResetSelectionRecords();
         SetFixedRandomSeed(std::nullopt);   // the clock seeds the draw, as for a user
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
-        OpenWizard();
+        OpenWizardWithHooks(mrYes);
     }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         ResetSelectionRecords();
         SetPreviewHandler({});
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void noDrawPrintsNoRecord()
@@ -243,7 +228,7 @@ private slots:
         QVERIFY(LoadPageThree());
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
         const TSelectionRecord *record = CurrentSelectionRecord();
         QVERIFY(record);
         QVERIFY(record->Seed.has_value());
@@ -265,7 +250,7 @@ private slots:
         frmPrintProducts->edtBatchNumber->setText(QStringLiteral("0101"));
         const QString pdf = QDir(m_dir.path()).filePath(QStringLiteral("record-1.pdf"));
         PrintRecord(pdf);
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(' ')));
         QVERIFY2(QFileInfo(pdf).size() > 0, "no record printed");
         record = CurrentSelectionRecord();
         QVERIFY(record->Numbered);
@@ -304,7 +289,7 @@ private slots:
         frmPrintProducts->hide();
         p3->show();
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
         record = CurrentSelectionRecord();
         QCOMPARE(record->DrawText(), QStringLiteral("draw 2 of 2"));
         QVERIFY(record->Seed.has_value());
@@ -350,7 +335,7 @@ private slots:
             p3->show();
             box->setValue(asked);
             QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
-            QVERIFY2(frmPrintProducts->isVisible(), qPrintable(m_errors.join(' ')));
+            QVERIFY2(frmPrintProducts->isVisible(), qPrintable(errors.join(' ')));
             const TSelectionRecord *record = CurrentSelectionRecord();
             QCOMPARE(record->AlternatesAsked, asked);
             QCOMPARE(record->Alternates.size(), asked);

@@ -69,37 +69,22 @@ QStringList Visible(const QString &dir)
 
 // corvane-batch against the wizard itself: the same roster, the same steps and the same seed
 // must give the same members in the same order with the same batch and specimen numbers.
-class TestBatchFollowsWizard : public QObject
+class TestBatchFollowsWizard : public QObject, private MessageHooks
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_roster;
-    QStringList m_errors;
-
-    void ClickHeader(QTreeView *view, int column)
-    {
-        QHeaderView *h = view->header();
-        const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
-    }
-    void ClickIndicator(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
 
     // Pages 3 to 5 as a user drives them; the numbered selection as --list prints it.
     QStringList Wizard(const QString &method, const QString &value, quint32 seed, const QString &sort, bool group)
     {
         TImportTable table;
-        if (!table.LoadFromFile(m_roster, iftCommaText))
+        if (!LoadMappedRoster(table, m_roster))
             return {QStringLiteral("roster not loaded")};
-        table.IgnoreHeader = true;
-        const TImportFieldKind kinds[] = {fkLastName, fkFirstName, fkInitial, fkSSN, fkRank, fkGender, fkOrganization};
-        for (int c = 0; c < 7; ++c)
-            table.SetFieldKind(c, kinds[c]);
         TfrmSelectionParameters *p3 = frmSelectionParameters;
         p3->LoadRoster(table);
         p3->show();
-        for (int i = 0; i < p3->cbLocationCode->count(); ++i)
-            if (p3->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                p3->cbLocationCode->setCurrentIndex(i);
+        p3->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         p3->cmbxPremise->setCurrentIndex(0);
         ClickIndicator(method == QLatin1String("count") ? static_cast<QAbstractButton *>(p3->rbTotalNumber)
                                                          : p3->rbPercentage);
@@ -116,7 +101,7 @@ class TestBatchFollowsWizard : public QObject
         SetFixedRandomSeed(seed);
         QTest::mouseClick(p3->btnFinish, Qt::LeftButton);
         if (!frmPrintProducts->isVisible())
-            return {QStringLiteral("print page not shown: ") + m_errors.join(' ')};
+            return {QStringLiteral("print page not shown: ") + errors.join(' ')};
         TfrmPrintProducts *p5 = frmPrintProducts;
         if (group) {
             ClickIndicator(p5->cbGroupByGender);
@@ -146,20 +131,11 @@ private slots:
         m_roster = WriteRoster(m_dir.path());
         QVERIFY(!m_roster.isEmpty());
     }
-    void init()
-    {
-        m_errors.clear();
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([this](const QString &text) { m_errors.append(text); });
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         SetFixedRandomSeed(std::nullopt);
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void sameStepsSameSelection_data()
@@ -185,7 +161,7 @@ private slots:
         QFETCH(bool, group);
         const quint32 seed = 12345;
         const QStringList wizard = Wizard(method, value, seed, sort, group);
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(' ')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(' ')));
         QVERIFY2(wizard.size() >= 10, qPrintable(wizard.join('\n')));
 
         QStringList args = {m_roster, "--columns", kColumns, "--ignore-header", "--location", "US",

@@ -78,19 +78,17 @@ void ClearRemembered()
 class TestLabelShift : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
 
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         ClearRemembered();
     }
     void cleanup()
     {
-        ServiceUtils = nullptr;
-        m_profile.reset();
+        m_profile.Remove();
         SetLabelPositionDialogHook(nullptr);
         SetLabelPositionPrompt(nullptr);
         SetLabelShiftSource(nullptr);

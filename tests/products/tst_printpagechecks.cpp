@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "printrecorder.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -18,20 +19,11 @@
 
 // The print page's checks before anything prints: members without a valid SSN, values a
 // barcode cannot carry, block texts too long for their block.
-class TestPrintPageChecks : public QObject
+class TestPrintPageChecks : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    struct Shown
-    {
-        QString text;
-        TMsgDlgType type;
-        TMsgDlgButtons buttons;
-    };
-    QList<Shown> messages;
-    QStringList errors;
     QStringList printed;
-    int answer = mrYes;
 
     static TRosterRec Rec(const QString &name, const QString &ssn)
     {
@@ -49,50 +41,24 @@ class TestPrintPageChecks : public QObject
     {
         frmSelectionParameters->LoadMembers(members);
         frmSelectionParameters->show();
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(1);
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         TfrmPrintProducts *page = frmPrintProducts;
         if (!page->isVisible())
             return nullptr;
-        TProductPrinters p;
-        p.NotificationCopy = [this](TppJITPipeline *) { printed << "NotificationCopy"; };
-        p.WorkingCopy = [this](TppJITPipeline *) { printed << "WorkingCopy"; };
-        p.TestingRegister = [this](TppJITPipeline *) { printed << "TestingRegister"; };
-        p.Front2624 = [this](TppJITPipeline *, TppJITPipeline *) { printed << "Front2624"; };
-        p.Back2624 = [this](int, const TDD2624BackLines &) { printed << "Back2624"; };
-        p.BottleLabels = [this](TppJITPipeline *, int) {
-            printed << "BottleLabels";
-            return false;
-        };
-        page->Printers = p;
-        messages.clear();
+        page->Printers = RecordingPrinters(printed);
+        shown.clear();
         return page;
     }
 
 private slots:
     void init()
     {
-        messages.clear();
-        errors.clear();
         printed.clear();
-        answer = mrYes;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons b) {
-            messages.append({m, t, b});
-            return b == mbYesNo ? answer : int(mrOk);
-        });
-        SetErrorBoxHook([this](const QString &text) { errors << text; });
-        OpenWizard();
+        OpenWizardWithHooks(mrYes);
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     // Members whose SSN is blank or short would print barcodes without an SSN: the page names
     // them and asks; No prints nothing, Yes prints.
@@ -106,10 +72,10 @@ private slots:
 
         answer = mrNo;
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].type, mtWarning);
-        QCOMPARE(messages[0].buttons, mbYesNo);
-        const QString &text = messages[0].text;
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].type, mtWarning);
+        QCOMPARE(shown[0].buttons, mbYesNo);
+        const QString &text = shown[0].message;
         QVERIFY2(text.startsWith("These 2 members are without a valid SSN"), qPrintable(text));
         QVERIFY(text.contains("\nBAKER, BOB B.\n"));
         QVERIFY(text.contains("\nCLARK, CY C.\n"));
@@ -121,7 +87,7 @@ private slots:
 
         answer = mrYes;
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QCOMPARE(printed, (QStringList{"TestingRegister", "BottleLabels"}));
 
         // the back of the form carries no SSN: no question
@@ -130,7 +96,7 @@ private slots:
         QTest::mouseClick(page->cbBottleLabels, Qt::LeftButton);
         QTest::mouseClick(page->cb2624Back, Qt::LeftButton);
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QCOMPARE(printed, QStringList{"Back2624"});
 
         // The real question: Enter answers No, so printing anyway is always a deliberate choice.
@@ -165,7 +131,7 @@ private slots:
         QVERIFY(page);
         QTest::mouseClick(page->cb2624Front, Qt::LeftButton);
         QTest::mouseClick(page->btnPrint, Qt::LeftButton);
-        QVERIFY(messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         QCOMPARE(printed, QStringList{"Front2624"});
     }
 
@@ -217,7 +183,7 @@ private slots:
                  qPrintable(errors[0]));
         QVERIFY(errors[0].contains("this text takes 12"));
         QVERIFY(printed.isEmpty());
-        QVERIFY(messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         QCOMPARE(page->mmBlock2->toPlainText(), lines.join('\n'));   // the user's text stays
     }
 };

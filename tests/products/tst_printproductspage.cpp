@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "printrecorder.h"
 
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
@@ -27,13 +28,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString text;
-    TMsgDlgType type;
-    TMsgDlgButtons buttons;
-};
-
 TRosterRec Rec(const QString &name, const QString &gender, const QString &ssn,
                const QString &rank = QStringLiteral("SGT"))
 {
@@ -59,48 +53,26 @@ TRosterRecs Roster(int count = 15)
 
 } // namespace
 
-class TestPrintProductsPage : public QObject
+class TestPrintProductsPage : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QList<Shown> messages;
-    QStringList errors;
-    int answer = mrYes;
     int mainClosed = 0;
     QStringList printed;
-
-    TProductPrinters Recorder()
-    {
-        TProductPrinters p;
-        p.NotificationCopy = [this](TppJITPipeline *) { printed << "NotificationCopy"; };
-        p.WorkingCopy = [this](TppJITPipeline *) { printed << "WorkingCopy"; };
-        p.TestingRegister = [this](TppJITPipeline *) { printed << "TestingRegister"; };
-        p.Front2624 = [this](TppJITPipeline *, TppJITPipeline *) { printed << "Front2624"; };
-        p.Back2624 = [this](int, const TDD2624BackLines &) { printed << "Back2624"; };
-        p.BottleLabels = [this](TppJITPipeline *, int) {
-            printed << "BottleLabels";
-            return false;
-        };
-        return p;
-    }
 
     // Page 3 with the members loaded, a location, the premise, then Finish.
     void FinishOnPageThree(const TRosterRecs &members, int premise, const QString &count = "10")
     {
         frmSelectionParameters->LoadMembers(members);
         frmSelectionParameters->show();
-        int us = -1;
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                us = i;
-        frmSelectionParameters->cbLocationCode->setCurrentIndex(us);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(premise);
         frmSelectionParameters->edtCount->setText(count);
         QVERIFY(frmSelectionParameters->btnFinish->isEnabled());
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         QVERIFY(frmPrintProducts->isVisible());
         QVERIFY(!frmSelectionParameters->isVisible());
-        frmPrintProducts->Printers = Recorder();
+        frmPrintProducts->Printers = RecordingPrinters(printed);
     }
 
     QString RowText(int row, int column = 0) const
@@ -112,28 +84,13 @@ class TestPrintProductsPage : public QObject
 private slots:
     void init()
     {
-        messages.clear();
-        errors.clear();
         printed.clear();
-        answer = mrYes;
         mainClosed = 0;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons b) {
-            messages.append({m, t, b});
-            return b == mbYesNo ? answer : int(mrOk);
-        });
-        SetErrorBoxHook([this](const QString &text) { errors << text; });
-        SetMainFormClosedHandler([this] { ++mainClosed; });
         EditionSuffix.clear();
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizardWithHooks(mrYes);
+        SetMainFormClosedHandler([this] { ++mainClosed; });
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     void finishLeadsHereAndPrintPrintsTheTickedProducts()
     {
@@ -146,7 +103,7 @@ private slots:
         QCOMPARE(RowText(0, 2), QString("SGT"));
         QCOMPARE(page->StatusPanel0->text(), QString("IU"));
         QCOMPARE(page->StatusPanel1->text(), QString("Members Selected For Testing: 15"));
-        QVERIFY(messages.size() == 1);   // only page 3's confirmation
+        QVERIFY(shown.size() == 1);   // only page 3's confirmation
         QVERIFY(!page->btnPrint->isEnabled());
 
         QTest::mouseClick(page->cb2624Front, Qt::LeftButton);
@@ -293,9 +250,9 @@ private slots:
         FinishOnPageThree(Roster(5), 0, "0");   // a probability of 0 draws nobody
         TfrmPrintProducts *page = frmPrintProducts;
         QCOMPARE(page->lvSelected->model()->rowCount(), 0);
-        QCOMPARE(messages.last().text, QString("No members selected, products may not be printed."));
-        QCOMPARE(messages.last().type, mtError);
-        QCOMPARE(messages.last().buttons, mbOK);
+        QCOMPARE(shown.last().message, QString("No members selected, products may not be printed."));
+        QCOMPARE(shown.last().type, mtError);
+        QCOMPARE(shown.last().buttons, mbOK);
         QVERIFY(page->isVisible());
         QTest::mouseClick(page->cbTestingRegister, Qt::LeftButton);
         QVERIFY(!page->btnPrint->isEnabled());
@@ -349,18 +306,18 @@ private slots:
         FinishOnPageThree(Roster(2), 1);
         TfrmPrintProducts *page = frmPrintProducts;
         frmChooseRosterFile->show();
-        messages.clear();
+        shown.clear();
         answer = mrNo;
         QTest::mouseClick(page->btnClose, Qt::LeftButton);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].text, CloseQuestion);
-        QCOMPARE(messages[0].type, mtConfirmation);
-        QCOMPARE(messages[0].buttons, mbYesNo);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].message, CloseQuestion);
+        QCOMPARE(shown[0].type, mtConfirmation);
+        QCOMPARE(shown[0].buttons, mbYesNo);
         QVERIFY(page->isVisible());
         QCOMPARE(mainClosed, 0);
 
         QTest::keyClick(page, Qt::Key_Escape);
-        QCOMPARE(messages.size(), 2);
+        QCOMPARE(shown.size(), 2);
         QVERIFY(page->isVisible());
 
         answer = mrYes;

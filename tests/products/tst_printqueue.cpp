@@ -129,7 +129,7 @@ QStringList Expected(const TppPage &page)
 class TestPrintQueue : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
     QStringList m_outputFolders;
     QList<TppDocument> m_previewed;
 
@@ -149,8 +149,7 @@ private slots:
             QSKIP("zbarimg is not installed (package zbar-tools)");
         m_outputFolders << out << QDir::homePath() + QStringLiteral("/PDF")
                         << QStringLiteral("/var/spool/cups-pdf/ANONYMOUS");
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         EditionSuffix = QStringLiteral("L");
         // the preview window prints as the user would, with the queue chosen in the dialog
         SetPreviewHandler([this](TppReport &report, TppDocument &doc) {
@@ -165,8 +164,7 @@ private slots:
         SetPreviewHandler(nullptr);
         SetLabelPositionPrompt(nullptr);
         SetLabelShiftSource(nullptr);
-        ServiceUtils = nullptr;
-        m_profile.reset();
+        m_profile.Remove();
     }
 
     void frontAndLabelsThroughTheQueue()

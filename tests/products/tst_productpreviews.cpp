@@ -67,12 +67,10 @@ public slots:
 
 } // namespace
 
-class TestProductPreviews : public QObject
+class TestProductPreviews : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QStringList errors;
-    QStringList messages;
     QStringList titles;      // of the previews closed so far
     QStringList documents;
     int wanted = 0;          // previews still to be closed: titles.size() < wanted
@@ -99,24 +97,11 @@ class TestProductPreviews : public QObject
     }
 
 private slots:
-    void init()
-    {
-        errors.clear();
-        messages.clear();
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType, TMsgDlgButtons b) {
-            messages << m;
-            return b == mbYesNo ? int(mrYes) : int(mrOk);
-        });
-        SetErrorBoxHook([this](const QString &text) { errors << text; });
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
         wanted = 0;
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
+        CloseWizardAndHooks();
         SetPreviewHandler(nullptr);
         SetLabelPositionDialogHook({});
         SetLabelPositionPrompt(nullptr);
@@ -232,9 +217,7 @@ private slots:
         SetLabelPositionDialogHook([](TfrmLabelPosition &) { return int(QDialog::Accepted); });
         frmSelectionParameters->LoadMembers(Roster(15));
         frmSelectionParameters->show();
-        for (int i = 0; i < frmSelectionParameters->cbLocationCode->count(); ++i)
-            if (frmSelectionParameters->cbLocationCode->itemText(i).startsWith(QLatin1String("US ")))
-                frmSelectionParameters->cbLocationCode->setCurrentIndex(i);
+        frmSelectionParameters->cbLocationCode->setCurrentIndex(LocationIndex("US"));
         frmSelectionParameters->cmbxPremise->setCurrentIndex(1);   // everybody
         QTest::mouseClick(frmSelectionParameters->btnFinish, Qt::LeftButton);
         TfrmPrintProducts *page = frmPrintProducts;
@@ -379,11 +362,11 @@ private slots:
         QDesktopServices::setUrlHandler("file", &catcher, "open");
         TfrmLabelPosition dlg;
         dlg.show();
-        messages.clear();
+        shown.clear();
         QTest::mouseClick(dlg.BitBtn3, Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("file");
         QVERIFY(catcher.Opened.isEmpty());
-        QVERIFY(messages.isEmpty());
+        QVERIFY(shown.isEmpty());
         QVERIFY(HelpWindow() && HelpWindow()->isVisible());
         QCOMPARE(HelpWindow()->txtGuide->textCursor().block().text(), QString("The label sheet"));
         QVERIFY(HelpWindow()->txtGuide->toPlainText().contains("type the position (1 to 10)"));

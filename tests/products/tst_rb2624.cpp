@@ -40,20 +40,15 @@ bool IsCaption(const TppDrawCommand *c)
 class TestRB2624 : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
 
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         EditionSuffix = QStringLiteral("L");
     }
-    void cleanup()
-    {
-        ServiceUtils = nullptr;
-        m_profile.reset();
-    }
+    void cleanup() { m_profile.Remove(); }
 
     void sheetBarcodeVariants_data()
     {

@@ -36,6 +36,32 @@ struct Sheet
     QString BatchNumber;
 };
 
+// The Army profile as ServiceUtils from Install() to Remove(), a test's init and cleanup: each
+// test starts from a new profile, whatever the one before changed in its own. A test may point
+// AppRootDir elsewhere; Remove() puts it back.
+class ArmyProfile
+{
+public:
+    void Install()
+    {
+        m_profile = std::make_unique<TArmyUtils>();
+        ServiceUtils = m_profile.get();
+        m_rootDir = AppRootDir;
+    }
+    void Remove()
+    {
+        ServiceUtils = nullptr;
+        m_profile.reset();
+        AppRootDir = m_rootDir;
+    }
+    TArmyUtils *operator->() const { return m_profile.get(); }
+    TArmyUtils &operator*() const { return *m_profile; }
+
+private:
+    std::unique_ptr<TArmyUtils> m_profile;
+    QString m_rootDir;
+};
+
 inline QString TestInfoOf(const QString &rank)
 {
     return ServiceUtils ? ServiceUtils->TestInfoCode(RankGrade(rank)) : QString();

@@ -61,18 +61,13 @@ QPoint FirstLabel(const TppPage &page)
 class TestRBBottleLabels : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
-    }
+    void init() { m_profile.Install(); }
     void cleanup()
     {
-        ServiceUtils = nullptr;
-        m_profile.reset();
+        m_profile.Remove();
         SetLabelPositionDialogHook(nullptr);
     }
 

@@ -177,7 +177,7 @@ QString Lines(int count)
 class TestRBPrinted : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
 
     template<class Report>
     TppDocument PrintCopy(TestRun &run)
@@ -193,15 +193,10 @@ class TestRBPrinted : public QObject
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         EditionSuffix = QStringLiteral("L");
     }
-    void cleanup()
-    {
-        ServiceUtils = nullptr;
-        m_profile.reset();
-    }
+    void cleanup() { m_profile.Remove(); }
 
     // The unit in the copies' header is right-aligned and grows leftwards up to the centred
     // titles: a short unit prints whole at the normal size, a long one uses the room beside the

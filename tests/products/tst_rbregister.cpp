@@ -26,22 +26,11 @@ QString UsDate()
 class TestRBRegister : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
-    QString m_savedRoot;
+    ArmyProfile m_profile;
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
-        m_savedRoot = AppRootDir;
-    }
-    void cleanup()
-    {
-        ServiceUtils = nullptr;
-        m_profile.reset();
-        AppRootDir = m_savedRoot;
-    }
+    void init() { m_profile.Install(); }
+    void cleanup() { m_profile.Remove(); }
 
     // One page per sheet, the header on each, a row per member.
     void registerPages()

@@ -60,22 +60,17 @@ void FillInputs(TPrintInputs &in)
 class TestRBSequence : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
-    QString m_savedRoot;
+    ArmyProfile m_profile;
 
 private slots:
     void init()
     {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
+        m_profile.Install();
         EditionSuffix = QStringLiteral("L");
-        m_savedRoot = AppRootDir;
     }
     void cleanup()
     {
-        ServiceUtils = nullptr;
-        m_profile.reset();
-        AppRootDir = m_savedRoot;
+        m_profile.Remove();
         SetLabelPositionPrompt(nullptr);
     }
 

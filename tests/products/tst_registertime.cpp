@@ -13,19 +13,11 @@ using namespace rbtest;
 class TestRegisterPrintTime : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<TArmyUtils> m_profile;
+    ArmyProfile m_profile;
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TArmyUtils>();
-        ServiceUtils = m_profile.get();
-    }
-    void cleanup()
-    {
-        ServiceUtils = nullptr;
-        m_profile.reset();
-    }
+    void init() { m_profile.Install(); }
+    void cleanup() { m_profile.Remove(); }
     void printTimeIsTwelveHour_data()
     {
         QTest::addColumn<QTime>("time");

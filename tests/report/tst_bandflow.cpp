@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "reporttest.h"
 #include "report/Engine.h"
 #include "report/ui/PreviewForm.h"
 #include "app/ui/Dialogs.h"
@@ -14,24 +15,6 @@
 #endif
 
 namespace {
-QStringList textsOf(const TppPage &page, const QString &component)
-{
-    QStringList texts;
-    for (const auto &c : page.Commands)
-        if (c->ComponentName == component)
-            if (auto *t = dynamic_cast<TppDrawText *>(c.get()))
-                texts.append(t->Text);
-    return texts;
-}
-QList<const TppDrawCommand *> commandsOf(const TppPage &page, const QString &component)
-{
-    QList<const TppDrawCommand *> out;
-    for (const auto &c : page.Commands)
-        if (c->ComponentName == component)
-            out.append(c.get());
-    return out;
-}
-
 // Records 1..n with a group key per record.
 struct KeyedRows
 {

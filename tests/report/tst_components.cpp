@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "reporttest.h"
 #include "products/RotatedLabel.h"
 #include "products/SimpleGrid.h"
 #include "report/Engine.h"
@@ -8,15 +9,6 @@
 #include <QTest>
 
 namespace {
-QImage whiteImage(int w, int h, double dpi = ppScreenDpi)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    const int dpm = int(std::lround(dpi / 0.0254));
-    img.setDotsPerMeterX(dpm);
-    img.setDotsPerMeterY(dpm);
-    img.fill(Qt::white);
-    return img;
-}
 // Bounding box of pixels darker than mid grey.
 QRect inkBox(const QImage &img)
 {
@@ -140,7 +132,7 @@ private slots:
                 std::vector<TppDrawCommandPtr> out;
                 label.Generate(ctx, 5000, 5000, h, out);
                 QCOMPARE(out.size(), size_t(1));
-                QImage img = whiteImage(int(60000 * dpi / 25400), int(80000 * dpi / 25400), dpi);
+                QImage img = WhiteImage(int(60000 * dpi / 25400), int(80000 * dpi / 25400), dpi);
                 {
                     QPainter p(&img);
                     TppRenderContext rc;
@@ -171,7 +163,7 @@ private slots:
         cmd.Color = Qt::yellow;
         TppRenderContext rc;
         rc.Device = TppDeviceKind::Printer;
-        QImage img = whiteImage(200, 200);
+        QImage img = WhiteImage(200, 200);
         {
             QPainter p(&img);
             p.fillRect(QRect(0, 150, 200, 50), Qt::gray);
@@ -182,7 +174,7 @@ private slots:
         // transparent: source AND destination keeps what was under the text
         cmd.Transparent = true;
         cmd.mmTop = 40000;   // over the grey strip
-        img = whiteImage(200, 200);
+        img = WhiteImage(200, 200);
         {
             QPainter p(&img);
             p.fillRect(QRect(0, 150, 200, 50), Qt::gray);
@@ -195,7 +187,7 @@ private slots:
         QVERIFY(grey > 150);
         // a device that is neither screen nor printer gets nothing
         rc.Device = TppDeviceKind::Other;
-        img = whiteImage(200, 200);
+        img = WhiteImage(200, 200);
         {
             QPainter p(&img);
             QVERIFY(cmd.DrawOn(p, rc));
@@ -292,7 +284,7 @@ private slots:
             cmd.Transparent = transparent;
             TppRenderContext rc;
             rc.Device = TppDeviceKind::Screen;
-            QImage img = whiteImage(120, 120);
+            QImage img = WhiteImage(120, 120);
             {
                 QPainter p(&img);
                 cmd.Draw(p, rc);

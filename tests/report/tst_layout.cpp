@@ -1,29 +1,11 @@
 #include "testmain.h"
+#include "reporttest.h"
 #include "report/DisplayFormat.h"
 #include "report/Engine.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-QList<const TppDrawCommand *> commandsOf(const TppPage &page, const QString &component)
-{
-    QList<const TppDrawCommand *> list;
-    for (const auto &c : page.Commands)
-        if (c->ComponentName == component)
-            list.append(c.get());
-    return list;
-}
-QStringList textsOf(const TppPage &page, const QString &component)
-{
-    QStringList texts;
-    for (const TppDrawCommand *c : commandsOf(page, component))
-        if (auto *t = dynamic_cast<const TppDrawText *>(c))
-            texts.append(t->Text);
-    return texts;
-}
-}
 
 class TestReportLayout : public QObject
 {

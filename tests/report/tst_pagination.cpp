@@ -1,26 +1,10 @@
 #include "testmain.h"
+#include "reporttest.h"
 #include "report/Engine.h"
 
 #include <QTest>
 
 namespace {
-// Commands on a page that came from a component.
-int countOf(const TppPage &page, const QString &component)
-{
-    int n = 0;
-    for (const auto &c : page.Commands)
-        n += c->ComponentName == component;
-    return n;
-}
-QStringList textsOf(const TppPage &page, const QString &component)
-{
-    QStringList texts;
-    for (const auto &c : page.Commands)
-        if (c->ComponentName == component)
-            if (auto *t = dynamic_cast<TppDrawText *>(c.get()))
-                texts.append(t->Text);
-    return texts;
-}
 TppJITPipeline *rowsPipeline(TppJITPipeline &p, int count)
 {
     p.UserName = "Rows";

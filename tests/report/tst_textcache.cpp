@@ -1,4 +1,5 @@
 #include "testmain.h"
+#include "reporttest.h"
 #include "products/RotatedLabel.h"
 #include "report/Engine.h"
 #include "report/TextCache.h"
@@ -18,13 +19,7 @@ class TestTextCache : public QObject
 
     static QImage blank(double dpi)
     {
-        const int w = int(std::ceil(60000 * dpi / 25400.0)), h = int(std::ceil(30000 * dpi / 25400.0));
-        QImage img(w, h, QImage::Format_RGB32);
-        const int dpm = int(std::lround(dpi / 0.0254));
-        img.setDotsPerMeterX(dpm);
-        img.setDotsPerMeterY(dpm);
-        img.fill(Qt::white);
-        return img;
+        return WhiteImage(int(std::ceil(60000 * dpi / 25400.0)), int(std::ceil(30000 * dpi / 25400.0)), dpi);
     }
 
     static QImage drawn(const TppDrawText &cmd, double dpi)

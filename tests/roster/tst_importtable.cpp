@@ -1,5 +1,6 @@
 #include "testmain.h"
-#include "roster/ImportFileReader.h"
+#include "testfiles.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "app/Exceptions.h"
 
@@ -15,15 +16,6 @@ TImportTable TableOf(const QList<QStringList> &rows)
     for (const QStringList &r : rows)
         t.AddRow(r);
     return t;
-}
-
-QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "rosterpages.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
@@ -7,7 +8,7 @@
 #include "app/ui/FormWaiting.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormFormatRoster.h"
-#include "roster/ImportFileReader.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "roster/ui/FormSelectTable.h"
 #include "roster/ui/ImportGrid.h"
@@ -77,71 +78,16 @@ QByteArray joined(const QStringList &lines, const QString &sep = ",")
 
 } // namespace
 
-class TestPages12 : public QObject
+class TestPages12 : public QObject, private MessageHooks, private RosterPages
 {
     Q_OBJECT
 
     QTemporaryDir FTemp;
-    QString FDir;        // rosters, ends in '/'
     QString FEmptyDir;   // no rosters
     QString FBigDir;
     QString FWideDir;     // made before the folder tree first reads the temporary folder
     QString FAccessDir;
     QString FKeysDir;     // a roster of its own for the keyboard
-    QStringList FErrors;
-
-    TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
-    TfrmFormatRoster *page2() { return frmFormatRoster; }
-    QAbstractItemModel *gridModel() { return page2()->dgImportTable->model(); }
-
-    void typeFolder(const QString &path)
-    {
-        QLineEdit *edit = page1()->edtDirectory;
-        edit->clear();
-        QTest::keyClicks(edit, path);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-
-    QStringList listedFiles()
-    {
-        QStringList result;
-        const QAbstractItemModel *m = page1()->VornDirView->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            result << m->data(m->index(r, 0)).toString();
-        return result;
-    }
-
-    bool clickFile(const QString &name, bool dbl = false)
-    {
-        TVornDirView *view = page1()->VornDirView;
-        const QAbstractItemModel *m = view->model();
-        for (int r = 0; r < m->rowCount(); ++r) {
-            if (m->data(m->index(r, 0)).toString() != name)
-                continue;
-            const QPoint at = view->visualRect(m->index(r, 0)).center();
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-            if (dbl)
-                QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-            return true;
-        }
-        return false;
-    }
-
-    // Page 1 to page 2 with the named file of FDir (or another folder).
-    void openOnPage2(const QString &name, const QString &dir = QString())
-    {
-        if (!page1()->isVisible()) {
-            page2()->hide();
-            frmSelectionParameters->hide();
-            page1()->show();
-        }
-        typeFolder(dir.isEmpty() ? FDir : dir);
-        QVERIFY2(clickFile(name), qPrintable(name + " in " + page1()->VornDirView->Directory() + ": " + listedFiles().join(' ')));
-        QVERIFY(page1()->btnNext->isEnabled());
-        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
-        QVERIFY(page2()->isVisible());
-        QVERIFY(QTest::qWaitForWindowExposed(page2()));
-    }
 
     QPoint headerPoint(int col)
     {
@@ -226,26 +172,20 @@ private slots:
         QVERIFY(xls.exists());
         QVERIFY(xls.copy(FDir + "ROSTER2.XLS"));
 
-        SetErrorBoxHook([this](const QString &text) { FErrors << text; });
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
-        SetMainFormClosedHandler([] {});
         RosterFolderArgument = FDir;   // the program opens on the folder it is given
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizardWithHooks(mrNo);
         page1()->show();
         QVERIFY(QTest::qWaitForWindowExposed(page1()));
     }
 
     void cleanupTestCase()
     {
-        CloseWizard();
-        SetErrorBoxHook({});
-        SetMessageDlgHook({});
-        SetMainFormClosedHandler({});
+        CloseWizardAndHooks();
         RosterFolderArgument.clear();
     }
 
-    void init() { FErrors.clear(); }
+    // also puts back the hooks a test replaced
+    void init() { InstallMessageHooks(mrNo); }
 
     void pageOneOpensOnGivenFolder()
     {
@@ -519,13 +459,13 @@ private slots:
         QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
         QVERIFY(page2()->cbIgnoreHeader->isChecked());
         QCOMPARE(gridModel()->data(gridModel()->index(0, 0)).toString(), QString("HOLLIS"));
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
 
         // Back to comma: one column cannot carry a mapping that reaches column 5.
         mapColumn(5, "Gender");
         QTest::keyClick(page2()->cbFileType, Qt::Key_Up);
         QCOMPARE(page2()->FileType(), iftCommaText);
-        QCOMPARE(FErrors, QStringList({"This template has too many fields for this data - template not applied."}));
+        QCOMPARE(errors, QStringList({"This template has too many fields for this data - template not applied."}));
         QVERIFY(!frmWaiting->isVisible());
         QCOMPARE(gridModel()->columnCount(), 1);
         QCOMPARE(page2()->Table().GetFieldKind(0), fkDoNotImport);
@@ -649,7 +589,7 @@ private slots:
         QVERIFY(!frmWaiting->isVisible());   // closed at the end of the load
         QCOMPARE(page2()->cbFileType->currentText(), QString("MS Access"));
         QVERIFY(gridModel()->rowCount() > 0);
-        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
     }
 
     void bigRosterShowsAtOnce()
@@ -694,7 +634,7 @@ private slots:
         page2()->cbFileType->setFocus();
         QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
         qunsetenv("CORVANE_IMPORT_TEST_CRASH");
-        QCOMPARE(FErrors, QStringList({QString("Cannot read '%1': the file is damaged (the reader stopped unexpectedly (signal 6)).").arg(path)}));
+        QCOMPARE(errors, QStringList({QString("Cannot read '%1': the file is damaged (the reader stopped unexpectedly (signal 6)).").arg(path)}));
         QVERIFY(!frmWaiting->isVisible());
         QVERIFY(page2()->isVisible());
         QCOMPARE(page2()->cbFileType->currentText(), QString("Comma Delimited"));
@@ -704,9 +644,9 @@ private slots:
         QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
         QCOMPARE(gridModel()->data(gridModel()->index(1, 0)).toString(), QString("HOLLIS"));
 
-        FErrors.clear();
+        errors.clear();
         QTest::keyClick(page2()->cbFileType, Qt::Key_Down);
-        QVERIFY2(FErrors.isEmpty(), qPrintable(FErrors.join('\n')));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(page2()->FileType(), iftTabText);
         QCOMPARE(gridModel()->columnCount(), 1);
         QCOMPARE(page2()->Table().GetFieldKind(0), fkLastName);
@@ -717,10 +657,10 @@ private slots:
     {
         const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Damaged/";
         for (const QString &name : DamagedNames) {
-            FErrors.clear();
+            errors.clear();
             openOnPage2(name, dir);
-            QCOMPARE(FErrors.size(), 1);
-            QVERIFY2(FErrors.first().contains(dir + name), qPrintable(FErrors.first()));
+            QCOMPARE(errors.size(), 1);
+            QVERIFY2(errors.first().contains(dir + name), qPrintable(errors.first()));
             QVERIFY(!frmWaiting->isVisible());
             QVERIFY(page2()->isVisible());
             QCOMPARE(gridModel()->rowCount(), 0);
@@ -731,9 +671,9 @@ private slots:
         // back to page 1 and a sound roster
         QTest::mouseClick(page2()->btnPrevious, Qt::LeftButton);
         QVERIFY(page1()->isVisible());
-        FErrors.clear();
+        errors.clear();
         openOnPage2("roster.csv");
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
         QCOMPARE(gridModel()->rowCount(), RosterLines.size());
     }
 
@@ -745,10 +685,10 @@ private slots:
     {
         const QString dir = WithTrailingSeparator(QDir(FTemp.path()).canonicalPath()) + "Silence/";
         QStringList questions;
-        int answer = mrNo;
+        int reply = mrNo;
         SetMessageDlgHook([&](const QString &text, TMsgDlgType, TMsgDlgButtons) {
             questions << text;
-            return answer;
+            return reply;
         });
         const auto mapRequired = [&] {
             if (!page2()->cbIgnoreHeader->isChecked())
@@ -765,7 +705,7 @@ private slots:
                                          "the roster. Read them too?"}));
         QCOMPARE(page2()->Table().RowCount(), 31);
         // Yes: every row with data.
-        answer = mrYes;
+        reply = mrYes;
         openOnPage2("roster.csv", dir);
         openOnPage2("spacer.xlsx", dir);
         QCOMPARE(questions.size(), 2);
@@ -773,7 +713,7 @@ private slots:
         QVERIFY(page2()->Table().SkipBlankRows);
         mapRequired();
         QCOMPARE(page2()->pnlStatus->text(), QString("All necessary fields have been identified."));
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
 
         // Members without a valid SSN, on page 2 and on page 3.
         openOnPage2("nossn.csv", dir);
@@ -793,9 +733,8 @@ private slots:
         mapRequired();
         QTest::mouseClick(page2()->btnNext, Qt::LeftButton);
         QVERIFY(page2()->isVisible());
-        QCOMPARE(FErrors.size(), 1);
-        QVERIFY2(FErrors.first().contains("column 4 (SSN), 60 cells"), qPrintable(FErrors.first()));
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains("column 4 (SSN), 60 cells"), qPrintable(errors.first()));
     }
 
     void slowReadingKeepsTheWindowAlive()
@@ -840,7 +779,7 @@ private slots:
         QCOMPARE(progress, QString("0 rows read"));
         QVERIFY(closed);
         QVERIFY(!frmWaiting->isVisible());
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
         QCOMPARE(gridModel()->rowCount(), 0);
     }
 

@@ -1,11 +1,12 @@
 #include "testmain.h"
 #include "wizardtest.h"
+#include "rosterpages.h"
 #include "app/ServiceUtilsUnit.h"
 #include "app/VORNUtils.h"
 #include "app/ui/AppStartup.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
-#include "roster/CellText.h"
+#include "import/CellText.h"
 #include "roster/ui/FormChooseRosterFile.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "roster/ui/ImportGrid.h"
@@ -22,63 +23,14 @@
 #include <QTest>
 
 // Pages 1 and 2 with the newer spreadsheet formats.
-class TestPagesSheets : public QObject
+class TestPagesSheets : public QObject, private MessageHooks, private RosterPages
 {
     Q_OBJECT
 
     QTemporaryDir FTemp;
-    QString FDir;
-    QStringList FErrors;
     QString FStartDir;
 
-    TfrmChooseRosterFile *page1() { return frmChooseRosterFile; }
-    TfrmFormatRoster *page2() { return frmFormatRoster; }
-    QAbstractItemModel *gridModel() { return page2()->dgImportTable->model(); }
     QString gridCell(int row, int col) { return gridModel()->data(gridModel()->index(row, col)).toString(); }
-
-    void typeFolder(const QString &path)
-    {
-        QLineEdit *edit = page1()->edtDirectory;
-        edit->clear();
-        QTest::keyClicks(edit, path);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-
-    QStringList listedFiles()
-    {
-        QStringList result;
-        const QAbstractItemModel *m = page1()->VornDirView->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            result << m->data(m->index(r, 0)).toString();
-        return result;
-    }
-
-    bool clickFile(const QString &name)
-    {
-        TVornDirView *view = page1()->VornDirView;
-        const QAbstractItemModel *m = view->model();
-        for (int r = 0; r < m->rowCount(); ++r) {
-            if (m->data(m->index(r, 0)).toString() != name)
-                continue;
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(m->index(r, 0)).center());
-            return true;
-        }
-        return false;
-    }
-
-    void openOnPage2(const QString &name)
-    {
-        if (!page1()->isVisible()) {
-            page2()->hide();
-            frmSelectionParameters->hide();
-            page1()->show();
-        }
-        typeFolder(FDir);
-        QVERIFY2(clickFile(name), qPrintable(name));
-        QTest::mouseClick(page1()->btnNext, Qt::LeftButton);
-        QVERIFY(page2()->isVisible());
-        QVERIFY(QTest::qWaitForWindowExposed(page2()));
-    }
 
     void expectRoster()
     {
@@ -103,27 +55,20 @@ private slots:
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "roster.ods"));
         QVERIFY(QFile::copy(testing_registry::dataPath("roster.ods"), FDir + "letter.odt"));
 
-        SetErrorBoxHook([this](const QString &text) { FErrors << text; });
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrNo); });
-        SetMainFormClosedHandler([] {});
         FStartDir = QDir::currentPath();
         QDir::setCurrent(FDir);
-        ServiceUtils = new TArmyUtils;
-        CreatePages();
+        OpenWizardWithHooks(mrNo);
         page1()->show();
         QVERIFY(QTest::qWaitForWindowExposed(page1()));
     }
 
     void cleanupTestCase()
     {
-        CloseWizard();
-        SetErrorBoxHook({});
-        SetMessageDlgHook({});
-        SetMainFormClosedHandler({});
+        CloseWizardAndHooks();
         QDir::setCurrent(FStartDir);
     }
 
-    void init() { FErrors.clear(); }
+    void init() { InstallMessageHooks(mrNo); }
 
     void pageOneListsTheNewerFormats()
     {
@@ -146,7 +91,7 @@ private slots:
         QCOMPARE(page2()->cbFileType->currentText(), QString("MS Excel"));
         QCOMPARE(page2()->FileType(), iftExcel);
         expectRoster();
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
     }
 
     void macroWorkbookLoadsAsExcel()
@@ -162,7 +107,7 @@ private slots:
         QCOMPARE(page2()->cbFileType->currentText(), QString("OpenDocument Spreadsheet"));
         QCOMPARE(page2()->FileType(), iftOds);
         expectRoster();
-        QVERIFY(FErrors.isEmpty());
+        QVERIFY(errors.isEmpty());
     }
 
     void wrongTypeNamesTheFileAndRecovers()
@@ -171,9 +116,9 @@ private slots:
         QComboBox *box = page2()->cbFileType;
         box->setFocus();
         QTest::keyClick(box, Qt::Key_End);   // OpenDocument Spreadsheet
-        QCOMPARE(FErrors.size(), 1);
-        QVERIFY2(FErrors.first().contains(FDir + "roster.xlsx"), qPrintable(FErrors.first()));
-        QVERIFY(FErrors.first().contains("not an OpenDocument spreadsheet"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(FDir + "roster.xlsx"), qPrintable(errors.first()));
+        QVERIFY(errors.first().contains("not an OpenDocument spreadsheet"));
         QVERIFY(!frmWaiting->isVisible());
         QVERIFY(page2()->isVisible());
         // the failed reading leaves the roster and its type as they were
@@ -181,7 +126,7 @@ private slots:
         QCOMPARE(box->currentText(), QString("MS Excel"));
         expectRoster();
         QTest::keyClick(box, Qt::Key_End);   // the same mistake again names the file again
-        QCOMPARE(FErrors.size(), 2);
+        QCOMPARE(errors.size(), 2);
         QTest::keyClick(box, Qt::Key_Home);   // MS Excel
         QCOMPARE(page2()->FileType(), iftExcel);
         expectRoster();

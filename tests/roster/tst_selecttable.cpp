@@ -1,5 +1,5 @@
 #include "testmain.h"
-#include "roster/ImportFileReader.h"
+#include "import/ImportFileReader.h"
 #include "roster/ImportTable.h"
 #include "roster/ui/FormSelectTable.h"
 

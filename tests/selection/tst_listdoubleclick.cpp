@@ -15,21 +15,6 @@
 #include <QTest>
 
 namespace {
-QStringList Column(QAbstractItemView *view)
-{
-    QStringList out;
-    QAbstractItemModel *m = view->model();
-    for (int r = 0; r < m->rowCount(); ++r)
-        out << m->data(m->index(r, 0)).toString();
-    return out;
-}
-void Highlight(QAbstractItemView *view, const QList<int> &rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
 // A point of the list below its last row.
 QPoint BelowTheRows(QAbstractItemView *view)
 {
@@ -39,23 +24,12 @@ QPoint BelowTheRows(QAbstractItemView *view)
 
 // Page 4: a double click anywhere in a list, on a row or on the empty part below the rows,
 // moves that list's highlighted rows to the other list.
-class TestListDoubleClick : public QObject
+class TestListDoubleClick : public QObject, private MessageHooks
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        SetMessageDlgHook([](const QString &, TMsgDlgType, TMsgDlgButtons) { return int(mrYes); });
-        SetErrorBoxHook([](const QString &) {});
-        OpenWizard();
-    }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
+    void cleanup() { CloseWizardAndHooks(); }
 
     void doubleClickBelowTheRowsMovesTheHighlightedRows()
     {

@@ -28,12 +28,6 @@ namespace {
 
 const char *const InsideVariable = "CORVANE_TEST_UNDER_WM";
 
-struct Shown
-{
-    QString message;
-    TMsgDlgType type;
-};
-
 // Stops a started helper program, politely first.
 void Stop(QProcess &process)
 {
@@ -48,16 +42,14 @@ void Stop(QProcess &process)
 
 } // namespace
 
-class TestLocationUnderWindowManager : public QObject
+class TestLocationUnderWindowManager : public QObject, private MessageHooks
 {
     Q_OBJECT
-
-    QList<Shown> shown;
 
     int Errors() const
     {
         int n = 0;
-        for (const Shown &s : shown)
+        for (const ShownMessage &s : shown)
             n += s.type == mtError;
         return n;
     }
@@ -114,17 +106,9 @@ class TestLocationUnderWindowManager : public QObject
     // Inside the servers: the user's first click on the empty box opens its list.
     void RunInside()
     {
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons) {
-            shown.append({m, t});
-            return int(mrNo);
-        });
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         shown.clear();
-        auto cleanup = qScopeGuard([] {
-            CloseWizard();
-            SetMainFormClosedHandler({});
-            SetMessageDlgHook({});
-        });
+        auto cleanup = qScopeGuard([] { CloseWizardAndHooks(); });
         TfrmSelectionParameters *page = frmSelectionParameters;
         page->LoadMembers({MakeMember("DOE, JOHN Q.", "123456789", "M", "SGT")});
         page->show();

@@ -25,12 +25,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString message;
-    TMsgDlgType type;
-};
-
 TRosterRecs EightMembers()
 {
     // Distinct names, SSNs and ranks so that every order is fully determined.
@@ -44,48 +38,18 @@ TRosterRecs EightMembers()
             MakeMember("ECHO, E", "444444444", "M", "PFC")};
 }
 
-QStringList Column(QAbstractItemView *view, int column = 0)
-{
-    QStringList out;
-    QAbstractItemModel *m = view->model();
-    for (int r = 0; r < m->rowCount(); ++r)
-        out << m->data(m->index(r, column)).toString();
-    return out;
-}
-
-void Highlight(QAbstractItemView *view, const QList<int> &rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
-int LocationIndex(const QString &code)
-{
-    const QStringList &entries = LocationEntries();
-    for (int k = 0; k < entries.size(); ++k)
-        if (entries[k].startsWith(code + ' '))
-            return k;
-    return -1;
-}
-
 } // namespace
 
-class TestSelectionPages : public QObject
+class TestSelectionPages : public QObject, private MessageHooks
 {
     Q_OBJECT
 
-    QList<Shown> shown;
-    QStringList errors;
-    int answer = mrYes;
-
     TfrmSelectionParameters *page3() const { return frmSelectionParameters; }
     TfrmSelectMembers *page4() const { return frmSelectMembers; }
-    QList<Shown> ShownOfType(TMsgDlgType type) const
+    QList<ShownMessage> ShownOfType(TMsgDlgType type) const
     {
-        QList<Shown> out;
-        for (const Shown &s : shown)
+        QList<ShownMessage> out;
+        for (const ShownMessage &s : shown)
             if (s.type == type)
                 out << s;
         return out;
@@ -95,14 +59,6 @@ class TestSelectionPages : public QObject
         page3()->cbLocationCode->setCurrentIndex(LocationIndex(code));
         QCOMPARE(page3()->LocationCode(), code);
     }
-    void ClickHeader(QTreeView *view, int column)
-    {
-        QHeaderView *h = view->header();
-        const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
-    }
-    // On the indicator: a radio button takes clicks only on its indicator and text.
-    void ClickRadio(QRadioButton *rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(8, rb->height() / 2)); }
     // As a user's double click: the first press highlights the row.
     void DoubleClickRow(QTreeView *view, int row)
     {
@@ -129,25 +85,11 @@ class TestSelectionPages : public QObject
     QString Status4() const { return page4()->pnlStatus->text() + " / " + page4()->lblSelected->text(); }
 
 private slots:
-    void init()
-    {
-        shown.clear();
-        errors.clear();
-        answer = mrYes;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons) {
-            shown.append({m, t});
-            return answer;
-        });
-        SetErrorBoxHook([this](const QString &text) { errors.append(text); });
-        OpenWizard();
-    }
+    void init() { OpenWizardWithHooks(mrYes); }
     void cleanup()
     {
-        CloseWizard();
+        CloseWizardAndHooks();
         SetFixedRandomSeed(std::nullopt);
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
     }
 
     void page3StartsAsCreated()
@@ -232,10 +174,10 @@ private slots:
     {
         page3()->show();
         page3()->edtCount->setText("25");
-        ClickRadio(page3()->rbTotalNumber);
+        ClickIndicator(page3()->rbTotalNumber);
         QVERIFY(page3()->rbTotalNumber->isChecked());
         QCOMPARE(page3()->lblSelectionMethod->text(), QString("Testing Count"));
-        ClickRadio(page3()->rbPercentage);
+        ClickIndicator(page3()->rbPercentage);
         QCOMPARE(page3()->lblSelectionMethod->text(), QString("Testing Probability"));
         QCOMPARE(page3()->edtCount->text(), QString("25"));
     }
@@ -290,7 +232,7 @@ private slots:
         page3()->cbLocationCode->setFocus(Qt::OtherFocusReason);
         page3()->edtCount->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(ShownOfType(mtError).size(), 1);   // once the focus has settled
-        const QList<Shown> errs = ShownOfType(mtError);
+        const QList<ShownMessage> errs = ShownOfType(mtError);
         QCOMPARE(errs[0].message, "A collection location is REQUIRED.\r\n" + TfrmSelectionParameters::TemporaryLocationText());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(page3()->cbLocationCode));
         // With a location chosen, leaving is silent.
@@ -333,7 +275,7 @@ private slots:
         page3()->show();
         ChooseLocation("US");
         page3()->SelectMember(0);
-        ClickRadio(page3()->rbTotalNumber);
+        ClickIndicator(page3()->rbTotalNumber);
         page3()->edtCount->setText("1.5");
         QTest::mouseClick(page3()->btnFinish, Qt::LeftButton);
         QCOMPARE(errors, QStringList({"'1.5' is not a valid integer value."}));
@@ -535,7 +477,7 @@ private slots:
         QTest::mouseClick(page4()->btnAddPerson, Qt::LeftButton);
         QTest::mouseClick(page4()->btnPrevious, Qt::LeftButton);
         page3()->cmbxPremise->setCurrentIndex(0);
-        ClickRadio(page3()->rbTotalNumber);
+        ClickIndicator(page3()->rbTotalNumber);
         page3()->edtCount->setText("5");
         QTest::mouseClick(page3()->btnFinish, Qt::LeftButton);
         QCOMPARE(page3()->SelectedCount(), 5);

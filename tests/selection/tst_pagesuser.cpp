@@ -26,12 +26,6 @@
 
 namespace {
 
-struct Shown
-{
-    QString message;
-    TMsgDlgType type;
-};
-
 TRosterRecs Roster(int count)
 {
     TRosterRecs list;
@@ -39,15 +33,6 @@ TRosterRecs Roster(int count)
         list << MakeMember(QStringLiteral("MEMBER%1, ANN").arg(i, 3, 10, QLatin1Char('0')),
                            QStringLiteral("%1").arg(100000000 + i), i % 3 ? "M" : "F", "SGT");
     return list;
-}
-
-int LocationIndex(const QString &code)
-{
-    const QStringList &entries = LocationEntries();
-    for (int k = 0; k < entries.size(); ++k)
-        if (entries[k].startsWith(code + ' '))
-            return k;
-    return -1;
 }
 
 // The rectangle of a widget in its window's coordinates.
@@ -58,20 +43,16 @@ QRect InWindow(const QWidget *w)
 
 } // namespace
 
-class TestSelectionPagesUser : public QObject
+class TestSelectionPagesUser : public QObject, private MessageHooks
 {
     Q_OBJECT
-
-    QList<Shown> shown;
-    QStringList errors;
-    int answer = mrNo;
 
     TfrmSelectionParameters *page3() const { return frmSelectionParameters; }
     TfrmSelectMembers *page4() const { return frmSelectMembers; }
     int Errors() const
     {
         int n = 0;
-        for (const Shown &s : shown)
+        for (const ShownMessage &s : shown)
             n += s.type == mtError;
         return n;
     }
@@ -82,34 +63,14 @@ class TestSelectionPagesUser : public QObject
         QApplication::setActiveWindow(page3());
         return QTest::qWaitForWindowActive(page3());
     }
-    void ClickHeader(QTreeView *view, int column)
-    {
-        QHeaderView *h = view->header();
-        const QPoint p(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
-    }
 
 private slots:
     void init()
     {
-        shown.clear();
-        errors.clear();
-        answer = mrNo;
-        SetMessageDlgHook([this](const QString &m, TMsgDlgType t, TMsgDlgButtons) {
-            shown.append({m, t});
-            return answer;
-        });
-        SetErrorBoxHook([this](const QString &text) { errors.append(text); });
-        OpenWizard();
+        OpenWizardWithHooks(mrNo);
         shown.clear();
     }
-    void cleanup()
-    {
-        CloseWizard();
-        SetMainFormClosedHandler({});
-        SetMessageDlgHook({});
-        SetErrorBoxHook({});
-    }
+    void cleanup() { CloseWizardAndHooks(); }
 
     // Without a location the user can still sort the roster, go back to page 2 or give up;
     // only going on to the other parameters asks for the location.

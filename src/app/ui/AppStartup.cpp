@@ -3,7 +3,7 @@
 #include "FormWaiting.h"
 #include "products/ui/FormPrintProducts.h"
 #include "roster/ui/FormChooseRosterFile.h"
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "roster/ui/FormFormatRoster.h"
 #include "selection/ui/FormSelectMembers.h"
 #include "selection/TestMembers.h"

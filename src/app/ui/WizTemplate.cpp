@@ -217,6 +217,14 @@ void TfrmWizTemplate::showEvent(QShowEvent *event)
     }
 }
 
+void TfrmWizTemplate::FitThreeLineDescription()
+{
+    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
+        band->setContentsMargins(12, 4, 12, 2);
+        band->setSpacing(1);
+    }
+}
+
 void TfrmWizTemplate::btnPreviousClick() { hide(); }
 void TfrmWizTemplate::btnNextClick() { hide(); }
 void TfrmWizTemplate::btnFinishClick() { hide(); }

@@ -44,6 +44,8 @@ public:
     static constexpr int ClientHeight = 473;
 
 protected:
+    // For a description of three lines: the band's margins tightened to fit its 73 pixels.
+    void FitThreeLineDescription();
     // The three button handlers only hide the page; a page's replacement calls them first.
     virtual void btnPreviousClick();
     virtual void btnNextClick();

@@ -29,12 +29,7 @@ TfrmChooseRosterFile::TfrmChooseRosterFile(QWidget *parent)
         "Browse to the directory that contains your roster file and select it from the list of "
         "available files.  Only files in one of the supported formats (MS Excel, Comma Delimited, "
         "Tab Delimited, MS Access, or DBase) will appear on this screen."));
-
-    // Three lines of description need the band's margins tightened to fit its 73 pixels.
-    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
-        band->setContentsMargins(12, 4, 12, 2);
-        band->setSpacing(1);
-    }
+    FitThreeLineDescription();
 
     auto *layout = new QVBoxLayout(pnlClient);
     layout->setContentsMargins(6, 6, 6, 6);

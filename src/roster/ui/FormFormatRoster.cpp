@@ -6,7 +6,7 @@
 #include "app/ui/Dialogs.h"
 #include "app/ui/FormWaiting.h"
 #include "roster/FormatRoster.h"
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "roster/ImportProcess.h"
 #include "selection/TestMembers.h"
 
@@ -71,12 +71,7 @@ TfrmFormatRoster::TfrmFormatRoster(QWidget *parent)
         "your roster.  Next click on the column titles and identify information required by Corvane "
         "Lite (Name, SSN, Rank, and Gender).  If your roster file contained header information, it "
         "must be removed by checking the \"Ignore Header\" checkbox."));
-
-    // Three lines of description need the band's margins tightened to fit its 73 pixels.
-    if (auto *band = qobject_cast<QBoxLayout *>(pnlDescription->layout())) {
-        band->setContentsMargins(12, 4, 12, 2);
-        band->setSpacing(1);
-    }
+    FitThreeLineDescription();
 
     auto *layout = new QVBoxLayout(pnlClient);
     layout->setContentsMargins(6, 6, 6, 6);

@@ -1,5 +1,5 @@
 #include "roster/ui/FormSelectTable.h"
-#include "roster/ImportFileReader.h"
+#include "roster/ImportHooks.h"
 #include "app/ui/FormWaiting.h"
 
 #include <QFrame>

@@ -194,15 +194,10 @@ void TMemberListView::EnableDragging(std::function<bool(QObject *)> acceptDrag,
     setDropIndicatorShown(false);
 }
 
+// an entering drag is answered as a moving one
 void TMemberListView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (m_acceptDrag && event->mimeData()->hasFormat(QString::fromLatin1(TMemberListModel::MimeType))
-        && m_acceptDrag(event->source())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    TMemberListView::dragMoveEvent(event);
 }
 
 void TMemberListView::dragMoveEvent(QDragMoveEvent *event)
