@@ -105,7 +105,33 @@ void TRotatedLabel::TurnedBox(const QRect &measured, int angle, QRect &box, QPoi
     box = QRect(QPoint(bl + dx, bt + dy), QPoint(br + dx - 1, bb + dy - 1));   // right/bottom exclusive
 }
 
+namespace {
+struct TurnedFontKey
+{
+    QString Name;
+    double Size = 0;
+    int Style = 0;
+    double Dpi = 0;
+    bool operator==(const TurnedFontKey &o) const = default;
+};
+size_t qHash(const TurnedFontKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.Name, k.Size, k.Style, k.Dpi);
+}
+}
+
 QFont TRotatedLabel::TurnedFont(const TppFont &font, double dpi)
+{
+    // Asked for every caption drawn: one font object a face and size keeps what Qt looked up
+    // for it (its engine) from one caption to the next.
+    thread_local TppTwoGenerationCache<TurnedFontKey, QFont> cache(64);
+    const TurnedFontKey key{font.Name, font.Size, font.Style, dpi};
+    if (const QFont *f = cache.Find(key))
+        return *f;
+    return *cache.Insert(key, std::make_unique<QFont>(turnedFont(font, dpi)));
+}
+
+QFont TRotatedLabel::turnedFont(const TppFont &font, double dpi)
 {
     QFont f(font.Name);
     f.setPixelSize(std::max(1, roundEven(font.Size * dpi / 72.0)));

@@ -55,6 +55,7 @@ public:
 
 private:
     static QRect measureText(const QFont &font, const QString &text, QPaintDevice *device, int widthLimit);
+    static QFont turnedFont(const TppFont &font, double dpi);
     static bool isTrueTypeFace(const QString &face);
     void remeasure();
     int m_angle = 0;

@@ -111,6 +111,12 @@ private slots:
         QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Arial", 7.5), 96).pixelSize(), 10);   // 10.0
         QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Arial", 9), 96).pixelSize(), 12);     // 12.0
         QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Arial", 1.875), 96).pixelSize(), 2);  // 2.5 -> even
+        // each face, size, style and resolution its own font, whatever was asked before
+        QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Arial", 8), 1200).pixelSize(), 133);  // 133.33
+        QVERIFY(TRotatedLabel::TurnedFont(ppFont("Arial", 8, fsBold), 96).bold());
+        QVERIFY(!TRotatedLabel::TurnedFont(ppFont("Arial", 8), 96).bold());
+        QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Arial", 8), 96).pixelSize(), 11);
+        QCOMPARE(TRotatedLabel::TurnedFont(ppFont("Courier New", 8), 96).family(), QString("Courier New"));
     }
     void turnedTextReadsDownOnBothDevices()
     {
