@@ -546,6 +546,7 @@ private slots:
         // found by fuzzing: the database library itself faults on these
         QTest::newRow("fuzz-libmdb-1.mdb") << "fuzz-libmdb-1.mdb" << int(iftAccess);
         QTest::newRow("fuzz-libmdb-2.mdb") << "fuzz-libmdb-2.mdb" << int(iftAccess);
+        QTest::newRow("fuzz-libgsf-1.xls") << "fuzz-libgsf-1.xls" << int(iftExcel);
         QTest::newRow("random.xls as mdb") << "random.xls" << int(iftAccess);
         QTest::newRow("random.xls as dbf") << "random.xls" << int(iftDBase);
         QTest::newRow("roster.csv as xls") << "../roster.csv" << int(iftExcel);

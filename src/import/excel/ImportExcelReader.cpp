@@ -141,24 +141,24 @@ struct Record
     std::string Joined;
 };
 
-// The records of the workbook stream, read through a window of it. The container hands
-// on a window whose sectors lie in one piece in the file without copying them.
+// The records of the workbook stream, read through a window of it.
 class RecordStream
 {
 public:
-    // map: the file mapped in memory that the stream is read from, if it is.
-    RecordStream(GsfInput *in, size_t size, const uchar *map, size_t mapSize)
-        : FIn(in), FSize(size), FMap(map), FMapSize(mapSize)
+    // file, map: the file and its mapping in memory that the container reads, if it is mapped.
+    RecordStream(GsfInput *in, size_t size, QFile *file, const uchar *map, size_t mapSize)
+        : FIn(in), FSize(size), FFile(file), FMap(map), FMapSize(mapSize)
     {
     }
 
     // Reads the whole stream once: a stream that cannot be read to its end is refused
-    // before any of it is parsed, wherever the damage lies.
+    // before any of it is parsed, wherever the damage lies. The container hands on sectors
+    // in one piece without copying them, and they are not looked at.
     void CheckReadable()
     {
         for (size_t at = 0; at < FSize;) {
             const size_t n = std::min(WindowBytes, FSize - at);
-            Read(at, n);
+            Contained(at, n);
             at += n;
         }
         FWindow = nullptr;
@@ -230,15 +230,9 @@ private:
         return FWindow + (pos - FStart);
     }
 
-    // Bytes offset..offset+n, valid until the next read.
-    const char *Read(size_t offset, size_t n)
+    // Bytes offset..offset+n as the container has them, valid until its next read.
+    const uchar *Contained(size_t offset, size_t n)
     {
-#ifdef Q_OS_LINUX
-        // The pages of the file read so far need not stay in memory: they come back from
-        // the file should they be read again.
-        if (FMap)
-            madvise(const_cast<uchar *>(FMap), FMapSize, MADV_DONTNEED);
-#endif
         if (FAt != offset && gsf_input_seek(FIn, gsf_off_t(offset), G_SEEK_SET))
             Fail("the workbook stream cannot be read to its end");
         FAt = offset;
@@ -246,11 +240,36 @@ private:
         if (!bytes)
             Fail("the workbook stream cannot be read to its end");
         FAt += n;
+        return bytes;
+    }
+
+    // Bytes offset..offset+n, valid until the next read. Where they lie in one piece in the
+    // mapped file they are read from the file: through the mapping, every page of the
+    // workbook would stay in memory, and would be faulted in twice if let go between passes.
+    const char *Read(size_t offset, size_t n)
+    {
+        const uchar *bytes = Contained(offset, n);
+        const quintptr at = quintptr(bytes), map = quintptr(FMap);
+        if (FMap && at >= map && n <= FMapSize && at - map <= FMapSize - n) {
+            if (!FBuffer)
+                FBuffer.reset(new char[WindowBytes]);
+            if (!FFile->seek(qint64(at - map)) || FFile->read(FBuffer.get(), qint64(n)) != qint64(n))
+                Fail("the workbook stream cannot be read to its end");
+            return FBuffer.get();
+        }
+#ifdef Q_OS_LINUX
+        // The container gathered scattered sectors from the mapping: their pages need not
+        // stay in memory (they come back from the file should they be read again).
+        if (FMap)
+            madvise(const_cast<uchar *>(FMap), FMapSize, MADV_DONTNEED);
+#endif
         return reinterpret_cast<const char *>(bytes);
     }
 
     GsfInput *FIn;
     size_t FSize;
+    QFile *FFile;
+    std::unique_ptr<char[]> FBuffer;
     const char *FWindow = nullptr;
     size_t FStart = 0;    // stream offset of the window's first byte
     size_t FLength = 0;
@@ -610,7 +629,7 @@ struct TExcelBook
             Fail("the workbook stream is larger than the file");
         if (size > MaxStreamBytes)
             throw Damaged{QStringLiteral("too large")};
-        In.emplace(Stream.p, size_t(size), Map, size_t(MapSize));
+        In.emplace(Stream.p, size_t(size), &Mapped, Map, size_t(MapSize));
         In->CheckReadable();
         ReadGlobals();
     }
@@ -1051,7 +1070,7 @@ bool TImportExcelReader::Open(const QString &fileName)
     GErrorPtr error;
     // Mapped, the workbook is read without a system call per sector; stdio when it cannot be.
     book->Mapped.setFileName(fileName);
-    if (book->Mapped.open(QIODevice::ReadOnly) && book->Mapped.size() > 0) {
+    if (book->Mapped.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && book->Mapped.size() > 0) {
         book->MapSize = book->Mapped.size();
         book->Map = book->Mapped.map(0, book->MapSize);
         if (book->Map)
