@@ -91,6 +91,55 @@ QByteArray Biff8Book(const QByteArray &globals, const QByteArray &cells)
 }
 
 
+// The OLE2 file with the sectors of its stream `name` stored in the opposite order, their
+// chain relinked: the same stream, scattered over the file. Only for files whose sector
+// table is listed in the header.
+QByteArray ScatterStream(QByteArray ole, const QString &name)
+{
+    const auto u16 = [&](qsizetype at) { return quint16(quint8(ole[at]) | quint8(ole[at + 1]) << 8); };
+    const auto u32 = [&](qsizetype at) { return quint32(u16(at) | quint32(u16(at + 2)) << 16); };
+    const auto put32 = [&](qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            ole[at + i] = char(v >> (8 * i));
+    };
+    const qsizetype size = qsizetype(1) << u16(0x1E);
+    const auto sector = [&](quint32 s) { return (qsizetype(s) + 1) * size; };
+    const quint32 fatSectors = u32(0x2C);
+    if (fatSectors > 109)
+        return {};
+    const auto fatEntry = [&](quint32 s) { return sector(u32(0x4C + 4 * (s / (size / 4)))) + 4 * (s % (size / 4)); };
+    const auto chain = [&](quint32 s) {
+        QList<quint32> sectors;
+        while (s < 0xFFFFFFFA && sectors.size() < ole.size() / size) {
+            sectors << s;
+            s = u32(fatEntry(s));
+        }
+        return sectors;
+    };
+    for (const quint32 dir : chain(u32(0x30))) {
+        for (qsizetype entry = sector(dir); entry < sector(dir) + size; entry += 128) {
+            const int length = u16(entry + 0x40);
+            QString entryName;
+            for (int i = 0; i + 2 < length && i < 62; i += 2)
+                entryName += QChar(char16_t(u16(entry + i)));
+            if (entryName != name)
+                continue;
+            const QList<quint32> order = chain(u32(entry + 0x74));
+            QList<QByteArray> blocks;
+            for (const quint32 s : order)
+                blocks << ole.mid(sector(s), size);
+            const QList<quint32> scattered(order.crbegin(), order.crend());
+            for (qsizetype i = 0; i < scattered.size(); ++i) {
+                ole.replace(sector(scattered[i]), size, blocks[i]);
+                put32(fatEntry(scattered[i]), i + 1 < scattered.size() ? scattered[i + 1] : 0xFFFFFFFE);
+            }
+            put32(entry + 0x74, scattered.value(0));
+            return ole;
+        }
+    }
+    return {};
+}
+
 QString LongName(int i)
 {
     return QStringLiteral("LASTNAME%1").arg(i, 4, 10, QLatin1Char('0'))
@@ -160,6 +209,25 @@ private slots:
         for (int row = 1; row <= 1000; ++row)
             for (int c = 0; c < 10; ++c)
                 QCOMPARE(r.records[row][c], QString::number(100000000 + row * 1000 + c));
+    }
+
+    void scatteredStreamReadsAlike()
+    {
+        // Most writers store the workbook stream in one piece; a file edited in place may
+        // have it scattered over the file, which the container gathers.
+        const QString source = testing_registry::dataPath("excel-ssn-dates.xls");
+        const QByteArray scattered = ScatterStream(FileBytes(source), "Workbook");
+        QVERIFY(!scattered.isEmpty());
+        QVERIFY(scattered != FileBytes(source));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("scattered.xls");
+        WriteBytes(path, scattered);
+        Read whole, pieces;
+        QVERIFY(ReadExcel(source, whole));
+        QVERIFY(ReadExcel(path, pieces));
+        QCOMPARE(pieces.records.size(), 1001);
+        QCOMPARE(pieces.fieldCount, whole.fieldCount);
+        QCOMPARE(pieces.records, whole.records);
     }
 
     void sharedStringsSplitAcrossContinueRecords()
