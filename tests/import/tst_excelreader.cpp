@@ -222,7 +222,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("scattered.xls");
         WriteBytes(path, scattered);
-        Read whole, pieces;
+        Capture whole, pieces;
         QVERIFY(ReadExcel(source, whole));
         QVERIFY(ReadExcel(path, pieces));
         QCOMPARE(pieces.records.size(), 1001);
