@@ -274,10 +274,10 @@ void SendNotes(Output &out, const TImportNotes &notes)
         out.Frame(TagRowsAfterEnd, rows, sizeof rows);
     }
     std::vector<quint32> counts;
-    for (int c = 0; c < notes.ValuelessFormulas.size(); ++c) {
-        if (notes.ValuelessFormulas[c] > 0) {
-            counts.push_back(quint32(c));
-            counts.push_back(quint32(notes.ValuelessFormulas[c]));
+    for (auto c = notes.ValuelessFormulas.cbegin(); c != notes.ValuelessFormulas.cend(); ++c) {
+        if (c.value() > 0) {
+            counts.push_back(quint32(c.key()));
+            counts.push_back(quint32(c.value()));
         }
     }
     if (!counts.empty())

@@ -1,5 +1,6 @@
 #pragma once
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -13,9 +14,10 @@ struct TImportNotes
     int EndRow = 0;
     int FirstRowAfter = 0;
     int LastRowAfter = 0;
-    // Per column (0-based): cells of the records holding a formula whose value the file
-    // does not carry (written by a program that does not calculate).
-    QList<int> ValuelessFormulas;
+    // Column (0-based) to the cells of the records holding a formula whose value the file
+    // does not carry (written by a program that does not calculate). Keyed, not indexed: a
+    // column number comes from the file, and must not size anything.
+    QMap<int, int> ValuelessFormulas;
     // Rows of the file (1-based, counted as the records came) that hold data but no value in
     // their first column: the roster table does not keep them.
     QList<int> RowsWithoutFirstValue;
@@ -23,15 +25,12 @@ struct TImportNotes
     bool RowsAfterEnd() const { return FirstRowAfter > 0; }
     int ValuelessFormulasIn(int column) const
     {
-        return column >= 0 && column < ValuelessFormulas.size() ? ValuelessFormulas[column] : 0;
+        return ValuelessFormulas.value(column, 0);
     }
     void AddValuelessFormula(int column)
     {
-        if (column < 0)
-            return;
-        if (ValuelessFormulas.size() <= column)
-            ValuelessFormulas.resize(column + 1);
-        ++ValuelessFormulas[column];
+        if (column >= 0)
+            ++ValuelessFormulas[column];
     }
     // "Row 10 holds data but nothing in its first column and is not in the roster."
     QString RowsWithoutFirstValueText() const

@@ -283,6 +283,11 @@ private slots:
         QTest::newRow("bytes after the last value")
             << kMagic + FrameBytes(TagLatin1Record, U32(1) + U32(1) + "AB") << "garbled";
         QTest::newRow("unknown tag") << kMagic + FrameBytes('Q', {}) << "garbled";
+        // A column number is a key, not a size: the last column allowed costs no more than the first.
+        QTest::newRow("formula note in the last column")
+            << kMagic + FrameBytes(TagValuelessFormulas, U32(MaxFields - 1) + U32(1)) + FrameBytes(TagEnd, {}) << "rows 0";
+        QTest::newRow("formula note past the last column")
+            << kMagic + FrameBytes(TagValuelessFormulas, U32(MaxFields) + U32(1)) << "garbled";
         QTest::newRow("long message") << kMagic + FrameBytes(TagError, QByteArray(MaxSmallFrame + 1, 'x')).left(9) << "garbled";
         QTest::newRow("columns past the limit") << kMagic + FrameBytes(TagFields, U32(MaxRosterColumns + 1))
                                                 << RosterBoundReason(TRosterBound::Columns);

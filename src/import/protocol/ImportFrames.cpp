@@ -216,7 +216,6 @@ void TImportFrameDecoder::Frame(char tag, const char *p, quint32 n)
             const quint32 column = Get32(p + at), count = Get32(p + at + 4);
             if (column >= MaxFields || count > MaxRosterRows)
                 throw TFrameGarbled{};
-            notes.AddValuelessFormula(int(column));
             notes.ValuelessFormulas[int(column)] = int(count);
         }
         break;
