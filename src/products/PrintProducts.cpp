@@ -367,26 +367,26 @@ void TPrintProducts::PrintConcurrently(const TProductPrinters &printers, int thr
     const int sheetCount = int(m_forms.size());
     using Task = std::function<void(const Pipelines &)>;
     QList<Task> tasks;   // in print order
-    QList<int> cost;     // what a product costs to write, roughly, for each member (CPU, measured)
+    QList<int> cost;     // a product's share of the CPU when all are written (profiled, 10,000 members)
     auto add = [&](int weight, Task task) {
         tasks.append(std::move(task));
         cost.append(weight);
     };
     if (in.NotificationCopy && printers.NotificationCopy)
-        add(3, [&](const Pipelines &p) { printers.NotificationCopy(p.History.get()); });
+        add(11, [&](const Pipelines &p) { printers.NotificationCopy(p.History.get()); });
     if (in.WorkingCopy && printers.WorkingCopy)
-        add(3, [&](const Pipelines &p) { printers.WorkingCopy(p.History.get()); });
+        add(8, [&](const Pipelines &p) { printers.WorkingCopy(p.History.get()); });
     if (in.TestingRegister && printers.TestingRegister)
-        add(4, [&](const Pipelines &p) { printers.TestingRegister(p.History.get()); });
+        add(12, [&](const Pipelines &p) { printers.TestingRegister(p.History.get()); });
     if (in.Front2624 && printers.Front2624)
-        add(5, [&](const Pipelines &p) { printers.Front2624(p.Forms.get(), p.FormMembers.get()); });
+        add(25, [&](const Pipelines &p) { printers.Front2624(p.Forms.get(), p.FormMembers.get()); });
     if (in.Back2624 && printers.Back2624) {
         const TDD2624BackLines lines{
             TDD2624BackLine{QDateTime(in.CollectionDate, QTime(0, 0)), QString(), QString(), QString()}};
-        add(3, [&, lines](const Pipelines &) { printers.Back2624(sheetCount, lines); });
+        add(16, [&, lines](const Pipelines &) { printers.Back2624(sheetCount, lines); });
     }
     if (in.BottleLabels && printers.BottleLabels)
-        add(12, [&](const Pipelines &p) { printers.BottleLabels(p.History.get(), memberCount); });
+        add(24, [&](const Pipelines &p) { printers.BottleLabels(p.History.get(), memberCount); });
     const TSelectionRecord *record = CurrentSelectionRecord();
     if (in.SelectionRecord && printers.SelectionRecord && record)
         add(1, [&](const Pipelines &) { printers.SelectionRecord(*record); });

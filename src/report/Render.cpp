@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QVarLengthArray>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QSvgRenderer>
@@ -289,6 +290,8 @@ void TppDrawBarCode::Draw(QPainter &painter, const TppRenderContext &ctx) const
     painter.setRenderHint(QPainter::Antialiasing, !wholeDots);
     painter.setPen(Qt::NoPen);
     painter.setBrush(BarColor);
+    // One call for the symbol: a PDF then fills all its bars at once.
+    QVarLengthArray<QRectF, 64> rects;
     for (const auto &bar : Bars) {
         const int first = reversed ? Modules - bar.first - bar.second : bar.first;
         const double a = start + first * m;
@@ -297,8 +300,9 @@ void TppDrawBarCode::Draw(QPainter &painter, const TppRenderContext &ctx) const
         if (wholeDots)
             r = vertical ? QRectF(std::round(box.left()), a, std::round(box.width()), len)
                          : QRectF(a, std::round(box.top()), len, std::round(box.height()));
-        painter.drawRect(r);
+        rects.append(r);
     }
+    painter.drawRects(rects.constData(), int(rects.size()));
     painter.restore();
 }
 
