@@ -290,6 +290,36 @@ void TVornFolderModel::Scan(const QModelIndex &index)
     }
 }
 
+TVornFolderModel::TNode *TVornFolderModel::AddFolderMadeSince(TNode *node, const QString &name)
+{
+    const QFileInfo fi(FullPath(node) + name);
+    if (name == QLatin1String("..") || name == QLatin1String(".") || !fi.isDir() || fi.isHidden())
+        return nullptr;
+    // Where the scan would have put it: by name, any case.
+    int row = 0;
+    while (row < int(node->Children.size())
+           && node->Children[size_t(row)]->Caption.compare(fi.fileName(), Qt::CaseInsensitive) <= 0)
+        ++row;
+    const QModelIndex parentIndex = IndexOf(node);
+    beginInsertRows(parentIndex, row, row);
+    auto child = std::make_unique<TNode>();
+    child->PathPart = fi.fileName() + QLatin1Char('/');
+    child->Caption = fi.fileName();
+    child->RootIndex = node->RootIndex;
+    child->Parent = node;
+    child->HasButton = HasSubfolders(fi.absoluteFilePath());
+    TNode *made = child.get();
+    node->Children.insert(node->Children.begin() + row, std::move(child));
+    for (size_t r = size_t(row); r < node->Children.size(); ++r)
+        node->Children[r]->Row = int(r);
+    endInsertRows();
+    if (!node->HasButton) {
+        node->HasButton = true;
+        emit dataChanged(parentIndex, parentIndex);
+    }
+    return made;
+}
+
 QModelIndex TVornFolderModel::FindPath(const QString &path)
 {
     QString p = QDir::fromNativeSeparators(path.trimmed());
@@ -329,6 +359,10 @@ QModelIndex TVornFolderModel::FindPath(const QString &path)
                     found = child.get();
                     break;
                 }
+        // A folder made since its parent was read is taken in now: a typed path to it must
+        // not end at the parent.
+        if (!found)
+            found = AddFolderMadeSince(node, part);
         // Stop at the first part that is not there: the deepest existing ancestor, never a
         // like-named folder further down a different branch.
         if (!found)

@@ -89,6 +89,7 @@ private:
     TNode *NodeOf(const QModelIndex &index) const;
     QModelIndex IndexOf(TNode *node) const;
     QString FullPath(const TNode *node) const;
+    TNode *AddFolderMadeSince(TNode *node, const QString &name);
 
     TVornRoots FRoots;
     std::vector<std::unique_ptr<TNode>> FTop;

@@ -722,6 +722,14 @@ private slots:
         QCOMPARE(page2()->pnlStatus->text(),
                  QString("All necessary fields have been identified. 2 members have no valid SSN."));
         QCOMPARE(page2()->pnlStatus->toolTip(), QString("Rows without a valid SSN: 2, 4"));
+        // The header row counts while it is read as a member, and no longer once it is not.
+        QTest::mouseClick(page2()->cbIgnoreHeader, Qt::LeftButton);
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("All necessary fields have been identified. 3 members have no valid SSN."));
+        QTest::mouseClick(page2()->cbIgnoreHeader, Qt::LeftButton);
+        QCOMPARE(page2()->pnlStatus->text(),
+                 QString("All necessary fields have been identified. 2 members have no valid SSN."));
+        QCOMPARE(page2()->pnlStatus->toolTip(), QString("Rows without a valid SSN: 2, 4"));
         QTest::mouseClick(page2()->btnNext, Qt::LeftButton);
         QVERIFY(frmSelectionParameters->isVisible());
         QCOMPARE(frmSelectionParameters->pnlStatus->text(),

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,25 +173,43 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("found");
-        QTest::newRow("existing") << "Units/Alpha/Rosters" << "Units/Alpha/Rosters/";
-        QTest::newRow("trailing separator") << "Units/Alpha/" << "Units/Alpha/";
-        QTest::newRow("missing leaf") << "Units/Missing" << "Units/";
+        QTest::addColumn<QString>("madeSince");   // path's first folder made after the tree was read
+        QTest::newRow("existing") << "Units/Alpha/Rosters" << "Units/Alpha/Rosters/" << "";
+        QTest::newRow("trailing separator") << "Units/Alpha/" << "Units/Alpha/" << "";
+        QTest::newRow("missing leaf") << "Units/Missing" << "Units/" << "";
         // A missing middle part stops the walk: Rosters under Units/Missing is not Alpha's.
-        QTest::newRow("missing middle") << "Units/Missing/Rosters" << "Units/";
-        QTest::newRow("file path") << "Units/Charlie/only-a-file.txt" << "Units/Charlie/";
-        QTest::newRow("other case") << "units/ALPHA" << "Units/Alpha/";
-        QTest::newRow("dot parts") << "Units/Bravo/../Alpha/./Rosters" << "Units/Alpha/Rosters/";
-        QTest::newRow("hidden folder not offered") << ".hidden/inner" << "";
+        QTest::newRow("missing middle") << "Units/Missing/Rosters" << "Units/" << "";
+        QTest::newRow("file path") << "Units/Charlie/only-a-file.txt" << "Units/Charlie/" << "";
+        QTest::newRow("other case") << "units/ALPHA" << "Units/Alpha/" << "";
+        QTest::newRow("dot parts") << "Units/Bravo/../Alpha/./Rosters" << "Units/Alpha/Rosters/" << "";
+        QTest::newRow("hidden folder not offered") << ".hidden/inner" << "" << "";
+        QTest::newRow("folder made since") << "Units/Late" << "Units/Late/" << "Units/Late";
+        QTest::newRow("folders made since, nested") << "Units/Alpha/Late/Inner" << "Units/Alpha/Late/Inner/"
+                                                    << "Units/Alpha/Late";
+        QTest::newRow("hidden folder made since") << "Units/.late" << "Units/" << "Units/.late";
     }
     void findingPaths()
     {
         QFETCH(QString, path);
         QFETCH(QString, found);
+        QFETCH(QString, madeSince);
+        const TVornRoots roots{TVornRoot{"/", rkFileSystem, "File System (/)"}, TVornRoot{FRoot, rkFixed, "Test"}};
         TVornFolderModel model;
-        model.SetRoots({TVornRoot{"/", rkFileSystem, "File System (/)"}, TVornRoot{FRoot, rkFixed, "Test"}});
+        model.SetRoots(roots);
+        auto removeMade = qScopeGuard([&] {
+            if (!madeSince.isEmpty())
+                QDir(FRoot + madeSince).removeRecursively();
+        });
+        if (!madeSince.isEmpty()) {
+            model.FindPath(FRoot + path);   // reads the folders on the way
+            QVERIFY(QDir().mkpath(FRoot + path));
+        }
         const QModelIndex index = model.FindPath(FRoot + path);
         QVERIFY(index.isValid());
         QCOMPARE(model.PathOf(index), FRoot + found);
+        TVornFolderModel fresh;   // a folder taken in late sits where a first reading puts it
+        fresh.SetRoots(roots);
+        QCOMPARE(index.row(), fresh.FindPath(FRoot + path).row());
         // Found below the most specific root, not through '/'.
         QModelIndex top = index;
         while (top.parent().isValid())

@@ -261,6 +261,7 @@ void TfrmFormatRoster::cbIgnoreHeaderClick()
     FTable->IgnoreHeader = cbIgnoreHeader->isChecked();
     dgImportTable->MeasureCells(FTable.get());   // the header row joins or leaves the cells
     RefreshGrid();
+    CheckRequiredColumns();   // the header row's SSN cell joins or leaves the count
 }
 
 void TfrmFormatRoster::RefreshGrid()
