@@ -303,6 +303,17 @@ void TMemberList::Sort()
     InvalidateIndex();
 }
 
+namespace {
+inline void Prefetch(const void *p)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    Q_UNUSED(p);
+#endif
+}
+} // namespace
+
 bool TMemberList::ResortReversed()
 {
     // Under a strict weak order a sorted list holds equal members side by side. One pass
@@ -327,14 +338,14 @@ bool TMemberList::ResortReversed()
     // and then their texts, a little ahead, so that the waits for memory overlap.
     constexpr int kRecordAhead = 16, kTextAhead = 8;
     for (int p = 0; p < std::min(n, kRecordAhead); ++p)
-        __builtin_prefetch(&std::as_const(Members)[DisplayOrder[p]]);
+        Prefetch(&std::as_const(Members)[DisplayOrder[p]]);
     for (int p = 0; p < std::min(n, kTextAhead); ++p)
-        __builtin_prefetch(SortText(std::as_const(Members)[DisplayOrder[p]]).constData());
+        Prefetch(SortText(std::as_const(Members)[DisplayOrder[p]]).constData());
     for (int p = 0; p < n; ++p) {
         if (p + kRecordAhead < n)
-            __builtin_prefetch(&std::as_const(Members)[DisplayOrder[p + kRecordAhead]]);
+            Prefetch(&std::as_const(Members)[DisplayOrder[p + kRecordAhead]]);
         if (p + kTextAhead < n)
-            __builtin_prefetch(SortText(std::as_const(Members)[DisplayOrder[p + kTextAhead]]).constData());
+            Prefetch(SortText(std::as_const(Members)[DisplayOrder[p + kTextAhead]]).constData());
         const TRosterRec &m = Members[DisplayOrder[p]];
         quint32 g = 0;
         if (GroupByGender && m.Gender != QLatin1String("F")) {
