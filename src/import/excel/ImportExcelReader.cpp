@@ -776,6 +776,12 @@ struct TExcelBook
             if (row >= quint32(MaxRows) || c > 255)
                 Fail("a cell lies outside the sheet");
         };
+        // A record of one cell a column from col on, each `each` bytes, then the last column.
+        const auto columns = [&](size_t each, const char *wrongLength) {
+            if (f.Left() < 2 || (f.Left() - 2) % each != 0)
+                Fail(wrongLength);
+            return (f.Left() - 2) / each;
+        };
         const auto number = [&](quint32 c, quint16 xf, double value) {
             inSheet(c);
             Cell cell;
@@ -817,9 +823,7 @@ struct TExcelBook
             break;
         }
         case rtMulRk: {
-            if (f.Left() < 2 || (f.Left() - 2) % 6 != 0)
-                Fail("a row of numbers has a wrong length");
-            const size_t n = (f.Left() - 2) / 6;
+            const size_t n = columns(6, "a row of numbers has a wrong length");
             for (size_t i = 0; i < n; ++i) {
                 const quint16 xf = f.U16();
                 number(quint32(col + i), xf, RkValue(f.U32()));
@@ -841,9 +845,7 @@ struct TExcelBook
             sink.Erase(record, row, col);
             break;
         case rtMulBlank: {
-            if (f.Left() < 2 || (f.Left() - 2) % 2 != 0)
-                Fail("a row of blank cells has a wrong length");
-            const size_t n = (f.Left() - 2) / 2;
+            const size_t n = columns(2, "a row of blank cells has a wrong length");
             for (size_t i = 0; i < n; ++i) {
                 inSheet(quint32(col + i));
                 sink.Erase(record, row, quint32(col + i));
