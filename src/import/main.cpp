@@ -231,6 +231,8 @@ void TestHook(Output &out, const QString &fileName)
         std::abort();
     } else if (hook == "segv") {
         std::raise(SIGSEGV);
+    } else if (hook == "bus") {   // as a mapped file cut short under the reader
+        std::raise(SIGBUS);
     } else if (hook == "killed") {   // as the system's out-of-memory killer ends a process
         std::raise(SIGKILL);
     } else if (hook == "hang") {

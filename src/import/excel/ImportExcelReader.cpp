@@ -145,9 +145,9 @@ struct Record
 class RecordStream
 {
 public:
-    // file, map: the file and its mapping in memory that the container reads, if it is mapped.
-    RecordStream(GsfInput *in, size_t size, QFile *file, const uchar *map, size_t mapSize)
-        : FIn(in), FSize(size), FFile(file), FMap(map), FMapSize(mapSize)
+    // map: the file's mapping in memory that the container reads, if it is mapped.
+    RecordStream(GsfInput *in, size_t size, const uchar *map, size_t mapSize)
+        : FIn(in), FSize(size), FMap(map), FMapSize(mapSize)
     {
     }
 
@@ -244,23 +244,16 @@ private:
     }
 
     // Bytes offset..offset+n, valid until the next read. Where they lie in one piece in the
-    // mapped file they are read from the file: through the mapping, every page of the
-    // workbook would stay in memory, and would be faulted in twice if let go between passes.
+    // mapped file they are the mapping's own: read in place, not copied (a file cut short
+    // meanwhile ends the reader with SIGBUS, which the caller reports as a changed file).
     const char *Read(size_t offset, size_t n)
     {
         const uchar *bytes = Contained(offset, n);
-        const quintptr at = quintptr(bytes), map = quintptr(FMap);
-        if (FMap && at >= map && n <= FMapSize && at - map <= FMapSize - n) {
-            if (!FBuffer)
-                FBuffer.reset(new char[WindowBytes]);
-            if (!FFile->seek(qint64(at - map)) || FFile->read(FBuffer.get(), qint64(n)) != qint64(n))
-                Fail("the workbook stream cannot be read to its end");
-            return FBuffer.get();
-        }
 #ifdef Q_OS_LINUX
         // The container gathered scattered sectors from the mapping: their pages need not
         // stay in memory (they come back from the file should they be read again).
-        if (FMap)
+        const quintptr at = quintptr(bytes), map = quintptr(FMap);
+        if (FMap && !(at >= map && n <= FMapSize && at - map <= FMapSize - n))
             madvise(const_cast<uchar *>(FMap), FMapSize, MADV_DONTNEED);
 #endif
         return reinterpret_cast<const char *>(bytes);
@@ -268,8 +261,6 @@ private:
 
     GsfInput *FIn;
     size_t FSize;
-    QFile *FFile;
-    std::unique_ptr<char[]> FBuffer;
     const char *FWindow = nullptr;
     size_t FStart = 0;    // stream offset of the window's first byte
     size_t FLength = 0;
@@ -629,7 +620,7 @@ struct TExcelBook
             Fail("the workbook stream is larger than the file");
         if (size > MaxStreamBytes)
             throw Damaged{QStringLiteral("too large")};
-        In.emplace(Stream.p, size_t(size), &Mapped, Map, size_t(MapSize));
+        In.emplace(Stream.p, size_t(size), Map, size_t(MapSize));
         In->CheckReadable();
         ReadGlobals();
     }
