@@ -3,6 +3,7 @@
 #include "selection/TextOrder.h"
 
 #include "app/Exceptions.h"
+#include "app/Prefetch.h"
 #include "app/ServiceUtilsUnit.h"
 #include "roster/ImportTable.h"
 #include "app/VORNUtils.h"
@@ -252,6 +253,8 @@ bool TMemberList::KeyBefore(const TSortKey &a, const TSortKey &b) const
     int c;
     if (a.Prefix != b.Prefix)
         c = a.Prefix < b.Prefix ? -1 : 1;
+    else if (a.Prefix2 != b.Prefix2)
+        c = a.Prefix2 < b.Prefix2 ? -1 : 1;
     else
         c = CompareSortText(SortText(Members[a.Member]), SortText(Members[b.Member]), qMin(a.Exact(), b.Exact()));
     return SortAscending ? c < 0 : c > 0;
@@ -274,10 +277,10 @@ void TMemberList::Sort()
             const QString &text = SortText(m);
             // A weight past 254 does not fit a byte: the prefix ends there (255, then
             // zeros) and the comparison goes on from that character.
-            quint64 prefix = 0;
+            quint64 prefix[2] = {0, 0};
             int exact = 0;
             bool cut = false;
-            for (int k = 0; k < 8; ++k) {
+            for (int k = 0; k < 16; ++k) {
                 quint64 w = 0;
                 if (!cut && k < text.size()) {
                     w = TextOrder::Weight(text.at(k).unicode());
@@ -288,13 +291,13 @@ void TMemberList::Sort()
                         ++exact;
                     }
                 }
-                prefix = (prefix << 8) | w;
+                prefix[k / 8] = (prefix[k / 8] << 8) | w;
             }
             auto g = genderIds.constFind(m.Gender);
             if (g == genderIds.constEnd())
                 g = genderIds.insert(m.Gender, int(genderIds.size()));
             const quint32 female = m.Gender == QLatin1String("F") ? 1 : 0;
-            keys[p] = {prefix, DisplayOrder[p], quint32(g.value()) << 5 | female << 4 | quint32(exact)};
+            keys[p] = {prefix[0], prefix[1], DisplayOrder[p], quint32(g.value()) << 6 | female << 5 | quint32(exact)};
         }
         PartitionSort(keys, 0, n - 1, [this](const TSortKey &a, const TSortKey &b) { return KeyBefore(a, b); });
         for (int p = 0; p < n; ++p)
@@ -302,17 +305,6 @@ void TMemberList::Sort()
     }
     InvalidateIndex();
 }
-
-namespace {
-inline void Prefetch(const void *p)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(p);
-#else
-    Q_UNUSED(p);
-#endif
-}
-} // namespace
 
 bool TMemberList::ResortReversed()
 {

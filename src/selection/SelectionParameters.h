@@ -75,13 +75,16 @@ private:
     void Sort();
     struct TSortKey
     {
-        quint64 Prefix;     // weights of the first eight characters, a byte each, order-preserving
+        // Weights of the first sixteen characters, a byte each, order-preserving: a roster's
+        // 'SMITH, J' repeats, its 'SMITH, JOHN A.' seldom does.
+        quint64 Prefix;
+        quint64 Prefix2;
         int Member;         // the member's index: its sort text, and the display order after
-        quint32 Group;      // gender id (equal for equal gender texts) << 5, female << 4,
+        quint32 Group;      // gender id (equal for equal gender texts) << 6, female << 5,
                             // leading characters the prefix holds exactly
-        int GenderId() const { return int(Group >> 5); }
-        bool Female() const { return (Group >> 4) & 1; }
-        int Exact() const { return int(Group & 15); }
+        int GenderId() const { return int(Group >> 6); }
+        bool Female() const { return (Group >> 5) & 1; }
+        int Exact() const { return int(Group & 31); }
     };
     const QString &SortText(const TRosterRec &m) const;
     bool KeyBefore(const TSortKey &a, const TSortKey &b) const;

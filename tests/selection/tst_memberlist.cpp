@@ -192,13 +192,21 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<bool>("grouped");
         QTest::addColumn<int>("distinct");
-        QTest::newRow("name") << 3000 << 0 << false << 7;
-        QTest::newRow("ssn grouped") << 3000 << 1 << true << 7;
-        QTest::newRow("rank") << 2500 << 2 << false << 7;
-        QTest::newRow("rank grouped") << 2500 << 2 << true << 7;
-        QTest::newRow("all equal") << 2000 << 0 << false << 1;
-        QTest::newRow("unknown column") << 500 << 9 << false << 7;
-        QTest::newRow("tiny") << 2 << 0 << true << 2;
+        QTest::addColumn<QString>("stem");   // of every name
+        const QString name = "NAME";
+        QTest::newRow("name") << 3000 << 0 << false << 7 << name;
+        QTest::newRow("ssn grouped") << 3000 << 1 << true << 7 << name;
+        QTest::newRow("rank") << 2500 << 2 << false << 7 << name;
+        QTest::newRow("rank grouped") << 2500 << 2 << true << 7 << name;
+        QTest::newRow("all equal") << 2000 << 0 << false << 1 << name;
+        QTest::newRow("unknown column") << 500 << 9 << false << 7 << name;
+        QTest::newRow("tiny") << 2 << 0 << true << 2 << name;
+        // names alike past the characters the sort keys hold, or parting right at their end
+        QTest::newRow("alike for 16") << 3000 << 0 << false << 300 << "JOHNSON, MICHAEL";
+        QTest::newRow("alike for 15") << 3000 << 0 << true << 300 << "JOHNSON, MICHAE";
+        QTest::newRow("alike for 8") << 3000 << 0 << false << 300 << "JOHNSON,";
+        QTest::newRow("outside the code page at 10") << 3000 << 0 << false << 300 << "KOWALSKI, \u0141UKASZ";
+        QTest::newRow("outside the code page at 0") << 3000 << 0 << false << 300 << "\u0141UKASIEWICZ, JAN";
     }
     void sortMatchesPlainRecursiveSort()
     {
@@ -206,8 +214,9 @@ private slots:
         QFETCH(int, column);
         QFETCH(bool, grouped);
         QFETCH(int, distinct);
+        QFETCH(QString, stem);
         TMemberList list;
-        list.Members = RandomRoster(count, quint32(count * 31 + column), distinct);
+        list.Members = RandomRoster(count, quint32(count * 31 + column), distinct, stem);
         for (int i = 0; i < count; ++i)
             list.DisplayOrder << (i * 7919) % count;   // some scrambled start order
         QVERIFY(IsPermutation(list.DisplayOrder, count));
