@@ -511,7 +511,14 @@ struct TExcelBook
     QHash<int, TNumberFormat> Formats;     // by format id, from the FORMAT records
     std::vector<std::optional<TNumberFormat>> XfFormatCache;
     QStringList Strings;                   // the shared strings
-    QHash<double, QString> DateTexts;
+    // The texts of dates met, by day: a slot each, the last date of that slot kept. A roster's
+    // dates (birthdays, report dates) lie within a few decades, and repeat.
+    struct DateText
+    {
+        double Value = 0;
+        QString Text;
+    };
+    std::vector<DateText> DateTexts;
     size_t SheetOffset = 0;
 
     // From the first pass: the last record touching each row, Untouched for rows without any.
@@ -552,13 +559,16 @@ struct TExcelBook
             const TNumberFormat &format = Format(c.xf);
             if (!format.Date)
                 return CellFormattedText(c.number, format, Date1904);
-            if (DateTexts.size() > 100000)
-                DateTexts.clear();
-            // a roster repeats its dates (birthdays, report dates); formatting one is dear
-            QString &text = DateTexts[c.number];
-            if (text.isNull())
-                text = CellDateText(c.number, Date1904);
-            return text;
+            // formatting one is dear
+            if (DateTexts.empty())
+                DateTexts.resize(16384);
+            const double day = c.number;   // from the file: any double, NaN too
+            DateText &slot = DateTexts[day >= 0 && day < 4e9 ? size_t(quint32(day)) & 16383 : 0];
+            if (slot.Text.isNull() || slot.Value != c.number) {
+                slot.Value = c.number;
+                slot.Text = CellDateText(c.number, Date1904);
+            }
+            return slot.Text;
         }
         case Cell::Shared:
             return Strings.value(qsizetype(c.text));
