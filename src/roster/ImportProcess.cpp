@@ -234,7 +234,7 @@ private:
                 Fail(m_fileName, QStringLiteral("the reader was stopped by the system for lack of memory."));
             // The readers map the file: one cut short, or a disk failing, under them.
             if (signal == SIGBUS)
-                Fail(m_fileName, QStringLiteral("the file changed or could not be read while it was being read; read it again."));
+                Fail(m_fileName, QStringLiteral("the file changed, or its disk failed, while it was being read; read it again."));
             Fail(m_fileName, QStringLiteral("the file is damaged (the reader stopped unexpectedly (signal %1)).").arg(signal));
         }
 #else

@@ -221,7 +221,7 @@ private slots:
         QTest::newRow("crash") << QByteArray("abort") << "the file is damaged (the reader stopped unexpectedly (signal 6)).";
         QTest::newRow("segfault") << QByteArray("segv") << "the file is damaged (the reader stopped unexpectedly (signal 11)).";
         QTest::newRow("file cut short under the mapping") << QByteArray("bus")
-            << "the file changed or could not be read while it was being read; read it again.";
+            << "the file changed, or its disk failed, while it was being read; read it again.";
         QTest::newRow("out-of-memory killer") << QByteArray("killed") << "the reader was stopped by the system for lack of memory.";
         QTest::newRow("garbled") << QByteArray("garble") << "the file is damaged (the reader sent a garbled reply).";
         // the child sends these and waits: the parent must end it
