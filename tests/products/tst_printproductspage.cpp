@@ -213,6 +213,41 @@ private slots:
         QVERIFY(page->findChild<QStatusBar *>("StatusBar"));
     }
 
+    // Typing down the page from the keyboard: each Tab goes to the next field, the date's
+    // included (not to its day and year), and Shift+Tab comes back the same way.
+    void typingDownThePageFillsEachField()
+    {
+        FinishOnPageThree(Roster(3), 1);
+        TfrmPrintProducts *page = frmPrintProducts;
+        QApplication::setActiveWindow(page);
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        const QDate date = page->dtpCollectionDate->date();
+        page->edtBAC->setFocus();
+        const auto type = [](const QString &text) {
+            QTest::keyClicks(QApplication::focusWidget(), text);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        };
+        type("1234");
+        type("1ABCD");
+        type("A CO 1-22 IN");
+        type("FT HOOD TX");
+        QCOMPARE(QApplication::focusWidget(), page->dtpCollectionDate);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        type("0042");
+        QCOMPARE(QApplication::focusWidget(), page->cbGroupByGender);
+        QCOMPARE(page->edtBAC->text(), QString("1234"));
+        QCOMPARE(page->edtUIC->text(), QString("1ABCD"));
+        QCOMPARE(page->mmBlock1->toPlainText(), QString("A CO 1-22 IN"));
+        QCOMPARE(page->mmBlock2->toPlainText(), QString("FT HOOD TX"));
+        QCOMPARE(page->dtpCollectionDate->date(), date);
+        QCOMPARE(page->edtBatchNumber->text(), QString("0042"));
+        for (QWidget *back : {static_cast<QWidget *>(page->edtBatchNumber), static_cast<QWidget *>(page->dtpCollectionDate),
+                              static_cast<QWidget *>(page->mmBlock2)}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget(), back);
+        }
+    }
+
     void anotherServiceShowsItsRangeAndHidesTheUic()
     {
         ServiceUtils->ServiceCode = 4;

@@ -29,6 +29,20 @@
 TfrmPrintProducts *frmPrintProducts = nullptr;
 
 namespace {
+// Tab leaves the date as it leaves every other field: Qt's date box would spend it on its
+// month, day and year, and a coordinator typing down the page puts the batch into the year.
+// The arrow keys and a typed '/' still move between the three.
+class TDateField : public QDateEdit
+{
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+} // namespace
+
+namespace {
 
 constexpr int ListKindSelected = 2;
 constexpr int MemoMaxLength = 255;
@@ -296,7 +310,7 @@ void TfrmPrintProducts::buildControls()
     dateCol->setSpacing(2);
     Label1 = new QLabel(QStringLiteral("Collection Date"), pnlInput);
     Label1->setObjectName(QStringLiteral("Label1"));
-    dtpCollectionDate = new QDateEdit(QDate::currentDate(), pnlInput);
+    dtpCollectionDate = new TDateField(QDate::currentDate(), pnlInput);
     dtpCollectionDate->setObjectName(QStringLiteral("dtpCollectionDate"));
     Label1->setBuddy(dtpCollectionDate);
     dtpCollectionDate->setCalendarPopup(true);
