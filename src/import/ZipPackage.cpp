@@ -130,6 +130,8 @@ TZipPartDevice::TZipPartDevice(GsfInput *input, QString partName, qint64 maxByte
 
 TZipPartDevice::~TZipPartDevice()
 {
+    if (!FFinished && FCheck.Unfinished)
+        ++*FCheck.Unfinished;
     if (FInput)
         g_object_unref(FInput);
 }
@@ -368,7 +370,15 @@ std::unique_ptr<TZipPartDevice> TZipPackage::OpenPart(const QString &path, qint6
     check.EntryName = QString::fromUtf8(name);
     check.Expected = FChecksums.values(name);
     check.Check = gsf_input_size(part) <= maxBytes;   // beyond it, the reading stops at the limit and says so
+    check.Unfinished = FUnfinished;
     return std::make_unique<TZipPartDevice>(part, segments.join(QLatin1Char('/')), maxBytes, std::move(check));
+}
+
+void TZipPackage::RequireAllFinished() const
+{
+    if (*FUnfinished > 0)
+        throw Exception(CannotRead(FFileName, QStringLiteral("a part of it was read without its checksum compared "
+                                                             "(a fault of this program)")));
 }
 
 QString ResolvePartPath(const QString &sourcePart, const QString &target)

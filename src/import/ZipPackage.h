@@ -24,6 +24,7 @@ struct TZipPartCheck
     QString EntryName;         // the part's name in the archive
     QList<quint32> Expected;   // its CRC-32 in the directory; empty when it is not listed
     bool Check = false;        // false for a part over its byte limit: it is never read whole
+    std::shared_ptr<int> Unfinished;   // the package's count of parts let go without Finish
 };
 
 // One part of a package read as a sequential device, inflated in 64 KB steps. Reading more
@@ -99,6 +100,10 @@ public:
 
     const QString &FileName() const { return FFileName; }
 
+    // Raises when a part handed out was let go without its Finish: a reader that forgot to
+    // check one. The readers call it after the last part.
+    void RequireAllFinished() const;
+
     // Longest central directory read: far beyond the few dozen parts of any workbook.
     static constexpr qint64 kMaxDirectoryBytes = 64LL << 20;
 
@@ -109,6 +114,7 @@ private:
     GsfInput *FSource = nullptr;
     GsfInfile *FZip = nullptr;
     QMultiHash<QByteArray, quint32> FChecksums;   // entry name (segments joined by '/') -> CRC-32
+    std::shared_ptr<int> FUnfinished = std::make_shared<int>(0);
 };
 
 // Resolves a relationship target against the folder of the part that names it: relative

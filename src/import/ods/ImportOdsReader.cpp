@@ -73,7 +73,11 @@ public:
     void Load();
     bool NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty);
     // The rows are all read: the content's checksum, over the rest of it too.
-    void Finish() { Content->Finish(); }
+    void Finish()
+    {
+        Content->Finish();
+        Package.RequireAllFinished();
+    }
 
 private:
     bool FindTable();

@@ -116,7 +116,11 @@ public:
     void Load();
     bool NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty);
     // The rows are all read: the sheet's checksum, over the rest of it too.
-    void Finish() { Sheet->Finish(); }
+    void Finish()
+    {
+        Sheet->Finish();
+        Package.RequireAllFinished();
+    }
 
 private:
     std::unique_ptr<TXmlPart> Part(const QString &path, qint64 maxBytes) const;
