@@ -29,6 +29,7 @@ bool TImportFileReader::Import(const QString &fileName)
             if (++count % 20 == 0 && QCoreApplication::instance())
                 QCoreApplication::processEvents();
         }
+        Finish();
     } catch (...) {
         Close();
         throw;

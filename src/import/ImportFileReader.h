@@ -28,7 +28,8 @@ public:
     TImportFileReader &operator=(const TImportFileReader &) = delete;
 
     // True when the source was opened and read to its end; errors while reading pass on
-    // after the source has been closed.
+    // after the source has been closed. Records already given to OnRecord stand for nothing
+    // until it returns true: the damage of a zip part is only known at its end.
     bool Import(const QString &fileName);
 
     TFieldCountEvent OnFieldCount;
@@ -41,6 +42,9 @@ public:
 
 protected:
     virtual bool Open(const QString &fileName) = 0;
+    // After the last record, before Close: checks of what was read that can only come at
+    // its end (a zip part's checksum). Raises like a read.
+    virtual void Finish() {}
     virtual void Close() = 0;
     virtual int FieldCount() = 0;
     virtual void ReadRecord(QStringList &values) = 0;

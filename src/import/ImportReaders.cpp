@@ -47,7 +47,13 @@ bool TImportTable::LoadInProcess(const QString &fileName, TImportFileType fileTy
     if (!reader)
         return false;
     reader->SkipBlankRows = SkipBlankRows;
-    const bool read = reader->Import(fileName);
+    bool read = false;
+    try {
+        read = reader->Import(fileName);
+    } catch (...) {
+        Clear();   // as LoadFromFile
+        throw;
+    }
     Notes = reader->Notes;
     Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
     return read;

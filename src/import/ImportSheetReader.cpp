@@ -26,6 +26,7 @@ TXmlPart::TXmlPart(std::unique_ptr<TZipPartDevice> device, QString fileName)
 
 void TXmlPart::Fail(const QString &why) const
 {
+    FDevice->Finish();
     ThrowSheetError(FFileName, QStringLiteral("the part \"%1\" %2").arg(FDevice->PartName(), why));
 }
 

@@ -25,6 +25,10 @@ public:
     void Skip();
     // At the end of the part (EndDocument reached).
     bool AtEnd() const { return FXml.atEnd(); }
+    // Done with the part, wherever the reading stopped: its checksum is compared (see
+    // TZipPartDevice::Finish). Every reader calls it before it uses what it read.
+    void Finish() { FDevice->Finish(); }
+    // A damaged part is reported as damaged rather than by what its damage made of the XML.
     [[noreturn]] void Fail(const QString &why) const;
 
     QXmlStreamReader &Xml() { return FXml; }
@@ -52,6 +56,8 @@ public:
     TXmlPull::TToken Next();
     // Reads to the end element of the current element.
     void Skip();
+    // As TXmlPart's.
+    void Finish() { FDevice->Finish(); }
     [[noreturn]] void Fail(const QString &why) const;
 
     TXmlPull &Xml() { return FXml; }

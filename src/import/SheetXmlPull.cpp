@@ -11,6 +11,7 @@ TXmlPullPart::TXmlPullPart(std::unique_ptr<TZipPartDevice> device, QString fileN
 
 void TXmlPullPart::Fail(const QString &why) const
 {
+    FDevice->Finish();
     ThrowSheetError(FFileName, QStringLiteral("the part \"%1\" %2").arg(FDevice->PartName(), why));
 }
 

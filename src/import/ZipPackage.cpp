@@ -121,14 +121,17 @@ bool IsZipFile(const QString &fileName)
 
 // ---------------------------------------------------------------------------------------
 
-TZipPartDevice::TZipPartDevice(GsfInput *input, QString partName, qint64 maxBytes)
-    : FInput(input), FPartName(std::move(partName)), FMaxBytes(maxBytes)
+TZipPartDevice::TZipPartDevice(GsfInput *input, QString partName, qint64 maxBytes, TZipPartCheck check)
+    : FInput(input), FPartName(std::move(partName)), FMaxBytes(maxBytes), FCheck(std::move(check)),
+      FCrc(quint32(crc32(0L, Z_NULL, 0)))
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
 TZipPartDevice::~TZipPartDevice()
 {
+    if (!FFinished && FCheck.Unfinished)
+        ++*FCheck.Unfinished;
     if (FInput)
         g_object_unref(FInput);
 }
@@ -156,6 +159,7 @@ bool TZipPartDevice::Refill()
         return false;
     }
     FRead += step;
+    FCrc = quint32(crc32(FCrc, reinterpret_cast<const Bytef *>(FBuffer.constData()), uInt(step)));
     if (!ScanRuns(FBuffer.constData(), FBuffer.size())) {
         FBuffer.clear();
         FRunTooLong = true;
@@ -200,6 +204,50 @@ qint64 TZipPartDevice::readData(char *data, qint64 maxSize)
     memcpy(data, FBuffer.constData() + FPos, size_t(n));
     FPos += n;
     return n;
+}
+
+void TZipPartDevice::Finish()
+{
+    if (FFinished)
+        return;
+    FFinished = true;
+    FEnded = true;
+    FBuffer.clear();
+    FPos = 0;
+    if (!FCheck.Check)
+        return;
+    if (gsf_input_size(FInput) < 0)
+        FDamaged = true;
+    // The rest of the part, for its checksum only (the reader may have stopped early).
+    QByteArray scratch;
+    while (!FDamaged) {
+        const gsf_off_t remaining = gsf_input_remaining(FInput);
+        if (remaining <= 0)
+            break;
+        if (scratch.isEmpty())
+            scratch.resize(kStep);
+        const qint64 step = std::min<qint64>(kStep, qint64(remaining));
+        auto *bytes = reinterpret_cast<guint8 *>(scratch.data());
+        if (!gsf_input_read(FInput, size_t(step), bytes)) {
+            FDamaged = true;
+            break;
+        }
+        FRead += step;
+        FCrc = quint32(crc32(FCrc, bytes, uInt(step)));
+    }
+    const QString &shown = FCheck.EntryName;
+    if (FDamaged)
+        throw Exception(CannotRead(
+            FCheck.FileName,
+            QStringLiteral("the part \"%1\" cannot be unpacked (the file is damaged or truncated)").arg(shown)));
+    if (!kCompareChecksums)
+        return;
+    if (FCheck.Expected.isEmpty())
+        throw Exception(CannotRead(
+            FCheck.FileName, QStringLiteral("the file is damaged (the part \"%1\" is missing from its directory)").arg(shown)));
+    if (!FCheck.Expected.contains(FCrc))
+        throw Exception(CannotRead(
+            FCheck.FileName, QStringLiteral("the file is damaged (the part \"%1\" does not match its checksum)").arg(shown)));
 }
 
 qint64 TZipPartDevice::bytesAvailable() const
@@ -300,45 +348,6 @@ void TZipPackage::ReadChecksums()
     }
 }
 
-// Unpacks the part once and compares its CRC-32 with the directory's.
-void TZipPackage::VerifyPart(const QStringList &segments, qint64 maxBytes) const
-{
-    GsfInput *part = FindPart(FZip, segments, 0);
-    if (!part)
-        return;
-    const QByteArray name = EntryName(part, FZip);
-    const gsf_off_t size = gsf_input_size(part);
-    const QString shown = QString::fromUtf8(name);
-    if (size > maxBytes) {   // the reading stops at the limit and says so
-        g_object_unref(part);
-        return;
-    }
-    QByteArray buffer(kStep, Qt::Uninitialized);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    bool read = size >= 0;
-    for (gsf_off_t left = size; read && left > 0;) {
-        const gsf_off_t step = std::min<gsf_off_t>(kStep, left);
-        auto *bytes = reinterpret_cast<guint8 *>(buffer.data());
-        read = gsf_input_read(part, size_t(step), bytes) != nullptr;
-        if (read)
-            crc = crc32(crc, bytes, uInt(step));
-        left -= step;
-    }
-    g_object_unref(part);
-    if (!read)
-        throw Exception(CannotRead(
-            FFileName, QStringLiteral("the part \"%1\" cannot be unpacked (the file is damaged or truncated)").arg(shown)));
-    if (!kCompareChecksums)
-        return;
-    const QList<quint32> expected = FChecksums.values(name);
-    if (expected.isEmpty())
-        throw Exception(CannotRead(
-            FFileName, QStringLiteral("the file is damaged (the part \"%1\" is missing from its directory)").arg(shown)));
-    if (!expected.contains(quint32(crc)))
-        throw Exception(CannotRead(
-            FFileName, QStringLiteral("the file is damaged (the part \"%1\" does not match its checksum)").arg(shown)));
-}
-
 TZipPackage::~TZipPackage()
 {
     if (FZip)
@@ -352,11 +361,24 @@ std::unique_ptr<TZipPartDevice> TZipPackage::OpenPart(const QString &path, qint6
     const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     if (segments.isEmpty() || segments.size() > 32)
         return nullptr;
-    VerifyPart(segments, maxBytes);
     GsfInput *part = FindPart(FZip, segments, 0);
     if (!part)
         return nullptr;
-    return std::make_unique<TZipPartDevice>(part, segments.join(QLatin1Char('/')), maxBytes);
+    TZipPartCheck check;
+    const QByteArray name = EntryName(part, FZip);
+    check.FileName = FFileName;
+    check.EntryName = QString::fromUtf8(name);
+    check.Expected = FChecksums.values(name);
+    check.Check = gsf_input_size(part) <= maxBytes;   // beyond it, the reading stops at the limit and says so
+    check.Unfinished = FUnfinished;
+    return std::make_unique<TZipPartDevice>(part, segments.join(QLatin1Char('/')), maxBytes, std::move(check));
+}
+
+void TZipPackage::RequireAllFinished() const
+{
+    if (*FUnfinished > 0)
+        throw Exception(CannotRead(FFileName, QStringLiteral("a part of it was read without its checksum compared "
+                                                             "(a fault of this program)")));
 }
 
 QString ResolvePartPath(const QString &sourcePart, const QString &target)

@@ -71,15 +71,27 @@ QString TImportTable::KindTitle(quint8 kind)
     }
 }
 
-bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileType)
+void TImportTable::Clear()
 {
     SetFieldCount(0);
     ClearRows();
-    const bool read = ImportThroughProcess(
-        fileName, fileType, FFixedColumns, [this](const QStringView *values, qsizetype count) { AddRow(values, count); },
-        [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
-    Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
-    return read;
+    Notes = TImportNotes();
+}
+
+bool TImportTable::LoadFromFile(const QString &fileName, TImportFileType fileType)
+{
+    Clear();
+    try {
+        const bool read = ImportThroughProcess(
+            fileName, fileType, FFixedColumns,
+            [this](const QStringView *values, qsizetype count) { AddRow(values, count); },
+            [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
+        Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
+        return read;
+    } catch (...) {
+        Clear();   // a zip part's damage shows at its end, after its rows came
+        throw;
+    }
 }
 
 QString TImportTable::GetTemplate() const
@@ -391,24 +403,30 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
 bool TImportTable::LoadRosterRecs(const QString &fileName, TImportFileType fileType,
                                   const QList<TImportFieldKind> &kinds, TRosterRecs &recs)
 {
-    SetFieldCount(0);
-    ClearRows();
+    Clear();
     recs.clear();
     TRosterRecBuilder builder(kinds);
     bool header = IgnoreHeader;
-    const bool read = ImportThroughProcess(
-        fileName, fileType, FFixedColumns,
-        [&](const QStringView *values, qsizetype count) {
-            if (!AcceptRow(values, count))
-                return;
-            if (header) {
-                header = false;
-                return;
-            }
-            recs.emplace_back();
-            builder.Fill(recs.last(), [&](int c) { return c < count ? values[c] : QStringView(); });
-        },
-        [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
+    bool read = false;
+    try {
+        read = ImportThroughProcess(
+            fileName, fileType, FFixedColumns,
+            [&](const QStringView *values, qsizetype count) {
+                if (!AcceptRow(values, count))
+                    return;
+                if (header) {
+                    header = false;
+                    return;
+                }
+                recs.emplace_back();
+                builder.Fill(recs.last(), [&](int c) { return c < count ? values[c] : QStringView(); });
+            },
+            [this](int count) { EnsureFields(count); }, &Notes, SkipBlankRows);
+    } catch (...) {
+        Clear();   // as LoadFromFile: nothing of a refused roster
+        recs.clear();
+        throw;
+    }
     Notes.RowsWithoutFirstValue = FRowsWithoutFirstValue;
     for (int c = 0; c < qMin(int(kinds.size()), FieldCount()); ++c)
         SetFieldKind(c, kinds[c]);

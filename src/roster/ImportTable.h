@@ -54,8 +54,8 @@ public:
     TImportTable() = default;
 
     // Replaces rows and fields with the file's contents. False when the file could not be
-    // opened (missing, or the user cancelled the table choice). Reader errors pass on; the
-    // rows read until then stay. The reader runs in the program corvane-import.
+    // opened (missing, or the user cancelled the table choice). Reader errors pass on and
+    // leave the table empty (no rows, no fields). The reader runs in the program corvane-import.
     bool LoadFromFile(const QString &fileName, TImportFileType fileType);
     // The same with the reader in this process: for testing and fuzzing the readers only.
     bool LoadInProcess(const QString &fileName, TImportFileType fileType);
@@ -63,6 +63,7 @@ public:
     // record at once, as BuildRosterRecs would make it with these field kinds by column
     // (IgnoreHeader set beforehand skips the first row). The fields and their kinds are
     // set as after LoadFromFile and SetFieldKind. For a roster read once and never shown.
+    // Reader errors pass on and leave recs and the table empty.
     bool LoadRosterRecs(const QString &fileName, TImportFileType fileType, const QList<TImportFieldKind> &kinds,
                         TRosterRecs &recs);
 
@@ -115,6 +116,8 @@ private:
         int CellCount = 0;
     };
     QStringView CellText(qsizetype row, int index) const;
+    // No rows, no fields, no notes.
+    void Clear();
     // The rule every stored or streamed row passes; widens the fields.
     bool AcceptRow(const QStringView *values, qsizetype count);
     QList<QString> FText;

@@ -605,7 +605,7 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("type");
         QTest::addColumn<QStringList>("reasons");   // each in the message, beside the file's name
-        QTest::addColumn<bool>("nothingRead");      // refused before any row reached the table
+        QTest::addColumn<bool>("nothingRead");      // refused, and no row of it kept
         // the shared fixtures were made from truth.csv; their headers count its members
         QFile truth(testing_registry::dataPath("integrity/truth.csv"));
         QVERIFY(truth.open(QIODevice::ReadOnly));
@@ -633,7 +633,7 @@ private slots:
             << "damaged/roster-garbage.dbf" << int(iftDBase) << QStringList{"1,000,000", "holds only 2."} << true;
         QTest::newRow("mdb row the library skips")
             << "damaged/roster-badrow.mdb" << int(iftAccess)
-            << QStringList{"table \"Roster\" is damaged", "rows of it cannot be read", "mdb_crack_row"} << false;
+            << QStringList{"table \"Roster\" is damaged", "rows of it cannot be read", "mdb_crack_row"} << true;
     }
     void damageIsRefused()
     {
@@ -655,8 +655,23 @@ private slots:
             for (const QString &reason : reasons)
                 QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
         }
-        if (nothingRead)
+        if (nothingRead) {
             QCOMPARE(t.RowCount(), 0);
+            QCOMPARE(t.FieldCount(), 0);
+        }
+        // the same refusal where rows become members at once: no member of it kept
+        TImportTable members;
+        TRosterRecs recs;
+        try {
+            members.LoadRosterRecs(path, TImportFileType(type), {fkLastName, fkDoNotImport, fkDoNotImport, fkSSN}, recs);
+            QFAIL(qPrintable(QString("made %1 members of a damaged file").arg(recs.size())));
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().contains("\"" + path + "\""), qPrintable(e.message()));
+        }
+        if (nothingRead) {
+            QCOMPARE(recs.size(), 0);
+            QCOMPARE(members.FieldCount(), 0);
+        }
     }
 };
 

@@ -65,6 +65,26 @@ QList<std::pair<QString, QByteArray>> Book(const QByteArray &sheet,
     return parts + extra;
 }
 
+// Changes the CRC-32 the central directory gives for one part: the part still unpacks, and
+// only its checksum tells.
+void BreakChecksum(const QString &path, const QByteArray &part)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray zip = f.readAll();
+    int broken = 0;
+    for (qsizetype at = zip.indexOf("PK\x01\x02"); at >= 0 && at + 46 <= zip.size(); at = zip.indexOf("PK\x01\x02", at + 4)) {
+        const int nameLength = quint8(zip[at + 28]) | (quint8(zip[at + 29]) << 8);
+        if (zip.mid(at + 46, nameLength) == part) {
+            zip[at + 16] = char(zip[at + 16] ^ 0x5A);
+            ++broken;
+        }
+    }
+    QCOMPARE(broken, 1);
+    QVERIFY(f.seek(0));
+    QCOMPARE(f.write(zip), zip.size());
+}
+
 const QByteArray kOdsNs =
     "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
     "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
@@ -514,29 +534,74 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("why");
-        QTest::newRow("truncated") << "damaged/roster-truncated.xlsx" << int(iftExcel) << "zip archive";
-        QTest::newRow("not a zip") << "damaged/not-a-zip.xlsx" << int(iftExcel) << "zip archive";
-        QTest::newRow("no sheet") << "damaged/no-sheet.xlsx" << int(iftExcel) << "xl/worksheets/sheet1.xml";
-        QTest::newRow("not a zip as ods") << "damaged/not-a-zip.xlsx" << int(iftOds) << "zip archive";
-        QTest::newRow("xlsx as ods") << "roster.xlsx" << int(iftOds) << "not an OpenDocument spreadsheet";
-        QTest::newRow("ods as excel") << "roster.ods" << int(iftExcel) << "not an Excel workbook";
-        QTest::newRow("empty xlsx") << "damaged/empty.xlsx" << int(iftExcel) << "it is not a readable workbook (the file is empty).";
-        QTest::newRow("text named xlsx") << "damaged/text.xlsx" << int(iftExcel) << "it is not a readable workbook (it is no zip package";
+        QTest::addColumn<bool>("beforeRows");   // refused before the reader sent a row
+        QTest::newRow("truncated") << "damaged/roster-truncated.xlsx" << int(iftExcel) << "zip archive" << true;
+        QTest::newRow("not a zip") << "damaged/not-a-zip.xlsx" << int(iftExcel) << "zip archive" << true;
+        QTest::newRow("no sheet") << "damaged/no-sheet.xlsx" << int(iftExcel) << "xl/worksheets/sheet1.xml" << true;
+        QTest::newRow("not a zip as ods") << "damaged/not-a-zip.xlsx" << int(iftOds) << "zip archive" << true;
+        QTest::newRow("xlsx as ods") << "roster.xlsx" << int(iftOds) << "not an OpenDocument spreadsheet" << true;
+        QTest::newRow("ods as excel") << "roster.ods" << int(iftExcel) << "not an Excel workbook" << true;
+        QTest::newRow("empty xlsx") << "damaged/empty.xlsx" << int(iftExcel) << "it is not a readable workbook (the file is empty)." << true;
+        QTest::newRow("text named xlsx") << "damaged/text.xlsx" << int(iftExcel) << "it is not a readable workbook (it is no zip package" << true;
         QTest::newRow("xlsb") << "damaged/roster.xlsb" << int(iftExcel)
-                              << "it is an Excel binary workbook (.xlsb), which cannot be read; save it as .xlsx.";
+                              << "it is an Excel binary workbook (.xlsb), which cannot be read; save it as .xlsx." << true;
         QTest::newRow("Excel 2003 XML") << "damaged/roster-2003.xml" << int(iftExcel)
-                                        << "it is an Excel 2003 XML spreadsheet, which cannot be read; save it as .xlsx.";
+                                        << "it is an Excel 2003 XML spreadsheet, which cannot be read; save it as .xlsx." << true;
         QTest::newRow("flat ODF as excel") << "damaged/roster.fods" << int(iftExcel)
-                                           << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods.";
+                                           << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods." << true;
         QTest::newRow("flat ODF as ods") << "damaged/roster.fods" << int(iftOds)
-                                         << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods.";
+                                         << "it is a flat OpenDocument spreadsheet (.fods), which cannot be read; save it as .ods." << true;
+
+        // Each part of a sound workbook failing its checksum in turn: every part read is
+        // checked, the sheet after its rows went out, and where the reader stops early too
+        // (the sheet's end after its data, OpenDocument tables after the first): that end is
+        // longer than one inflating step.
+        QByteArray rest;
+        for (int i = 1; i <= 4000; ++i)
+            rest += "<mergeCell ref=\"C" + QByteArray::number(i) + ":D" + QByteArray::number(i) + "\"/>";
+        const QByteArray sheet = Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"
+                                       "<row r=\"2\"><c r=\"A2\" t=\"s\" s=\"1\"><v>1</v></c></row>")
+                                     .replace("</sheetData>", "</sheetData><mergeCells>" + rest + "</mergeCells>");
+        const auto book = Book(sheet, {{"_rels/.rels", Rels(Rel("rId1", "officeDocument", "xl/workbook.xml"))},
+                                       {"xl/styles.xml", "<styleSheet xmlns=\"" + kMain + "\"><cellXfs><xf numFmtId=\"0\"/>"
+                                                         "<xf numFmtId=\"1\"/></cellXfs></styleSheet>"},
+                                       {"xl/sharedStrings.xml", kTwoStrings}});
+        for (const char *part : {"_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels", "xl/styles.xml",
+                                 "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"}) {
+            const QString path = Temp(QString("bad-crc-%1.xlsx").arg(QString(part).replace('/', '-')));
+            WriteZip(path, book);
+            BreakChecksum(path, part);
+            QTest::newRow(qPrintable(QString("xlsx: %1 fails its checksum").arg(part)))
+                << path << int(iftExcel) << QString("the file is damaged (the part \"%1\" does not match its checksum)").arg(part)
+                << (QByteArray(part) != "xl/worksheets/sheet1.xml");
+        }
+        const QString ods = Temp("bad-crc-content.ods");
+        auto content = Ods("<table:table-row><table:table-cell><text:p>LAST</text:p></table:table-cell></table:table-row>");
+        content[1].second.replace("</table:table></office:spreadsheet>",
+                                  "</table:table><table:table table:name=\"U\">"
+                                      + QByteArray("<table:table-row><table:table-cell><text:p>X</text:p>"
+                                                   "</table:table-cell></table:table-row>").repeated(2000)
+                                      + "</table:table></office:spreadsheet>");
+        WriteZip(ods, content);
+        BreakChecksum(ods, "content.xml");
+        QTest::newRow("ods: content.xml fails its checksum after the first table")
+            << ods << int(iftOds) << "the file is damaged (the part \"content.xml\" does not match its checksum)" << false;
     }
     void damagedPackages()
     {
         QFETCH(QString, file);
         QFETCH(int, type);
         QFETCH(QString, why);
-        ExpectError(data(file), TImportFileType(type), why);
+        QFETCH(bool, beforeRows);
+        const QString path = QDir::isAbsolutePath(file) ? file : data(file);
+        ExpectError(path, TImportFileType(type), why);
+        if (!beforeRows)
+            return;
+        int sent = 0;
+        auto reader = CreateImportReader(TImportFileType(type), [&](const QStringList &) { ++sent; }, {}, {}, path);
+        QVERIFY(reader);
+        QVERIFY_THROWS_EXCEPTION(Exception, reader->Import(path));
+        QCOMPARE(sent, 0);
     }
 
     void hugeSheetRefusedQuickly()

@@ -72,6 +72,12 @@ public:
 
     void Load();
     bool NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty);
+    // The rows are all read: the content's checksum, over the rest of it too.
+    void Finish()
+    {
+        Content->Finish();
+        Package.RequireAllFinished();
+    }
 
 private:
     bool FindTable();
@@ -474,6 +480,12 @@ bool TImportOdsReader::Open(const QString &fileName)
     FDoc = std::move(doc);
     ResetRows();
     return true;
+}
+
+void TImportOdsReader::Finish()
+{
+    if (FDoc)
+        FDoc->Finish();
 }
 
 void TImportOdsReader::Close()

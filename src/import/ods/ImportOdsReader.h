@@ -14,6 +14,7 @@ public:
 
 protected:
     bool Open(const QString &fileName) override;
+    void Finish() override;
     void Close() override;
     bool NextRow(TSheetRow &row) override;
 

@@ -115,6 +115,12 @@ public:
 
     void Load();
     bool NextRow(TSheetRow &row, int keepColumns, bool keepUntilEmpty);
+    // The rows are all read: the sheet's checksum, over the rest of it too.
+    void Finish()
+    {
+        Sheet->Finish();
+        Package.RequireAllFinished();
+    }
 
 private:
     std::unique_ptr<TXmlPart> Part(const QString &path, qint64 maxBytes) const;
@@ -202,6 +208,7 @@ QHash<QString, Relationship> TXlsxWorkbook::ReadRelationships(const QString &sou
         rels.insert(id, {Attr(attrs, QLatin1String("Type")),
                          ResolvePartPath(sourcePart, Attr(attrs, QLatin1String("Target")))});
     }
+    part->Finish();
     return rels;
 }
 
@@ -228,6 +235,7 @@ void TXlsxWorkbook::Load()
             sheetIds << RelationshipId(xml.attributes());
         }
     }
+    book->Finish();
     book.reset();
 
     const QHash<QString, Relationship> rels = ReadRelationships(bookPath);
@@ -315,6 +323,7 @@ void TXlsxWorkbook::ReadSharedStrings(const QString &path)
                            .arg(kMaxStringsText / (1024 * 1024)));
         SharedStrings << s;
     }
+    part->Finish();   // before any row is sent
 }
 
 void TXlsxWorkbook::ReadStyles(const QString &path)
@@ -347,6 +356,7 @@ void TXlsxWorkbook::ReadStyles(const QString &path)
             formats << Attr(xml.attributes(), QLatin1String("numFmtId")).toInt();
         }
     }
+    part->Finish();
     Formats.reserve(formats.size());
     for (int id : formats)
         Formats << NumberFormatOf(id, codes.value(id));
@@ -550,6 +560,12 @@ bool TImportXlsxReader::Open(const QString &fileName)
     FBook = std::move(book);
     ResetRows();
     return true;
+}
+
+void TImportXlsxReader::Finish()
+{
+    if (FBook)
+        FBook->Finish();
 }
 
 void TImportXlsxReader::Close()
