@@ -232,6 +232,11 @@ private slots:
         type("A CO 1-22 IN");
         type("FT HOOD TX");
         QCOMPARE(QApplication::focusWidget(), page->dtpCollectionDate);
+        // its parts are reached with the arrow keys
+        QCOMPARE(page->dtpCollectionDate->currentSection(), QDateTimeEdit::MonthSection);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(page->dtpCollectionDate, Qt::Key_Right);
+        QCOMPARE(page->dtpCollectionDate->currentSection(), QDateTimeEdit::DaySection);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         type("0042");
         QCOMPARE(QApplication::focusWidget(), page->cbGroupByGender);

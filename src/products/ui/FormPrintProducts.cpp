@@ -31,7 +31,7 @@ TfrmPrintProducts *frmPrintProducts = nullptr;
 namespace {
 // Tab leaves the date as it leaves every other field: Qt's date box would spend it on its
 // month, day and year, and a coordinator typing down the page puts the batch into the year.
-// The arrow keys and a typed '/' still move between the three.
+// The arrow keys still move between the three.
 class TDateField : public QDateEdit
 {
 public:
@@ -40,9 +40,6 @@ public:
 protected:
     bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
 };
-} // namespace
-
-namespace {
 
 constexpr int ListKindSelected = 2;
 constexpr int MemoMaxLength = 255;
