@@ -1,6 +1,6 @@
 #include "roster/FormatRoster.h"
 
-#include "app/Prefetch.h"
+#include "app/MemoryHints.h"
 #include "app/ServiceUtilsUnit.h"
 
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "selection/TextOrder.h"
 
 #include "app/Exceptions.h"
-#include "app/Prefetch.h"
+#include "app/MemoryHints.h"
 #include "app/ServiceUtilsUnit.h"
 #include "roster/ImportTable.h"
 #include "app/VORNUtils.h"

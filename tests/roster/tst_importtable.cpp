@@ -388,6 +388,8 @@ private slots:
             << "roster.csv" << int(iftCommaText) << true
             << QList<int>{fkOrganization, fkDoNotImport, fkLastName, fkSSN, fkLastName, fkGender};
         QTest::newRow("generated") << "" << int(iftCommaText) << true << QList<int>{fkLastName, fkFirstName, fkSSN, fkGender};
+        // more members than the room made for the file's size: the list grows as they come
+        QTest::newRow("generated, dense") << "dense" << int(iftCommaText) << true << QList<int>{fkLastName, fkFirstName, fkSSN, fkGender};
     }
 
     void streamedRecordsMatchStoredOnes()
@@ -411,6 +413,11 @@ private slots:
                             QByteArray::number(r % 10) + "," + (r % 3 ? "female" : " m ") + "\r\n";
             }
             path = WriteFile(dir, "g.csv", text);
+        } else if (file == "dense") {
+            QByteArray text = "L,F,S,G\n";
+            for (int r = 0; r < 20000; ++r)
+                text += "L" + QByteArray::number(r % 997) + ",," + QByteArray::number(r % 10) + ",F\n";
+            path = WriteFile(dir, "d.csv", text);
         }
         TImportTable stored;
         QVERIFY(stored.LoadFromFile(path, TImportFileType(type)));
