@@ -385,18 +385,17 @@ private:
     QList<TImportFieldKind> m_kinds;
     TTextPool m_genders, m_ranks, m_units;
 };
-} // namespace
 
-namespace {
-// Room for more members: twice the room, asked for in large pages before any of it is
-// written (a list that grows in place is written first and advised too late).
-void GrowMembers(TRosterRecs &recs)
+// Room for 'count' members in a list of its own, asked for in large pages before any of it is
+// written (one list in large pages costs a few page faults where 4 KB pages cost thousands; a
+// list that grows in place is written first and advised too late). The members move over.
+void MakeRoomForMembers(TRosterRecs &recs, qsizetype count)
 {
-    TRosterRecs bigger;
-    bigger.reserve(std::max<qsizetype>(4096, recs.capacity() * 2));
-    AdviseHugePages(bigger.constData(), size_t(bigger.capacity()) * sizeof(TRosterRec));
-    bigger.append(std::move(recs));
-    recs = std::move(bigger);
+    TRosterRecs room;
+    room.reserve(count);
+    AdviseHugePages(room.constData(), size_t(room.capacity()) * sizeof(TRosterRec));
+    room.append(std::move(recs));
+    recs = std::move(room);
 }
 } // namespace
 
@@ -411,8 +410,7 @@ TRosterRecs BuildRosterRecs(const TImportTable &table)
 
     TRosterRecBuilder builder(kinds);
     TRosterRecs recs;
-    recs.reserve(rows);
-    AdviseHugePages(recs.constData(), size_t(recs.capacity()) * sizeof(TRosterRec));
+    MakeRoomForMembers(recs, rows);
     for (int r = 0; r < rows; ++r) {
         recs.emplace_back();
         builder.Fill(recs.last(), [&](int c) { return table.RawCell(r, c); });
@@ -425,11 +423,9 @@ bool TImportTable::LoadRosterRecs(const QString &fileName, TImportFileType fileT
 {
     Clear();
     recs.clear();
-    // Room up front for as many members as the file could hold at a row in 40 bytes: the
-    // room is only taken as it is written, and one list in large pages costs a few page
-    // faults where 4 KB pages cost thousands. A denser file grows the list.
-    recs.reserve(qsizetype(qBound<qint64>(4096, QFileInfo(fileName).size() / 40, ImportProtocol::MaxRosterRows)));
-    AdviseHugePages(recs.constData(), size_t(recs.capacity()) * sizeof(TRosterRec));
+    // Room up front for as many members as the file could hold at a row in 40 bytes (room
+    // is only taken as it is written); a denser file grows the list.
+    MakeRoomForMembers(recs, qsizetype(qBound<qint64>(4096, QFileInfo(fileName).size() / 40, ImportProtocol::MaxRosterRows)));
     TRosterRecBuilder builder(kinds);
     bool header = IgnoreHeader;
     bool read = false;
@@ -444,7 +440,7 @@ bool TImportTable::LoadRosterRecs(const QString &fileName, TImportFileType fileT
                     return;
                 }
                 if (recs.size() == recs.capacity())
-                    GrowMembers(recs);
+                    MakeRoomForMembers(recs, recs.capacity() * 2);
                 recs.emplace_back();
                 builder.Fill(recs.last(), [&](int c) { return c < count ? values[c] : QStringView(); });
             },
